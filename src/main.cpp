@@ -1,0 +1,32 @@
+// Mofurin: a desktop kitten that checks a POP3 mailbox when asked.
+#include "mascot/Form1.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+int main(int argc, char** argv)
+{
+#ifdef Q_OS_LINUX
+    // Placement at the pointer and staying above other windows need X11; on a Wayland session
+    // the program runs through XWayland unless the user chose a platform explicitly.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsSet("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsSet("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+#endif
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Mofurin"));
+    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    // Closing a dialog must never end the program: only the kitten does that.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // Every text of the program is Japanese; so are the buttons of Qt's own message boxes.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+
+    Form1::Create()->Load();
+    return QApplication::exec();
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// The program folder: the folder that holds the executable, without a trailing separator.
+QString ProgramFolder();
+
+// The program folder followed by a literal that begins with a backslash, the way the program's
+// paths are written ("\★MailData\ini.ini"). Backslashes become the platform's separator.
+QString ProgramPath(QStringView backslashLiteral);
+
+// Tests run the windows against a temporary installation folder.
+void SetProgramFolderForTesting(const QString& folder);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+
+class QScreen;
+
+// Window geometry is kept in twips: 1440 to the logical inch, so at 96 DPI one pixel is 15
+// twips. Conversion happens only at the widget boundary.
+namespace Twips {
+
+constexpr double PerInch = 1440.0;
+
+// Twips per logical pixel of the primary screen, X and Y.
+float PerPixelX();
+float PerPixelY();
+
+// Pixels to twips and back (rounded to the nearest pixel, halves away from zero).
+int ToPixelsX(double twips);
+int ToPixelsY(double twips);
+double FromPixelsX(int pixels);
+double FromPixelsY(int pixels);
+
+// Tests fix the scale instead of reading a screen (0 means: read the screen again).
+void SetPerPixelForTesting(float x, float y);
+
+} // namespace Twips
