@@ -15,22 +15,40 @@ float perPixel(bool horizontal)
     if (!horizontal && g_testY > 0)
         return g_testY;
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const double dpi = screen ? (horizontal ? screen->logicalDotsPerInchX()
-                                            : screen->logicalDotsPerInchY())
-                              : 96.0;
+    const double dpi =
+        screen ? (horizontal ? screen->logicalDotsPerInchX() : screen->logicalDotsPerInchY())
+               : 96.0;
     return static_cast<float>(Twips::PerInch / (dpi > 0 ? dpi : 96.0));
 }
 } // namespace
 
 namespace Twips {
 
-float PerPixelX() { return perPixel(true); }
-float PerPixelY() { return perPixel(false); }
+float PerPixelX()
+{
+    return perPixel(true);
+}
+float PerPixelY()
+{
+    return perPixel(false);
+}
 
-int ToPixelsX(double twips) { return static_cast<int>(std::lround(twips / PerPixelX())); }
-int ToPixelsY(double twips) { return static_cast<int>(std::lround(twips / PerPixelY())); }
-double FromPixelsX(int pixels) { return pixels * static_cast<double>(PerPixelX()); }
-double FromPixelsY(int pixels) { return pixels * static_cast<double>(PerPixelY()); }
+int ToPixelsX(double twips)
+{
+    return static_cast<int>(std::lround(twips / PerPixelX()));
+}
+int ToPixelsY(double twips)
+{
+    return static_cast<int>(std::lround(twips / PerPixelY()));
+}
+double FromPixelsX(int pixels)
+{
+    return pixels * static_cast<double>(PerPixelX());
+}
+double FromPixelsY(int pixels)
+{
+    return pixels * static_cast<double>(PerPixelY());
+}
 
 void SetPerPixelForTesting(float x, float y)
 {

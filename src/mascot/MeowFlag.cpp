@@ -1,0 +1,3 @@
+#include "mascot/MeowFlag.h"
+
+qint16 MeowFlag = 0;

@@ -1,0 +1,241 @@
+"""A throwaway X desktop for end-to-end tests: Xvfb, openbox, the real mofurin binary run from
+a temporary copy of the installation folder, and helpers that drive it with xdotool and read the
+X server's own state back (geometry, shape, _NET_WM_STATE, titles, screenshots).
+
+Everything started here runs in its own process group and is killed when the context ends, also
+when a test fails.
+"""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+INSTALL_DIR = os.environ.get("MOFURIN_INSTALL_DIR", "")
+SCREENSHOT_DIR = os.environ.get("MOFURIN_SCREENSHOTS", os.path.join(tempfile.gettempdir(), "mofurin-shots"))
+
+
+def _kill_group(proc, sig=signal.SIGTERM, wait=3.0):
+    if proc is None or proc.poll() is not None:
+        return
+    try:
+        os.killpg(proc.pid, sig)
+    except ProcessLookupError:
+        return
+    try:
+        proc.wait(timeout=wait)
+    except subprocess.TimeoutExpired:
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        proc.wait(timeout=wait)
+
+
+def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(interval)
+
+
+class Desktop:
+    """Xvfb + openbox. Use as a context manager."""
+
+    def __init__(self, width=1280, height=800, window_manager=True):
+        self.width = width
+        self.height = height
+        self.window_manager = window_manager
+        self.procs = []
+        self.tmp = tempfile.mkdtemp(prefix="mofurin-desktop-")
+        self.env = dict(os.environ)
+
+    def __enter__(self):
+        read_fd, write_fd = os.pipe()
+        xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+             "%dx%dx24" % (self.width, self.height), "-nolisten", "tcp", "+extension", "SHAPE",
+             "-dpi", "96"],
+            pass_fds=(write_fd,), start_new_session=True,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.procs.append(xvfb)
+        os.close(write_fd)
+        number = b""
+        deadline = time.monotonic() + 15
+        while not number.endswith(b"\n"):
+            if time.monotonic() > deadline or xvfb.poll() is not None:
+                raise RuntimeError("Xvfb did not start")
+            chunk = os.read(read_fd, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_fd)
+        self.display = ":" + number.decode().strip()
+        self.env["DISPLAY"] = self.display
+        for name in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
+            self.env.pop(name, None)
+        self.env["XDG_RUNTIME_DIR"] = self.tmp
+        self.env["HOME"] = self.tmp
+        # No sound server unless a test provides one: the kitten must cope.
+        self.env.setdefault("PULSE_SERVER", "unix:" + os.path.join(self.tmp, "no-pulse"))
+        if self.window_manager:
+            ob = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                  start_new_session=True, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL)
+            self.procs.append(ob)
+            wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.xprop_root(),
+                       timeout=10, what="openbox")
+        return self
+
+    def __exit__(self, *exc):
+        for proc in reversed(self.procs):
+            _kill_group(proc)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+        return False
+
+    # --- commands ---------------------------------------------------------------------
+    def run(self, *args, check=True, timeout=15):
+        result = subprocess.run(list(args), env=self.env, capture_output=True, text=True,
+                                timeout=timeout)
+        if check and result.returncode != 0:
+            raise AssertionError("%s failed: %s" % (" ".join(args), result.stderr))
+        return result.stdout
+
+    def xprop_root(self):
+        return self.run("xprop", "-root", check=False)
+
+    def xdotool(self, *args):
+        return self.run("xdotool", *[str(a) for a in args])
+
+    def pointer(self, x, y):
+        self.xdotool("mousemove", x, y)
+
+    def windows(self, name):
+        out = self.run("xdotool", "search", "--onlyvisible", "--name", "^%s$" % re.escape(name),
+                       check=False)
+        return [int(w) for w in out.split()]
+
+    def wait_window(self, name, timeout=10):
+        return wait_until(lambda: self.windows(name), timeout=timeout,
+                          what="window %r" % name)[0]
+
+    def geometry(self, window):
+        """The window's position on the screen and its size, from xwininfo."""
+        out = self.run("xwininfo", "-id", str(window))
+        values = {}
+        for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+            values[key] = int(re.search(re.escape(key) + r":\s+(-?\d+)", out).group(1))
+        return (values["Absolute upper-left X"], values["Absolute upper-left Y"],
+                values["Width"], values["Height"])
+
+    def frame_geometry(self, window):
+        """The outer frame's position (the window manager's decoration included)."""
+        x, y, w, h = self.geometry(window)
+        out = self.run("xprop", "-id", str(window), "_NET_FRAME_EXTENTS", check=False)
+        m = re.search(r"=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", out)
+        if m:
+            left, right, top, bottom = (int(v) for v in m.groups())
+            return (x - left, y - top, w + left + right, h + top + bottom)
+        return (x, y, w, h)
+
+    def wm_state(self, window):
+        return self.run("xprop", "-id", str(window), "_NET_WM_STATE", check=False)
+
+    def title(self, window):
+        out = self.run("xprop", "-id", str(window), "_NET_WM_NAME", check=False)
+        m = re.search(r'=\s*"(.*)"', out)
+        return m.group(1) if m else None
+
+    def shape_rectangles(self, window):
+        """The window's bounding shape as (x, y, w, h) rectangles relative to the window."""
+        out = self.run("xwininfo", "-shape", "-id", str(window))
+        part = out.split("Window Bounding Shape Extents", 1)[-1]
+        part = part.split("Window Clip Shape", 1)[0]
+        rects = []
+        for m in re.finditer(r"(\d+)x(\d+)\+(-?\d+)\+(-?\d+)", part):
+            w, h, x, y = (int(v) for v in m.groups())
+            rects.append((x, y, w, h))
+        return rects
+
+    def screenshot(self, name):
+        os.makedirs(SCREENSHOT_DIR, exist_ok=True)
+        path = os.path.join(SCREENSHOT_DIR, name + ".png")
+        self.run("import", "-window", "root", path, timeout=30)
+        return path
+
+    def pixel(self, x, y):
+        """The colour on the screen at (x, y), as (r, g, b)."""
+        out = self.run("import", "-window", "root", "-crop", "1x1+%d+%d" % (x, y), "txt:-",
+                       timeout=30)
+        m = re.search(r"\((\d+),(\d+),(\d+)", out.splitlines()[-1])
+        return tuple(int(v) for v in m.groups())
+
+
+class Mofurin:
+    """The real binary, started from a temporary copy of the installation folder."""
+
+    def __init__(self, desktop, workdir=None, install=None):
+        self.desktop = desktop
+        self.install = install or os.path.join(desktop.tmp, "Mofurin")
+        if not os.path.isdir(self.install):
+            shutil.copytree(INSTALL_DIR, self.install, symlinks=True)
+        self.workdir = workdir or os.path.join(desktop.tmp, "work")
+        os.makedirs(self.workdir, exist_ok=True)
+        self.proc = None
+        self.log = os.path.join(desktop.tmp, "mofurin.log")
+
+    @property
+    def mail_data(self):
+        return os.path.join(self.install, "★MailData")
+
+    def write_settings(self, pop3="127.0.0.1:1", user="user", password="pass", number=None):
+        with open(os.path.join(self.workdir, "vbmail.ini"), "wb") as f:
+            f.write(("SMTP=\r\nPOP3=%s\r\nMAIL=\r\nAPOP=0\r\n" % pop3).encode("cp932"))
+        os.makedirs(self.mail_data, exist_ok=True)
+        with open(os.path.join(self.mail_data, "iniIdPass.ini"), "wb") as f:
+            f.write(("[EXEINI]\r\nNAME=%s\r\nNAME2=%s\r\nNAME3=1\r\n" % (user, password)).encode("cp932"))
+        if number is not None:
+            with open(os.path.join(self.mail_data, "ini.ini"), "wb") as f:
+                f.write(("[EXEINI]\r\nNUMBER=%d\r\n" % number).encode())
+
+    def start(self, env=None):
+        e = dict(self.desktop.env)
+        if env:
+            e.update(env)
+        self.logfile = open(self.log, "wb")
+        self.proc = subprocess.Popen([os.path.join(self.install, "mofurin")], cwd=self.workdir,
+                                     env=e, start_new_session=True, stdout=self.logfile,
+                                     stderr=subprocess.STDOUT)
+        return self
+
+    def wait_kitten(self, timeout=15):
+        return self.desktop.wait_window("Form1", timeout=timeout)
+
+    def running(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def stop(self):
+        _kill_group(self.proc)
+        if getattr(self, "logfile", None):
+            self.logfile.close()
+
+    def output(self):
+        try:
+            with open(self.log, "rb") as f:
+                return f.read().decode(errors="replace")
+        except OSError:
+            return ""
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
