@@ -1,0 +1,3 @@
+#include "settings/MailSettings.h"
+
+MailSettingsRecord MailSettings;
