@@ -2,7 +2,12 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace SettingsIo {
 namespace {
@@ -43,30 +48,80 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, NewFileMo
         SetError(error, QStringLiteral("「%1」はファイルではないため書き込めません。").arg(path));
         return false;
     }
-    const bool existed = info.exists();
-    // QSaveFile writes a temporary file in the same folder, keeps an existing file's permissions
-    // and renames on commit; it never falls back to writing the file in place.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        SetError(error, QStringLiteral("「%1」を作成できません: %2").arg(path, file.errorString()));
+    // A link to a settings file is kept: the file it points to is the one replaced.
+    const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
+    const QFileInfo targetInfo(target);
+    const QByteArray finalName = QFile::encodeName(target);
+
+    struct stat existing
+    {
+    };
+    const bool existed = ::stat(finalName.constData(), &existing) == 0;
+
+    // The temporary file sits in the same folder, so that the rename never crosses file systems.
+    int fd = -1;
+    QByteArray tempName;
+    const mode_t createMode = (existed || mode == NewFileMode::OwnerOnly) ? 0600 : 0666;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tempName = QFile::encodeName(
+            targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
+            QStringLiteral(".tmp-%1").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                          QLatin1Char('0')));
+        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        SetError(error, QStringLiteral("「%1」を作成できません: %2")
+                            .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
-    if (!existed && mode == NewFileMode::OwnerOnly &&
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        file.cancelWriting();
-        SetError(error, QStringLiteral("「%1」の権限を設定できません。").arg(path));
+
+    const auto fail = [&](const char* what) {
+        const int code = errno;
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(tempName.constData());
+        SetError(error, QStringLiteral("「%1」を保存できません (%2): %3")
+                            .arg(path, QLatin1StringView(what),
+                                 QString::fromLocal8Bit(std::strerror(code))));
         return false;
+    };
+
+    if (existed) {
+        // The new file takes the old one's permissions and, where allowed, its owner.
+        if (::fchmod(fd, existing.st_mode & 07777) != 0)
+            return fail("chmod");
+        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+            // Only the superuser may give a file away; an ordinary user keeps the file as theirs.
+        }
     }
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        SetError(error, QStringLiteral("「%1」に書き込めません: %2").arg(path, why));
-        return false;
+    // Every byte must reach the file: a short write (a full disk, a size limit) is a failure,
+    // never a shorter settings file.
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail("write");
+        }
+        done += n;
     }
-    if (!file.commit()) {
-        SetError(error, QStringLiteral("「%1」を保存できません: %2").arg(path, file.errorString()));
-        return false;
+    if (::fsync(fd) != 0)
+        return fail("fsync");
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0)
+        return fail("close");
+    if (::rename(tempName.constData(), finalName.constData()) != 0)
+        return fail("rename");
+
+    // Make the rename itself durable; a failure here no longer endangers the data.
+    const int dir = ::open(QFile::encodeName(targetInfo.absolutePath()).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
     return true;
 }

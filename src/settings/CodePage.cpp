@@ -24,14 +24,44 @@ QString DecodeWhole(QByteArrayView bytes, bool& ok)
     return text;
 }
 
+// Qt's codec follows IBM's table for three control codes and swaps them around (0x1A decodes to
+// U+001C, 0x1C to U+007F, 0x7F to U+001A, and back); Windows maps every byte below 0x80 to the
+// same code point. These put the three back in place on either side of the codec.
+QString BeforeEncoding(QString text)
+{
+    for (QChar& c : text) {
+        if (c == QChar(0x1A))
+            c = QChar(0x1C);
+        else if (c == QChar(0x1C))
+            c = QChar(0x7F);
+        else if (c == QChar(0x7F))
+            c = QChar(0x1A);
+    }
+    return text;
+}
+
+QString AfterDecoding(QString text)
+{
+    for (QChar& c : text) {
+        if (c == QChar(0x1C))
+            c = QChar(0x1A);
+        else if (c == QChar(0x7F))
+            c = QChar(0x1C);
+        else if (c == QChar(0x1A))
+            c = QChar(0x7F);
+    }
+    return text;
+}
+
 constexpr bool IsTrailByte(unsigned char byte)
 {
     return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
 }
 } // namespace
 
-QByteArray ToCodePage(const QString& text)
+QByteArray ToCodePage(const QString& original)
 {
+    const QString text = BeforeEncoding(original);
     bool ok = false;
     QByteArray bytes = EncodeWhole(text, ok);
     if (ok)
@@ -56,7 +86,7 @@ QString FromCodePage(QByteArrayView bytes)
     bool ok = false;
     QString text = DecodeWhole(bytes, ok);
     if (ok)
-        return text;
+        return AfterDecoding(text);
     // The codec turns bad bytes into U+001A, which cannot be told from a real 0x1A, and drops a
     // lone lead byte at the end; decode unit by unit so that each bad unit becomes U+FFFD.
     text.clear();
@@ -71,7 +101,7 @@ QString FromCodePage(QByteArrayView bytes)
         text += one ? part : QString(QChar::ReplacementCharacter);
         i += width;
     }
-    return text;
+    return AfterDecoding(text);
 }
 
 bool FitsCodePage(QStringView text)
