@@ -53,6 +53,24 @@ QString AfterDecoding(QString text)
     return text;
 }
 
+bool IsAscii(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+bool IsAscii(QByteArrayView bytes)
+{
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
 constexpr bool IsTrailByte(unsigned char byte)
 {
     return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
@@ -61,6 +79,9 @@ constexpr bool IsTrailByte(unsigned char byte)
 
 QByteArray ToCodePage(const QString& original)
 {
+    // ASCII is the same in the code page; skipping the codec saves opening an ICU converter.
+    if (IsAscii(original))
+        return original.toLatin1();
     const QString text = BeforeEncoding(original);
     bool ok = false;
     QByteArray bytes = EncodeWhole(text, ok);
@@ -83,6 +104,8 @@ QByteArray ToCodePage(const QString& original)
 
 QString FromCodePage(QByteArrayView bytes)
 {
+    if (IsAscii(bytes))
+        return QString::fromLatin1(bytes);
     bool ok = false;
     QString text = DecodeWhole(bytes, ok);
     if (ok)
@@ -106,6 +129,8 @@ QString FromCodePage(QByteArrayView bytes)
 
 bool FitsCodePage(QStringView text)
 {
+    if (IsAscii(text))
+        return true;
     bool ok = false;
     EncodeWhole(text, ok);
     return ok;

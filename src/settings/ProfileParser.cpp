@@ -79,9 +79,16 @@ Line ReadLine(QByteArrayView file, qsizetype begin)
     return line;
 }
 
+// wanted is trimmed already.
 bool SameName(QByteArrayView stored, QStringView wanted)
 {
-    return QString::compare(FromCodePage(stored), wanted.trimmed(), Qt::CaseInsensitive) == 0;
+    // Most names are ASCII: compare those without decoding.
+    bool ascii = true;
+    for (const char c : stored)
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii)
+        return QString::compare(QLatin1StringView(stored), wanted, Qt::CaseInsensitive) == 0;
+    return QString::compare(FromCodePage(stored), wanted, Qt::CaseInsensitive) == 0;
 }
 
 // The section's header line and the last line that belongs to it; nothing when it is missing.
@@ -134,7 +141,7 @@ bool EndsWithLineBreak(QByteArrayView bytes)
 
 std::optional<QByteArray> FindValue(QByteArrayView file, QStringView section, QStringView key)
 {
-    const std::optional<SectionSpan> span = FindSection(file, section, key);
+    const std::optional<SectionSpan> span = FindSection(file, section.trimmed(), key.trimmed());
     if (!span || !span->key)
         return std::nullopt;
     QByteArrayView value =

@@ -27,18 +27,28 @@ public:
 
     void Feed(QByteArrayView chunk)
     {
-        for (const char byte : chunk) {
-            if (m_afterCr && byte == '\n') {
-                m_afterCr = false; // the LF of a CR LF pair
-                continue;
-            }
-            m_afterCr = byte == '\r';
-            if (byte == '\r' || byte == '\n') {
-                EndLine();
-            } else {
+        qsizetype at = 0;
+        if (m_afterCr && !chunk.isEmpty() && chunk[0] == '\n')
+            at = 1; // the LF of a CR LF pair split between two chunks
+        m_afterCr = false;
+        while (at < chunk.size()) {
+            qsizetype stop = at;
+            while (stop < chunk.size() && chunk[stop] != '\r' && chunk[stop] != '\n')
+                ++stop;
+            if (stop > at) {
                 m_open = true;
-                if (m_line.size() < LineBytesKept)
-                    m_line += byte;
+                const qsizetype room = LineBytesKept - m_line.size();
+                m_line += chunk.sliced(at, qMin(room, stop - at));
+            }
+            if (stop == chunk.size())
+                break;
+            EndLine();
+            at = stop + 1;
+            if (chunk[stop] == '\r') {
+                if (at == chunk.size())
+                    m_afterCr = true;
+                else if (chunk[at] == '\n')
+                    ++at;
             }
         }
     }
@@ -52,23 +62,31 @@ public:
 private:
     void EndLine()
     {
-        ApplyLine(FromCodePage(m_line));
+        ApplyLine(m_line);
         m_line.clear();
         m_open = false;
     }
 
-    void ApplyLine(const QString& line)
+    void ApplyLine(QByteArrayView line)
     {
+        // The prefixes are ASCII, and a byte below 0x80 is always a character of its own, so the
+        // first five characters match exactly when the first five bytes do; only a matching
+        // line needs decoding.
+        QString* field = nullptr;
+        if (line.startsWith("SMTP="))
+            field = &m_into.SmtpServer;
+        else if (line.startsWith("POP3="))
+            field = &m_into.Pop3Server;
+        else if (line.startsWith("MAIL="))
+            field = &m_into.MailAddress;
+        else if (!line.startsWith("APOP="))
+            return;
         // Characters are counted after decoding: a double-byte character is one character, as
         // it is in the program's Unicode strings once a line has been read on a Japanese system.
-        const QString value = line.mid(PrefixLength, MaxValueLength);
-        if (line.startsWith(u"SMTP="))
-            m_into.SmtpServer = value;
-        else if (line.startsWith(u"POP3="))
-            m_into.Pop3Server = value;
-        else if (line.startsWith(u"MAIL="))
-            m_into.MailAddress = value;
-        else if (line.startsWith(u"APOP="))
+        const QString value = FromCodePage(line.sliced(PrefixLength)).left(MaxValueLength);
+        if (field)
+            *field = value;
+        else
             m_into.UseApop = ApopNumber(value);
     }
 

@@ -181,14 +181,16 @@ TEST_F(ServerFileDisk, NoFileOrAFolderOrAPipeKeepsTheSettings)
 
 TEST_F(ServerFileDisk, HugeOrGarbageFilesReadWithoutHarm)
 {
-    QByteArray bytes = "POP3=" + QByteArray(10 * 1024 * 1024, 'x') + "\n";
+    // The first line spans the reader's first two 64 KiB chunks, in the middle of its prefix.
+    QByteArray bytes = QByteArray(65533, '\n') + "SMTP=split\r\n";
+    bytes += "POP3=" + QByteArray(10 * 1024 * 1024, 'x') + "\n";
     bytes += QByteArray(3 * 1024 * 1024, '\0') + "\r\nAPOP= 70000\nMAIL=m\xff\x80";
     Put(bytes);
     LoadServerFile();
     EXPECT_EQ(MailSettings.Pop3Server, QString(100, u'x'));
     EXPECT_EQ(MailSettings.UseApop, 32767);
     EXPECT_EQ(MailSettings.MailAddress, u'm' + QString(2, QChar(QChar::ReplacementCharacter)));
-    EXPECT_EQ(MailSettings.SmtpServer, "old-smtp");
+    EXPECT_EQ(MailSettings.SmtpServer, "split");
 }
 
 TEST_F(ServerFileDisk, SaveThatCannotStoreAFieldKeepsTheOldFile)
