@@ -154,6 +154,17 @@ TEST_F(ProfileFileTest, OwnerOnlyFilesAreCreatedPrivateAndNeverWidened)
     ::umask(mask);
 }
 
+TEST_F(ProfileFileTest, LinkedFileIsUpdatedThroughTheLink)
+{
+    const QString real = PathOf("real.ini");
+    const QString link = PathOf("ini.ini");
+    Put(real, "[EXEINI]\r\nNUMBER=0\r\n");
+    ASSERT_TRUE(QFile::link(real, link));
+    ASSERT_TRUE(Profile::WriteString(link, Section, "NUMBER", "1"));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(Contents(real), QByteArray("[EXEINI]\r\nNUMBER=1\r\n"));
+}
+
 TEST_F(ProfileFileTest, FailedWriteLeavesTheOldFileWhole)
 {
     const QString path = PathOf("iniIdPass.ini");
