@@ -1,0 +1,115 @@
+#pragma once
+
+// The mail library: a POP3 client (RFC 1939) behind a handful of C functions.
+//
+// Text crosses this boundary in code page 932 (Windows-31J), NUL-terminated. Every text
+// buffer the caller hands in is writable memory of the size set with option 1; the library
+// never writes past it and always NUL-terminates what it writes. A message buffer handed to
+// NMailPop3GetMail holds the size last reported by NMailPop3GetMailSize for that message,
+// plus one byte for the NUL.
+//
+// The calls block the calling thread, each bounded by a time-out (options 2 and 3), so an
+// unresponsive server cannot hold the caller forever. The functions may be called from one
+// thread at a time per connection handle.
+//
+// Host syntax of NMailPop3Connect:
+//   host               plain POP3 on port 110
+//   host:port          plain POP3 on the given port
+//   [v6address]:port   an IPv6 literal (the port is optional: [::1] means port 110)
+//   pop3://host[:port] plain POP3, port 110 by default
+//   pop3s://host[:port] TLS from the first byte, port 995 by default; the certificate and the
+//                      host name are verified against the system's CA store. The environment
+//                      variable MOFURIN_TEST_CA_FILE, when it names a PEM file, adds the
+//                      certificates in it to the trusted ones (tests use it to trust their
+//                      own self-signed server certificate).
+//
+// Negative results are stable: the program shows a failed login's value to the user.
+
+#include <cstdint>
+
+// Results. Zero or positive values are successes (a handle, a count, a size).
+enum : int32_t
+{
+    NMAIL_OK = 0,
+    NMAIL_ERR_CONNECT = -1,   // no connection: bad host, unknown host, refused, TLS, no greeting
+    NMAIL_ERR_LOGIN = -2,     // the server refused the login, or APOP is impossible
+    NMAIL_ERR_PROTOCOL = -3,  // a reply the library cannot accept (malformed, too long, absurd)
+    NMAIL_ERR_TIMEOUT = -4,   // the server did not answer within the reply time-out
+    NMAIL_ERR_CLOSED = -5,    // the connection was lost (or is unusable after an earlier fault)
+    NMAIL_ERR_ARGUMENT = -6,  // a bad argument: unknown handle, message number, option, or a
+                              // user ID / password holding CR or LF
+    NMAIL_ERR_SERVER = -7,    // the server answered -ERR to a command other than the login
+    NMAIL_ERR_TOO_LARGE = -8, // the message was bigger than its buffer; what fits was stored
+};
+
+// Options of NMailSetOption.
+enum : int32_t
+{
+    NMAIL_OPTION_BUFFER_SIZE = 1,     // size in bytes of each text buffer (default 8192, >= 1)
+    NMAIL_OPTION_CONNECT_TIMEOUT = 2, // connect time-out in ms, TLS handshake included
+                                      // (default 15000, >= 1)
+    NMAIL_OPTION_REPLY_TIMEOUT = 3,   // time-out in ms for each whole reply, however slowly it
+                                      // trickles in (default 30000, >= 1)
+};
+
+// Kinds of NMailGetMessage.
+enum : int32_t
+{
+    NMAIL_MESSAGE_LAST_ERROR = 0, // the reason of the last failure (empty when none yet)
+};
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Prepares the network layer. Always NMAIL_OK; calling it more than once is harmless.
+int32_t NMailInitializeWinSock();
+
+// Sets an option (see above). NMAIL_OK, or NMAIL_ERR_ARGUMENT for an unknown option or a
+// value out of range (the option then keeps its value).
+int32_t NMailSetOption(int32_t option, int32_t value);
+
+// Releases the network layer: closes every connection still open (without QUIT). NMAIL_OK.
+int32_t NMailEndWinSock();
+
+// Connects and reads the server's greeting. Returns a handle >= 0, or -1 on any failure
+// (NMailGetMessage then tells why).
+int32_t NMailPop3Connect(const char* host);
+
+// Logs in with USER/PASS, or with APOP when apop is non-zero (never falling back to USER/PASS),
+// then asks STAT. Returns the number of waiting messages (0 for an empty mailbox) or a
+// negative result. A user ID or password holding CR or LF is refused before anything is sent.
+int32_t NMailPop3Authenticate(int32_t handle, const char* userId, const char* password,
+                              int32_t apop);
+
+// TOP mailNo 0: fills subject, date, from (RFC 2047 words decoded, cut to fit without
+// splitting a double-byte character) and header (the raw header lines). Any buffer may be
+// null. flag is reserved; pass 0. NMAIL_OK or a negative result.
+int32_t NMailPop3GetMailStatus(int32_t handle, int32_t mailNo, char* subject, char* date,
+                               char* from, char* header, int32_t flag);
+
+// LIST mailNo: the size of the message in bytes, or a negative result.
+int32_t NMailPop3GetMailSize(int32_t handle, int32_t mailNo);
+
+// RETR mailNo: the whole message, dot-unstuffed, into body (size last reported by
+// NMailPop3GetMailSize for this message + 1 bytes; when that call was not made, the library
+// asks LIST itself and assumes that size), and the four header texts as NMailPop3GetMailStatus
+// gives them. A message bigger than the buffer is cut (NMAIL_ERR_TOO_LARGE); when the last
+// size reported for the message was a failure, nothing is retrieved and body is left as it is.
+// flag and reserved are reserved; pass 0. NMAIL_OK or a negative result.
+int32_t NMailPop3GetMail(int32_t handle, int32_t mailNo, char* subject, char* date, char* from,
+                         char* header, char* body, int32_t flag, int32_t reserved);
+
+// Copies the text of the given kind into buffer: at most *length bytes including the NUL,
+// never splitting a double-byte character. On return *length holds the number of bytes
+// written before the NUL. NMAIL_OK, or NMAIL_ERR_ARGUMENT for an unknown kind, a null
+// pointer or a length below 1.
+int32_t NMailGetMessage(int32_t kind, char* buffer, int32_t* length);
+
+// Sends QUIT (waiting for its reply within the reply time-out) and closes the connection.
+// NMAIL_OK, or NMAIL_ERR_ARGUMENT for an unknown handle; the handle is released either way.
+int32_t NMailPop3Close(int32_t handle);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,79 @@
+#include "Cp932.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <cstring>
+
+namespace nmail {
+
+namespace {
+
+bool isLeadByte(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+} // namespace
+
+QByteArray toCp932(const QString& text)
+{
+    QStringEncoder encoder("windows-31j");
+    return encoder.encode(text);
+}
+
+QString fromCp932(QByteArrayView bytes)
+{
+    QStringDecoder decoder("windows-31j");
+    return decoder.decode(bytes);
+}
+
+qsizetype cp932PrefixLength(QByteArrayView bytes, qsizetype maxBytes)
+{
+    if (bytes.size() <= maxBytes) {
+        // Even a whole text may end in a lone lead byte; it is kept, as it came.
+        return bytes.size();
+    }
+    qsizetype pos = 0;
+    while (pos < maxBytes) {
+        const qsizetype width = isLeadByte(static_cast<unsigned char>(bytes[pos])) ? 2 : 1;
+        if (pos + width > maxBytes) {
+            break;
+        }
+        pos += width;
+    }
+    return pos;
+}
+
+CopyResult copyCp932(QByteArrayView text, char* buffer, qsizetype bufferSize)
+{
+    if (!buffer || bufferSize < 1) {
+        return {0, !text.isEmpty()};
+    }
+    const qsizetype length = cp932PrefixLength(text, bufferSize - 1);
+    std::memcpy(buffer, text.data(), size_t(length));
+    buffer[length] = '\0';
+    return {length, length < text.size()};
+}
+
+CopyResult copyBytes(QByteArrayView bytes, char* buffer, qsizetype bufferSize)
+{
+    if (!buffer || bufferSize < 1) {
+        return {0, !bytes.isEmpty()};
+    }
+    const qsizetype length = qMin(bytes.size(), bufferSize - 1);
+    std::memcpy(buffer, bytes.data(), size_t(length));
+    buffer[length] = '\0';
+    return {length, length < bytes.size()};
+}
+
+QString fromServerText(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError()) {
+        return text;
+    }
+    return fromCp932(bytes);
+}
+
+} // namespace nmail

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace nmail {
+
+// Where to connect, parsed from the host text the caller hands in.
+struct HostAddress
+{
+    QString host; // a name or an address literal, without brackets
+    quint16 port = 0;
+    bool tls = false; // TLS from the first byte (pop3s://)
+};
+
+// Parses "host", "host:port", "[v6]:port", "pop3://host[:port]" and "pop3s://host[:port]".
+// Blanks around the text are ignored, as a server name typed into a dialog often has them.
+// Returns nothing for an empty host, a bad port (not 1-65535), an unknown scheme or a host
+// holding blanks or control characters.
+std::optional<HostAddress> parseHostAddress(const QString& text);
+
+} // namespace nmail

@@ -1,0 +1,293 @@
+// The exported C functions: a table of sessions by handle, the options, and the text of the
+// last failure. Each function checks its arguments, runs the session and turns its result
+// into a number the caller can keep.
+#include "nmail/NMail.h"
+
+#include "Cp932.h"
+#include "HostAddress.h"
+#include "MimeHeader.h"
+#include "Pop3Session.h"
+
+#include <QHash>
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+using nmail::Failure;
+using nmail::Pop3Session;
+
+// The size reported for a message when the size call failed: the message is then skipped.
+constexpr qint64 SizeFailed = -1;
+
+// A retrieved message may run past its reported size by this much before the rest is
+// dropped unread into memory: some servers count bare LF line ends as one byte but send CRLF.
+constexpr qsizetype RetrieveMargin = 64 * 1024;
+
+struct Connection
+{
+    explicit Connection(nmail::Timeouts timeouts) : session(timeouts) {}
+    Pop3Session session;
+    QHash<qint64, qint64> reportedSizes; // the last result of the size call per message
+};
+
+struct Library
+{
+    std::mutex mutex; // guards everything below
+    std::map<int32_t, std::shared_ptr<Connection>> connections;
+    int32_t nextHandle = 0;
+    qsizetype bufferSize = 8192;
+    nmail::Timeouts timeouts;
+    QString lastError;
+};
+
+Library& library()
+{
+    static Library instance;
+    return instance;
+}
+
+int32_t fail(const Failure& failure)
+{
+    Library& lib = library();
+    std::lock_guard lock(lib.mutex);
+    lib.lastError = failure.message;
+    return failure.code;
+}
+
+int32_t fail(int32_t code, const QString& sentence)
+{
+    return fail(nmail::makeFailure(code, sentence));
+}
+
+int32_t unknownHandle()
+{
+    return fail(NMAIL_ERR_ARGUMENT, QStringLiteral("接続の番号が正しくありません。"));
+}
+
+std::shared_ptr<Connection> find(int32_t handle)
+{
+    Library& lib = library();
+    std::lock_guard lock(lib.mutex);
+    const auto it = lib.connections.find(handle);
+    return it == lib.connections.end() ? nullptr : it->second;
+}
+
+qsizetype bufferSize()
+{
+    Library& lib = library();
+    std::lock_guard lock(lib.mutex);
+    return lib.bufferSize;
+}
+
+// Fills the four header texts; any of them may be null.
+void fillHeaderTexts(QByteArrayView header, char* subject, char* date, char* from, char* headerOut)
+{
+    const qsizetype size = bufferSize();
+    const auto decoded = [&](const char* name) {
+        return nmail::toCp932(nmail::decodeHeaderText(nmail::headerField(header, name)));
+    };
+    nmail::copyCp932(decoded("Subject"), subject, size);
+    nmail::copyCp932(decoded("Date"), date, size);
+    nmail::copyCp932(decoded("From"), from, size);
+    nmail::copyCp932(header, headerOut, size);
+}
+
+} // namespace
+
+extern "C" {
+
+int32_t NMailInitializeWinSock()
+{
+    return NMAIL_OK;
+}
+
+int32_t NMailSetOption(int32_t option, int32_t value)
+{
+    if (value < 1) {
+        return fail(NMAIL_ERR_ARGUMENT, QStringLiteral("設定の値が正しくありません。"));
+    }
+    Library& lib = library();
+    std::lock_guard lock(lib.mutex);
+    switch (option) {
+    case NMAIL_OPTION_BUFFER_SIZE:
+        lib.bufferSize = value;
+        return NMAIL_OK;
+    case NMAIL_OPTION_CONNECT_TIMEOUT:
+        lib.timeouts.connectMs = value;
+        return NMAIL_OK;
+    case NMAIL_OPTION_REPLY_TIMEOUT:
+        lib.timeouts.replyMs = value;
+        return NMAIL_OK;
+    default:
+        lib.lastError = QStringLiteral("その設定の番号はありません。");
+        return NMAIL_ERR_ARGUMENT;
+    }
+}
+
+int32_t NMailEndWinSock()
+{
+    std::map<int32_t, std::shared_ptr<Connection>> open;
+    {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        open.swap(lib.connections);
+    }
+    // Dropping the connections closes their sockets without a word to the servers: this runs
+    // at shutdown, which must not wait on them.
+    return NMAIL_OK;
+}
+
+int32_t NMailPop3Connect(const char* host)
+{
+    if (!host) {
+        return fail(NMAIL_ERR_CONNECT, QStringLiteral("メールサーバーの名前がありません。"));
+    }
+    const auto address = nmail::parseHostAddress(nmail::fromCp932(host));
+    if (!address) {
+        return fail(nmail::makeFailure(NMAIL_ERR_CONNECT,
+                                       QStringLiteral("メールサーバーの名前が正しくありません。"),
+                                       nmail::fromCp932(host)));
+    }
+    nmail::Timeouts timeouts;
+    {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        timeouts = lib.timeouts;
+    }
+    auto connection = std::make_shared<Connection>(timeouts);
+    if (auto opened = connection->session.open(*address); !opened.ok()) {
+        fail(opened.failure());
+        return NMAIL_ERR_CONNECT;
+    }
+    Library& lib = library();
+    std::lock_guard lock(lib.mutex);
+    // Handles count up and wrap within the non-negative range, skipping ones still in use.
+    int32_t handle = lib.nextHandle;
+    while (lib.connections.count(handle)) {
+        handle = handle == INT32_MAX ? 0 : handle + 1;
+    }
+    lib.nextHandle = handle == INT32_MAX ? 0 : handle + 1;
+    lib.connections.emplace(handle, std::move(connection));
+    return handle;
+}
+
+int32_t NMailPop3Authenticate(int32_t handle, const char* userId, const char* password,
+                              int32_t apop)
+{
+    const auto connection = find(handle);
+    if (!connection) {
+        return unknownHandle();
+    }
+    const auto count = connection->session.login(
+        userId ? QByteArrayView(userId) : QByteArrayView(),
+        password ? QByteArrayView(password) : QByteArrayView(), apop != 0);
+    if (!count.ok()) {
+        return fail(count.failure());
+    }
+    return int32_t(count.value());
+}
+
+int32_t NMailPop3GetMailStatus(int32_t handle, int32_t mailNo, char* subject, char* date,
+                               char* from, char* header, int32_t /*flag*/)
+{
+    const auto connection = find(handle);
+    if (!connection) {
+        return unknownHandle();
+    }
+    const auto lines = connection->session.top(mailNo);
+    if (!lines.ok()) {
+        return fail(lines.failure());
+    }
+    fillHeaderTexts(lines.value(), subject, date, from, header);
+    return NMAIL_OK;
+}
+
+int32_t NMailPop3GetMailSize(int32_t handle, int32_t mailNo)
+{
+    const auto connection = find(handle);
+    if (!connection) {
+        return unknownHandle();
+    }
+    const auto size = connection->session.list(mailNo);
+    if (!size.ok()) {
+        connection->reportedSizes.insert(mailNo, SizeFailed);
+        return fail(size.failure());
+    }
+    connection->reportedSizes.insert(mailNo, size.value());
+    return int32_t(size.value());
+}
+
+int32_t NMailPop3GetMail(int32_t handle, int32_t mailNo, char* subject, char* date, char* from,
+                         char* header, char* body, int32_t /*flag*/, int32_t /*reserved*/)
+{
+    const auto connection = find(handle);
+    if (!connection) {
+        return unknownHandle();
+    }
+    qint64 size = connection->reportedSizes.value(mailNo, SizeFailed - 1);
+    if (size == SizeFailed) {
+        // The caller sized the buffer from a failed size call: there is no safe size to write.
+        return fail(NMAIL_ERR_ARGUMENT,
+                    QStringLiteral("メールの大きさが分からないため、受け取りませんでした。"));
+    }
+    if (size < 0) {
+        const auto listed = connection->session.list(mailNo);
+        if (!listed.ok()) {
+            return fail(listed.failure());
+        }
+        size = listed.value();
+    }
+    const auto message = connection->session.retrieve(mailNo, qsizetype(size) + RetrieveMargin);
+    if (!message.ok()) {
+        return fail(message.failure());
+    }
+    const QByteArray& bytes = message.value().bytes;
+    fillHeaderTexts(nmail::headerOf(bytes), subject, date, from, header);
+    const auto copied = nmail::copyBytes(bytes, body, qsizetype(size) + 1);
+    if (copied.cut || message.value().cut) {
+        return fail(nmail::makeFailure(
+            NMAIL_ERR_TOO_LARGE,
+            QStringLiteral(
+                "メールが知らされた大きさより大きいため、途中までしか受け取れませんでした。"),
+            QStringLiteral("%1 / %2").arg(size).arg(bytes.size())));
+    }
+    return NMAIL_OK;
+}
+
+int32_t NMailGetMessage(int32_t kind, char* buffer, int32_t* length)
+{
+    if (kind != NMAIL_MESSAGE_LAST_ERROR || !buffer || !length || *length < 1) {
+        return NMAIL_ERR_ARGUMENT;
+    }
+    QByteArray text;
+    {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        text = nmail::toCp932(lib.lastError);
+    }
+    *length = int32_t(nmail::copyCp932(text, buffer, *length).written);
+    return NMAIL_OK;
+}
+
+int32_t NMailPop3Close(int32_t handle)
+{
+    std::shared_ptr<Connection> connection;
+    {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        const auto it = lib.connections.find(handle);
+        if (it == lib.connections.end()) {
+            lib.lastError = QStringLiteral("接続の番号が正しくありません。");
+            return NMAIL_ERR_ARGUMENT;
+        }
+        connection = std::move(it->second);
+        lib.connections.erase(it);
+    }
+    connection->session.quit();
+    return NMAIL_OK;
+}
+
+} // extern "C"

@@ -1,0 +1,479 @@
+#include "Pop3Session.h"
+
+#include "Apop.h"
+#include "ByteView.h"
+#include "Cp932.h"
+#include "nmail/NMail.h"
+
+#include <QList>
+#include <QSslConfiguration>
+#include <QSslError>
+#include <QStringList>
+#include <array>
+
+namespace nmail {
+
+namespace {
+
+// The header of one message is read whole for TOP; beyond this it is dropped. Real headers
+// stay far below it; the bound only stops a server that never ends the reply.
+constexpr qsizetype MaxHeaderBytes = 4 * 1024 * 1024;
+
+// Certificates a test adds to the trusted ones for its own self-signed server.
+constexpr const char* TestCaFileVariable = "MOFURIN_TEST_CA_FILE";
+
+QString socketText(const QAbstractSocket& socket)
+{
+    return socket.errorString();
+}
+
+QString serverText(const Reply& reply)
+{
+    return fromServerText(reply.statusLine);
+}
+
+// A decimal number of at most 18 digits, nothing else; -1 when the text is not one.
+qint64 parseCount(QByteArrayView text)
+{
+    if (text.isEmpty() || text.size() > 18) {
+        return -1;
+    }
+    qint64 value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return -1;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+// The first blank-separated words of a +OK text ("2 320" of STAT, "1 120" of LIST).
+QList<QByteArrayView> words(QByteArrayView text)
+{
+    QList<QByteArrayView> result;
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
+            ++pos;
+        }
+        const qsizetype start = pos;
+        while (pos < text.size() && text[pos] != ' ' && text[pos] != '\t') {
+            ++pos;
+        }
+        if (pos > start) {
+            result.append(midView(text, start, pos - start));
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+Failure makeFailure(int32_t code, const QString& sentence, const QString& detail)
+{
+    Failure failure;
+    failure.code = code;
+    failure.message = detail.isEmpty() ? sentence : sentence + u' ' + detail;
+    return failure;
+}
+
+const Pop3Session::CommandInfo& Pop3Session::info(Command command)
+{
+    // Which replies are multi-line, and in which state each command may be sent.
+    static const std::array<CommandInfo, 9> table{{
+        {Command::Greeting, "", false, State::Disconnected},
+        {Command::User, "USER", false, State::Authorization},
+        {Command::Pass, "PASS", false, State::Authorization},
+        {Command::Apop, "APOP", false, State::Authorization},
+        {Command::Stat, "STAT", false, State::Transaction},
+        {Command::List, "LIST", false, State::Transaction},
+        {Command::Top, "TOP", true, State::Transaction},
+        {Command::Retr, "RETR", true, State::Transaction},
+        {Command::Quit, "QUIT", false, State::Authorization}, // also allowed in Transaction
+    }};
+    return table[size_t(command)];
+}
+
+Pop3Session::Pop3Session(Timeouts timeouts) : m_timeouts(timeouts) {}
+
+Pop3Session::~Pop3Session()
+{
+    if (m_socket) {
+        m_socket->abort();
+    }
+}
+
+void Pop3Session::setState(State state)
+{
+    m_state = state;
+    if (state == State::Broken || state == State::Disconnected) {
+        if (m_socket) {
+            m_socket->abort();
+        }
+        m_input.clear();
+    }
+}
+
+Failure Pop3Session::breakWith(Failure failure)
+{
+    setState(State::Broken);
+    return failure;
+}
+
+Result<Done> Pop3Session::open(const HostAddress& address)
+{
+    if (m_state != State::Disconnected) {
+        return makeFailure(NMAIL_ERR_ARGUMENT, QStringLiteral("この接続は既に使われています。"));
+    }
+    m_socket = std::make_unique<QSslSocket>();
+    // Our own replies are short; Nagle would only delay each command.
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const QDeadlineTimer connectDeadline(m_timeouts.connectMs);
+    if (address.tls) {
+        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+        config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        const QString caFile = qEnvironmentVariable(TestCaFileVariable);
+        if (!caFile.isEmpty()) {
+            config.addCaCertificates(caFile, QSsl::Pem);
+        }
+        m_socket->setSslConfiguration(config);
+        m_socket->connectToHostEncrypted(address.host, address.port, address.host);
+    } else {
+        m_socket->connectToHost(address.host, address.port);
+    }
+
+    const bool connected = m_socket->waitForConnected(int(connectDeadline.remainingTime()));
+    if (!connected) {
+        const auto error = m_socket->error();
+        const QString detail = socketText(*m_socket);
+        if (error == QAbstractSocket::HostNotFoundError) {
+            return breakWith(makeFailure(NMAIL_ERR_CONNECT,
+                                         QStringLiteral("メールサーバーが見つかりませんでした。"),
+                                         detail));
+        }
+        if (error == QAbstractSocket::SocketTimeoutError || connectDeadline.hasExpired()) {
+            return breakWith(makeFailure(
+                NMAIL_ERR_CONNECT, QStringLiteral("メールサーバーへの接続が時間切れになりました。"),
+                detail));
+        }
+        return breakWith(makeFailure(
+            NMAIL_ERR_CONNECT, QStringLiteral("メールサーバーに接続できませんでした。"), detail));
+    }
+    if (address.tls) {
+        if (!m_socket->waitForEncrypted(int(connectDeadline.remainingTime()))) {
+            QStringList reasons;
+            for (const QSslError& error : m_socket->sslHandshakeErrors()) {
+                reasons.append(error.errorString());
+            }
+            if (reasons.isEmpty()) {
+                reasons.append(socketText(*m_socket));
+            }
+            return breakWith(makeFailure(NMAIL_ERR_CONNECT,
+                                         QStringLiteral("メールサーバーとの暗号化通信を始められませ"
+                                                        "んでした(証明書を確認してください)。"),
+                                         reasons.join(QStringLiteral("; "))));
+        }
+    }
+
+    auto greeting = run(Command::Greeting, {});
+    if (!greeting.ok()) {
+        // Whatever went wrong, the caller sees a failed connection.
+        Failure failure = greeting.failure();
+        if (failure.code == NMAIL_ERR_TIMEOUT) {
+            failure = makeFailure(
+                NMAIL_ERR_CONNECT,
+                QStringLiteral("メールサーバーから時間内に最初の応答がありませんでした。"));
+        } else if (failure.code == NMAIL_ERR_CLOSED) {
+            failure =
+                makeFailure(NMAIL_ERR_CONNECT,
+                            QStringLiteral("メールサーバーが最初の応答をせずに接続を切りました。"),
+                            socketText(*m_socket));
+        }
+        failure.code = NMAIL_ERR_CONNECT;
+        return breakWith(failure);
+    }
+    if (!greeting.value().ok) {
+        return breakWith(makeFailure(NMAIL_ERR_CONNECT,
+                                     QStringLiteral("メールサーバーが接続を断りました。"),
+                                     serverText(greeting.value())));
+    }
+    m_greeting = greeting.value().statusLine;
+    setState(State::Authorization);
+    return Done{};
+}
+
+Result<qint64> Pop3Session::login(QByteArrayView userId, QByteArrayView password, bool apop)
+{
+    // A line end inside either value would end our command early and let the rest be read as
+    // a command of its own (a DELE, say), so such values never reach the server.
+    for (QByteArrayView value : {userId, password}) {
+        if (value.contains('\r') || value.contains('\n') || value.contains('\0')) {
+            return makeFailure(
+                NMAIL_ERR_ARGUMENT,
+                QStringLiteral("ユーザーIDかパスワードに改行などの使えない文字が含まれています。"));
+        }
+    }
+    if (m_state != State::Authorization) {
+        return makeFailure(m_state == State::Transaction ? NMAIL_ERR_ARGUMENT : NMAIL_ERR_CLOSED,
+                           m_state == State::Transaction
+                               ? QStringLiteral("既にログインしています。")
+                               : QStringLiteral("メールサーバーとの接続が切れています。"));
+    }
+
+    const QString refused =
+        QStringLiteral("ユーザーIDまたはパスワードが正しくないため、ログインできませんでした。");
+    if (apop) {
+        const QByteArray timestamp = apopTimestamp(m_greeting);
+        if (timestamp.isEmpty()) {
+            // Falling back to USER/PASS would send the password in the clear, which is what
+            // the user chose APOP to avoid (RFC 1939 §7).
+            return makeFailure(
+                NMAIL_ERR_LOGIN,
+                QStringLiteral(
+                    "メールサーバーがAPOPに対応していないため、ログインできませんでした。"),
+                fromServerText(m_greeting));
+        }
+        QByteArray argument = userId.toByteArray();
+        argument += ' ';
+        argument += apopDigest(timestamp, password);
+        auto reply = run(Command::Apop, argument);
+        if (!reply.ok()) {
+            return reply.failure();
+        }
+        if (!reply.value().ok) {
+            return makeFailure(NMAIL_ERR_LOGIN, refused, serverText(reply.value()));
+        }
+    } else {
+        auto user = run(Command::User, userId);
+        if (!user.ok()) {
+            return user.failure();
+        }
+        if (!user.value().ok) {
+            return makeFailure(NMAIL_ERR_LOGIN, refused, serverText(user.value()));
+        }
+        auto pass = run(Command::Pass, password);
+        if (!pass.ok()) {
+            return pass.failure();
+        }
+        if (!pass.value().ok) {
+            return makeFailure(NMAIL_ERR_LOGIN, refused, serverText(pass.value()));
+        }
+    }
+    setState(State::Transaction);
+
+    auto stat = run(Command::Stat, {});
+    if (!stat.ok()) {
+        return stat.failure();
+    }
+    if (!stat.value().ok) {
+        return makeFailure(NMAIL_ERR_SERVER, QStringLiteral("メールの数を調べられませんでした。"),
+                           serverText(stat.value()));
+    }
+    const auto fields = words(stat.value().text);
+    const qint64 count = fields.isEmpty() ? -1 : parseCount(fields[0]);
+    if (count < 0 || count > MaxMessageCount) {
+        return breakWith(
+            makeFailure(NMAIL_ERR_PROTOCOL,
+                        QStringLiteral("メールサーバーが返したメールの数が正しくありません。"),
+                        serverText(stat.value())));
+    }
+    m_messageCount = count;
+    return count;
+}
+
+Result<Done> Pop3Session::checkNumber(qint64 number) const
+{
+    if (m_state != State::Transaction) {
+        return makeFailure(m_state == State::Authorization ? NMAIL_ERR_ARGUMENT : NMAIL_ERR_CLOSED,
+                           m_state == State::Authorization
+                               ? QStringLiteral("まだログインしていません。")
+                               : QStringLiteral("メールサーバーとの接続が切れています。"));
+    }
+    if (number < 1 || number > m_messageCount) {
+        return makeFailure(NMAIL_ERR_ARGUMENT, QStringLiteral("そのメールの番号はありません。"),
+                           QString::number(number));
+    }
+    return Done{};
+}
+
+Result<QByteArray> Pop3Session::top(qint64 number)
+{
+    if (auto valid = checkNumber(number); !valid.ok()) {
+        return valid.failure();
+    }
+    auto reply = run(Command::Top, QByteArray::number(number) + " 0", MaxHeaderBytes);
+    if (!reply.ok()) {
+        return reply.failure();
+    }
+    if (!reply.value().ok) {
+        return makeFailure(NMAIL_ERR_SERVER,
+                           QStringLiteral("メールのヘッダーを受け取れませんでした。"),
+                           serverText(reply.value()));
+    }
+    return std::move(reply).value().body;
+}
+
+Result<qint64> Pop3Session::list(qint64 number)
+{
+    if (auto valid = checkNumber(number); !valid.ok()) {
+        return valid.failure();
+    }
+    auto reply = run(Command::List, QByteArray::number(number));
+    if (!reply.ok()) {
+        return reply.failure();
+    }
+    if (!reply.value().ok) {
+        return makeFailure(NMAIL_ERR_SERVER,
+                           QStringLiteral("メールの大きさを調べられませんでした。"),
+                           serverText(reply.value()));
+    }
+    // "+OK n size". A size that is negative or does not leave room for the caller's NUL in a
+    // 32-bit length is not a size at all.
+    const auto fields = words(reply.value().text);
+    const qint64 size = fields.size() < 2 ? -1 : parseCount(fields[1]);
+    if (fields.size() < 2 || parseCount(fields[0]) != number || size < 0 ||
+        size > qint64(INT32_MAX) - 1) {
+        return makeFailure(
+            NMAIL_ERR_PROTOCOL,
+            QStringLiteral("メールサーバーが返したメールの大きさが正しくありません。"),
+            serverText(reply.value()));
+    }
+    return size;
+}
+
+Result<Pop3Session::Message> Pop3Session::retrieve(qint64 number, qsizetype storeLimit)
+{
+    if (auto valid = checkNumber(number); !valid.ok()) {
+        return valid.failure();
+    }
+    auto reply = run(Command::Retr, QByteArray::number(number), storeLimit);
+    if (!reply.ok()) {
+        return reply.failure();
+    }
+    if (!reply.value().ok) {
+        return makeFailure(NMAIL_ERR_SERVER, QStringLiteral("メールを受け取れませんでした。"),
+                           serverText(reply.value()));
+    }
+    Message message;
+    message.cut = reply.value().bodyCut;
+    message.bytes = std::move(reply).value().body;
+    return message;
+}
+
+void Pop3Session::quit()
+{
+    if (m_state == State::Authorization || m_state == State::Transaction) {
+        // The reply only tells that the server heard us; a failure changes nothing now.
+        (void)run(Command::Quit, {});
+    }
+    if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState) {
+        m_socket->disconnectFromHost();
+    }
+    setState(State::Disconnected);
+}
+
+Result<Reply> Pop3Session::run(Command command, QByteArrayView argument, qsizetype bodyLimit)
+{
+    const CommandInfo& entry = info(command);
+    const bool allowed =
+        entry.allowedIn == m_state || (command == Command::Quit && m_state == State::Transaction);
+    if (!allowed) {
+        return makeFailure(NMAIL_ERR_CLOSED,
+                           QStringLiteral("メールサーバーとの接続が切れています。"));
+    }
+    // One deadline for the whole command: a reply that trickles in byte by byte does not
+    // extend it.
+    const QDeadlineTimer deadline(m_timeouts.replyMs);
+    if (command != Command::Greeting) {
+        QByteArray line = entry.verb;
+        if (!argument.isEmpty()) {
+            line += ' ';
+            line += argument;
+        }
+        line += "\r\n";
+        if (auto sent = send(line, deadline); !sent.ok()) {
+            return sent.failure();
+        }
+    }
+    return receive(entry.multiLine, bodyLimit > 0 ? bodyLimit : ReplyParser::MaxBodyDefault,
+                   deadline);
+}
+
+Result<Done> Pop3Session::send(const QByteArray& line, const QDeadlineTimer& deadline)
+{
+    if (m_socket->write(line) != line.size()) {
+        return breakWith(makeFailure(NMAIL_ERR_CLOSED,
+                                     QStringLiteral("メールサーバーとの接続が切れました。"),
+                                     socketText(*m_socket)));
+    }
+    while (m_socket->bytesToWrite() > 0) {
+        if (deadline.hasExpired()) {
+            return breakWith(makeFailure(
+                NMAIL_ERR_TIMEOUT, QStringLiteral("メールサーバーが時間内に応答しませんでした。")));
+        }
+        if (!m_socket->waitForBytesWritten(int(deadline.remainingTime()))) {
+            if (deadline.hasExpired()) {
+                return breakWith(
+                    makeFailure(NMAIL_ERR_TIMEOUT,
+                                QStringLiteral("メールサーバーが時間内に応答しませんでした。")));
+            }
+            return breakWith(makeFailure(NMAIL_ERR_CLOSED,
+                                         QStringLiteral("メールサーバーとの接続が切れました。"),
+                                         socketText(*m_socket)));
+        }
+    }
+    return Done{};
+}
+
+Result<Reply> Pop3Session::receive(bool multiLine, qsizetype bodyLimit,
+                                   const QDeadlineTimer& deadline)
+{
+    m_parser.begin(multiLine, bodyLimit);
+    for (;;) {
+        if (!m_input.isEmpty()) {
+            qsizetype used = 0;
+            const auto status = m_parser.feed(m_input, &used);
+            m_input.remove(0, used);
+            if (status == ReplyParser::Status::Complete) {
+                return m_parser.takeReply();
+            }
+            if (status == ReplyParser::Status::Failed) {
+                const bool tooLong = m_parser.error() == ReplyParser::Error::LineTooLong;
+                return breakWith(makeFailure(
+                    NMAIL_ERR_PROTOCOL,
+                    tooLong ? QStringLiteral("メールサーバーの応答の行が長すぎます。")
+                            : QStringLiteral("メールサーバーの応答が正しくありません。"),
+                    tooLong ? QString() : fromServerText(m_parser.reply().statusLine.left(200))));
+            }
+        }
+        if (m_socket->bytesAvailable() > 0) {
+            m_input += m_socket->readAll();
+            continue;
+        }
+        if (deadline.hasExpired()) {
+            return breakWith(makeFailure(
+                NMAIL_ERR_TIMEOUT, QStringLiteral("メールサーバーが時間内に応答しませんでした。")));
+        }
+        if (m_socket->state() != QAbstractSocket::ConnectedState) {
+            return breakWith(makeFailure(NMAIL_ERR_CLOSED,
+                                         QStringLiteral("メールサーバーとの接続が切れました。"),
+                                         socketText(*m_socket)));
+        }
+        if (!m_socket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
+            if (m_socket->bytesAvailable() > 0) {
+                continue;
+            }
+            if (deadline.hasExpired()) {
+                return breakWith(
+                    makeFailure(NMAIL_ERR_TIMEOUT,
+                                QStringLiteral("メールサーバーが時間内に応答しませんでした。")));
+            }
+            return breakWith(makeFailure(NMAIL_ERR_CLOSED,
+                                         QStringLiteral("メールサーバーとの接続が切れました。"),
+                                         socketText(*m_socket)));
+        }
+    }
+}
+
+} // namespace nmail

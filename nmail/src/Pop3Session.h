@@ -1,0 +1,107 @@
+#pragma once
+
+#include "HostAddress.h"
+#include "ReplyParser.h"
+#include "Result.h"
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QSslSocket>
+#include <memory>
+
+namespace nmail {
+
+// Time limits of a session, in milliseconds. Tests shorten them.
+struct Timeouts
+{
+    int connectMs = 15000; // connection and TLS handshake
+    int replyMs = 30000;   // one command: sending it and its whole reply
+};
+
+// One POP3 session over a blocking socket (RFC 1939). The session has one state, changed only
+// by setState(); a command may run only in the states the command table allows. Any fault of
+// the stream (time-out, lost connection, a reply that cannot be parsed) leaves the session
+// Broken: the socket is dropped and later commands fail at once, since the next bytes could
+// belong to the reply we gave up on.
+class Pop3Session
+{
+public:
+    enum class State
+    {
+        Disconnected,
+        Authorization,
+        Transaction,
+        Broken
+    };
+
+    // The largest message count accepted from STAT. A larger one is a hostile or broken
+    // server: the caller walks every message, so an absurd count would keep it busy for ages.
+    static constexpr qint64 MaxMessageCount = 1000000;
+
+    explicit Pop3Session(Timeouts timeouts);
+    ~Pop3Session();
+    Pop3Session(const Pop3Session&) = delete;
+    Pop3Session& operator=(const Pop3Session&) = delete;
+
+    State state() const { return m_state; }
+
+    // Connects and reads the greeting.
+    Result<Done> open(const HostAddress& address);
+    // USER/PASS or APOP, then STAT; the number of waiting messages.
+    Result<qint64> login(QByteArrayView userId, QByteArrayView password, bool apop);
+    // TOP n 0: the header lines of message n (bounded; cut silently when huge).
+    Result<QByteArray> top(qint64 number);
+    // LIST n: the size of message n in octets.
+    Result<qint64> list(qint64 number);
+    // RETR n: message n, dot-unstuffed. At most storeLimit bytes are kept; cut tells whether
+    // the message went on beyond them.
+    struct Message
+    {
+        QByteArray bytes;
+        bool cut = false;
+    };
+    Result<Message> retrieve(qint64 number, qsizetype storeLimit);
+    // QUIT when the server is still there, then drop the connection. Never fails.
+    void quit();
+
+    qint64 messageCount() const { return m_messageCount; }
+
+private:
+    enum class Command
+    {
+        Greeting,
+        User,
+        Pass,
+        Apop,
+        Stat,
+        List,
+        Top,
+        Retr,
+        Quit
+    };
+    struct CommandInfo
+    {
+        Command command;
+        const char* verb;
+        bool multiLine; // a +OK reply goes on until a line that is exactly "."
+        State allowedIn;
+    };
+    static const CommandInfo& info(Command command);
+
+    Result<Reply> run(Command command, QByteArrayView argument, qsizetype bodyLimit = 0);
+    Result<Done> send(const QByteArray& line, const QDeadlineTimer& deadline);
+    Result<Reply> receive(bool multiLine, qsizetype bodyLimit, const QDeadlineTimer& deadline);
+    Result<Done> checkNumber(qint64 number) const;
+    Failure breakWith(Failure failure);
+    void setState(State state);
+
+    Timeouts m_timeouts;
+    std::unique_ptr<QSslSocket> m_socket;
+    QByteArray m_input; // received bytes not yet given to the parser
+    ReplyParser m_parser;
+    QByteArray m_greeting;
+    qint64 m_messageCount = 0;
+    State m_state = State::Disconnected;
+};
+
+} // namespace nmail
