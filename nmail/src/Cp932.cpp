@@ -18,7 +18,25 @@ bool isLeadByte(unsigned char c)
 QByteArray toCp932(const QString& text)
 {
     QStringEncoder encoder("windows-31j");
-    return encoder.encode(text);
+    QByteArray bytes = encoder.encode(text);
+    if (!encoder.hasError()) {
+        return bytes;
+    }
+    // The codec substitutes its own two-byte mark (0xFC 0xFC, which reads back as U+FFFD);
+    // a plain '?' is what users of this code page expect, so encode one character at a time.
+    bytes.clear();
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        const qsizetype width =
+            text[pos].isHighSurrogate() && pos + 1 < text.size() && text[pos + 1].isLowSurrogate()
+                ? 2
+                : 1;
+        QStringEncoder single("windows-31j");
+        const QByteArray encoded = single.encode(QStringView(text).sliced(pos, width));
+        bytes += single.hasError() ? QByteArray("?") : encoded;
+        pos += width;
+    }
+    return bytes;
 }
 
 QString fromCp932(QByteArrayView bytes)

@@ -1,0 +1,393 @@
+// The exported functions against a scripted server: the exact lines sent, and how hostile or
+// broken servers end (a clear failure, no crash, no hang past the time-out).
+#include "ScriptedServer.h"
+#include "nmail/NMail.h"
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QStringDecoder>
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using Answer = ScriptedServer::Answer;
+
+constexpr int TextSize = 8192;
+constexpr const char* Greeting = "+OK ready <1896.697170952@dbc.mtview.ca.us>\r\n";
+
+std::string lastMessage()
+{
+    std::vector<char> buffer(TextSize, 'x');
+    int32_t length = TextSize;
+    EXPECT_EQ(NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, buffer.data(), &length), NMAIL_OK);
+    QStringDecoder decoder("windows-31j");
+    const QString text = decoder.decode(QByteArray(buffer.data()));
+    return text.toStdString();
+}
+
+class NMailSessionTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        NMailInitializeWinSock();
+        NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, TextSize);
+        NMailSetOption(NMAIL_OPTION_CONNECT_TIMEOUT, 2000);
+        NMailSetOption(NMAIL_OPTION_REPLY_TIMEOUT, 2000);
+    }
+    void TearDown() override
+    {
+        NMailSetOption(NMAIL_OPTION_REPLY_TIMEOUT, 30000);
+        NMailSetOption(NMAIL_OPTION_CONNECT_TIMEOUT, 15000);
+        NMailEndWinSock();
+    }
+
+    // Connects and logs in with USER/PASS; the count.
+    int32_t login(const ScriptedServer& server, int32_t* handle)
+    {
+        *handle = NMailPop3Connect(server.host().c_str());
+        EXPECT_GE(*handle, 0) << lastMessage();
+        return NMailPop3Authenticate(*handle, "tama", "secret", 0);
+    }
+
+    char subject[TextSize], date[TextSize], from[TextSize], header[TextSize];
+};
+
+const std::vector<std::string> ThreeMessages = {
+    "Subject: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\nDate: Mon, 7 Dec 2026 12:00:00 +0900\r\n"
+    "From: =?UTF-8?B?44Gf44G+?= <tama@example.jp>\r\n\r\nfirst body\r\n",
+    "Subject: two\r\n\r\n.starts with a dot\r\n..two dots\r\n",
+    "Subject: three\r\n\r\nthird\r\n",
+};
+
+} // namespace
+
+TEST_F(NMailSessionTest, UserPassCheckSendsTheExactLines)
+{
+    ScriptedServer server(Greeting, ScriptedServer::mailbox(ThreeMessages));
+    int32_t handle = -1;
+    ASSERT_EQ(login(server, &handle), 3);
+    for (int n = 1; n <= 3; ++n) {
+        ASSERT_EQ(NMailPop3GetMailStatus(handle, n, subject, date, from, header, 0), NMAIL_OK)
+            << lastMessage();
+        const int32_t size = NMailPop3GetMailSize(handle, n);
+        ASSERT_EQ(size, int32_t(ThreeMessages[n - 1].size()));
+        std::vector<char> body(size_t(size) + 1, ' ');
+        ASSERT_EQ(NMailPop3GetMail(handle, n, subject, date, from, header, body.data(), 0, 0),
+                  NMAIL_OK)
+            << lastMessage();
+        EXPECT_EQ(std::string(body.data()), ThreeMessages[n - 1]);
+    }
+    EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+    const Lines expected = {"USER tama", "PASS secret", "STAT",   "TOP 1 0", "LIST 1",
+                            "RETR 1",    "TOP 2 0",     "LIST 2", "RETR 2",  "TOP 3 0",
+                            "LIST 3",    "RETR 3",      "QUIT"};
+    EXPECT_EQ(server.lines(), expected);
+}
+
+TEST_F(NMailSessionTest, StatusFillsTheDecodedHeaderTexts)
+{
+    ScriptedServer server(Greeting, ScriptedServer::mailbox(ThreeMessages));
+    int32_t handle = -1;
+    ASSERT_EQ(login(server, &handle), 3);
+    ASSERT_EQ(NMailPop3GetMailStatus(handle, 1, subject, date, from, header, 0), NMAIL_OK);
+    const auto cp932 = [](const char* text) {
+        return QStringDecoder("windows-31j").decode(QByteArray(text)).operator QString();
+    };
+    EXPECT_EQ(cp932(subject), u"テスト"_qs);
+    EXPECT_EQ(cp932(date), u"Mon, 7 Dec 2026 12:00:00 +0900"_qs);
+    EXPECT_EQ(cp932(from), u"たま <tama@example.jp>"_qs);
+    EXPECT_TRUE(QByteArray(header).startsWith("Subject: =?ISO-2022-JP?B?"));
+    EXPECT_TRUE(QByteArray(header).endsWith("<tama@example.jp>\r\n"));
+
+    // Null buffers are skipped; a smaller text buffer size cuts between characters.
+    EXPECT_EQ(NMailPop3GetMailStatus(handle, 1, nullptr, nullptr, nullptr, nullptr, 0), NMAIL_OK);
+    NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, 6);
+    std::memset(subject, '#', sizeof subject);
+    EXPECT_EQ(NMailPop3GetMailStatus(handle, 1, subject, date, from, header, 0), NMAIL_OK);
+    EXPECT_EQ(cp932(subject), u"テス"_qs);
+    EXPECT_EQ(subject[6], '#');
+    NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, TextSize);
+    NMailPop3Close(handle);
+}
+
+TEST_F(NMailSessionTest, ApopSendsTheDigestAndNeverFallsBack)
+{
+    {
+        ScriptedServer server(Greeting, ScriptedServer::mailbox({}));
+        const int32_t handle = NMailPop3Connect(server.host().c_str());
+        ASSERT_GE(handle, 0);
+        EXPECT_EQ(NMailPop3Authenticate(handle, "mrose", "tanstaaf", -1), 0);
+        NMailPop3Close(handle);
+        const Lines expected = {"APOP mrose c4c9334bac560ecc979e58001b3e22fb", "STAT", "QUIT"};
+        EXPECT_EQ(server.lines(), expected);
+    }
+    {
+        ScriptedServer server("+OK no timestamp here\r\n", ScriptedServer::mailbox({}));
+        const int32_t handle = NMailPop3Connect(server.host().c_str());
+        ASSERT_GE(handle, 0);
+        EXPECT_EQ(NMailPop3Authenticate(handle, "mrose", "tanstaaf", 1), NMAIL_ERR_LOGIN);
+        EXPECT_NE(lastMessage().find("APOP"), std::string::npos);
+        NMailPop3Close(handle);
+        EXPECT_EQ(server.lines(), Lines{"QUIT"});
+    }
+}
+
+TEST_F(NMailSessionTest, LoginFailuresCarryTheServersText)
+{
+    ScriptedServer server(Greeting, [](const std::string& line) -> Answer {
+        if (line.rfind("PASS", 0) == 0) {
+            return {"-ERR [AUTH] Authentication failed.\r\n"};
+        }
+        return {"+OK\r\n", line == "QUIT"};
+    });
+    int32_t handle = -1;
+    EXPECT_EQ(login(server, &handle), NMAIL_ERR_LOGIN);
+    const std::string message = lastMessage();
+    EXPECT_NE(message.find("-ERR [AUTH] Authentication failed."), std::string::npos) << message;
+    EXPECT_NE(message.find("ログイン"), std::string::npos) << message;
+    // Without a login the per-message calls fail at once, sending nothing.
+    EXPECT_LT(NMailPop3GetMailSize(handle, 1), 0);
+    EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+    EXPECT_EQ(server.lines(), (Lines{"USER tama", "PASS secret", "QUIT"}));
+}
+
+TEST_F(NMailSessionTest, LineEndsInTheAccountAreRefusedBeforeAnythingIsSent)
+{
+    ScriptedServer server(Greeting, ScriptedServer::mailbox({}));
+    const int32_t handle = NMailPop3Connect(server.host().c_str());
+    ASSERT_GE(handle, 0);
+    EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "x\r\nDELE 1", 0), NMAIL_ERR_ARGUMENT);
+    EXPECT_EQ(NMailPop3Authenticate(handle, "tama\nDELE 1", "x", -1), NMAIL_ERR_ARGUMENT);
+    EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "x\r", 0), NMAIL_ERR_ARGUMENT);
+    EXPECT_FALSE(lastMessage().empty());
+    // The connection stays usable for a proper login.
+    EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "x", 0), 0);
+    NMailPop3Close(handle);
+    EXPECT_EQ(server.lines(), (Lines{"USER tama", "PASS x", "STAT", "QUIT"}));
+}
+
+TEST_F(NMailSessionTest, BadHandlesAndArgumentsFailCleanly)
+{
+    EXPECT_EQ(NMailPop3Authenticate(12345, "a", "b", 0), NMAIL_ERR_ARGUMENT);
+    EXPECT_EQ(NMailPop3GetMailSize(-1, 1), NMAIL_ERR_ARGUMENT);
+    EXPECT_EQ(NMailPop3Close(-1), NMAIL_ERR_ARGUMENT);
+    EXPECT_EQ(NMailSetOption(99, 1), NMAIL_ERR_ARGUMENT);
+    EXPECT_EQ(NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, 0), NMAIL_ERR_ARGUMENT);
+    EXPECT_EQ(NMailPop3Connect(nullptr), -1);
+    EXPECT_EQ(NMailPop3Connect("imap://example.jp"), -1);
+    EXPECT_EQ(NMailPop3Connect(""), -1);
+
+    ScriptedServer server(Greeting, ScriptedServer::mailbox(ThreeMessages));
+    int32_t handle = -1;
+    ASSERT_EQ(login(server, &handle), 3);
+    EXPECT_EQ(NMailPop3GetMailSize(handle, 0), NMAIL_ERR_ARGUMENT);
+    EXPECT_EQ(NMailPop3GetMailSize(handle, 4), NMAIL_ERR_ARGUMENT);
+    EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+    EXPECT_EQ(NMailPop3Close(handle), NMAIL_ERR_ARGUMENT); // already released
+    EXPECT_EQ(server.lines(), (Lines{"USER tama", "PASS secret", "STAT", "QUIT"}));
+}
+
+TEST_F(NMailSessionTest, GetMessageNeverWritesPastItsLength)
+{
+    EXPECT_EQ(NMailPop3Connect("bad host name"), -1);
+    char buffer[8];
+    std::memset(buffer, '#', sizeof buffer);
+    int32_t length = 5;
+    ASSERT_EQ(NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, buffer, &length), NMAIL_OK);
+    // Japanese text: two whole double-byte characters fit in 4 bytes, then the NUL.
+    EXPECT_EQ(length, 4);
+    EXPECT_EQ(buffer[4], '\0');
+    EXPECT_EQ(buffer[5], '#');
+    length = 0;
+    EXPECT_EQ(NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, buffer, &length), NMAIL_ERR_ARGUMENT);
+    EXPECT_EQ(NMailGetMessage(1, buffer, &length), NMAIL_ERR_ARGUMENT);
+}
+
+TEST_F(NMailSessionTest, ConnectionFailuresSayWhy)
+{
+    int port = 0;
+    {
+        ScriptedServer closed(Greeting, ScriptedServer::mailbox({}));
+        port = closed.port();
+    }
+    const std::string refused = "127.0.0.1:" + std::to_string(port);
+    EXPECT_EQ(NMailPop3Connect(refused.c_str()), -1);
+    EXPECT_NE(lastMessage().find("接続できませんでした"), std::string::npos) << lastMessage();
+
+    EXPECT_EQ(NMailPop3Connect("no-such-host.invalid"), -1);
+    EXPECT_NE(lastMessage().find("見つかりませんでした"), std::string::npos) << lastMessage();
+
+    ScriptedServer rejecting("-ERR too many connections\r\n", ScriptedServer::mailbox({}));
+    EXPECT_EQ(NMailPop3Connect(rejecting.host().c_str()), -1);
+    EXPECT_NE(lastMessage().find("-ERR too many connections"), std::string::npos);
+}
+
+TEST_F(NMailSessionTest, NoGreetingTimesOut)
+{
+    ScriptedServer silent("", ScriptedServer::mailbox({}));
+    NMailSetOption(NMAIL_OPTION_REPLY_TIMEOUT, 300);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(NMailPop3Connect(silent.host().c_str()), -1);
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_NE(lastMessage().find("最初の応答"), std::string::npos) << lastMessage();
+
+    ScriptedServer garbage("SSH-2.0-OpenSSH\r\n", ScriptedServer::mailbox({}));
+    EXPECT_EQ(NMailPop3Connect(garbage.host().c_str()), -1);
+    EXPECT_NE(lastMessage().find("正しくありません"), std::string::npos) << lastMessage();
+}
+
+TEST_F(NMailSessionTest, AReplyThatNeverComesTimesOutAndTheNextSessionWorks)
+{
+    std::atomic<bool> hang{true};
+    auto mailbox = ScriptedServer::mailbox(ThreeMessages);
+    ScriptedServer server(Greeting, [&](const std::string& line) -> Answer {
+        if (line == "STAT" && hang) {
+            return {}; // never answers
+        }
+        return mailbox(line);
+    });
+    NMailSetOption(NMAIL_OPTION_REPLY_TIMEOUT, 300);
+    int32_t handle = -1;
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(login(server, &handle), NMAIL_ERR_TIMEOUT);
+    EXPECT_GE(clock.elapsed(), 250);
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_NE(lastMessage().find("時間内"), std::string::npos);
+    // The session gave up on that stream: later calls fail at once without sending.
+    clock.restart();
+    EXPECT_EQ(NMailPop3GetMailSize(handle, 1), NMAIL_ERR_CLOSED);
+    EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+    EXPECT_LT(clock.elapsed(), 200);
+
+    hang = false;
+    EXPECT_EQ(login(server, &handle), 3);
+    EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+    EXPECT_EQ(server.connections(), 2);
+}
+
+TEST_F(NMailSessionTest, ATricklingReplyDoesNotExtendTheDeadline)
+{
+    auto mailbox = ScriptedServer::mailbox(ThreeMessages);
+    ScriptedServer server(Greeting, [&](const std::string& line) -> Answer {
+        if (line.rfind("RETR", 0) == 0) {
+            return {"+OK\r\nline\r\n", false, true}; // endless, one byte every 5 ms
+        }
+        return mailbox(line);
+    });
+    NMailSetOption(NMAIL_OPTION_REPLY_TIMEOUT, 400);
+    int32_t handle = -1;
+    ASSERT_EQ(login(server, &handle), 3);
+    std::vector<char> body(1000, ' ');
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(NMailPop3GetMail(handle, 1, subject, date, from, header, body.data(), 0, 0),
+              NMAIL_ERR_TIMEOUT);
+    EXPECT_LT(clock.elapsed(), 2000);
+    NMailPop3Close(handle);
+}
+
+TEST_F(NMailSessionTest, BrokenRepliesEndInClearFailures)
+{
+    struct Case
+    {
+        const char* name;
+        std::string command; // the command whose reply is broken
+        Answer answer;
+        int32_t expected;
+    };
+    const std::string megabyteLine = "+OK " + std::string(1024 * 1024, 'x') + "\r\n";
+    const Case cases[] = {
+        {"dropped in RETR",
+         "RETR",
+         {"+OK\r\nSubject: one\r\n\r\nhalf a bo", true},
+         NMAIL_ERR_CLOSED},
+        {"unterminated RETR", "RETR", {"+OK\r\nSubject: one\r\n\r\nno end\r\n"}, NMAIL_ERR_TIMEOUT},
+        {"1 MB line in RETR", "RETR", {megabyteLine}, NMAIL_ERR_PROTOCOL},
+        {"1 MB line in STAT", "STAT", {megabyteLine}, NMAIL_ERR_PROTOCOL},
+        {"negative STAT", "STAT", {"+OK -3 100\r\n"}, NMAIL_ERR_PROTOCOL},
+        {"absurd STAT", "STAT", {"+OK 99999999999999999999 100\r\n"}, NMAIL_ERR_PROTOCOL},
+        {"huge STAT", "STAT", {"+OK 2147483647 100\r\n"}, NMAIL_ERR_PROTOCOL},
+        {"empty STAT", "STAT", {"+OK\r\n"}, NMAIL_ERR_PROTOCOL},
+        {"garbage status", "STAT", {"HELLO\r\n"}, NMAIL_ERR_PROTOCOL},
+        {"dropped in STAT", "STAT", {"", true}, NMAIL_ERR_CLOSED},
+    };
+    NMailSetOption(NMAIL_OPTION_REPLY_TIMEOUT, 300);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto mailbox = ScriptedServer::mailbox(ThreeMessages);
+        ScriptedServer server(Greeting, [&](const std::string& line) -> Answer {
+            return line.rfind(c.command, 0) == 0 ? c.answer : mailbox(line);
+        });
+        int32_t handle = NMailPop3Connect(server.host().c_str());
+        ASSERT_GE(handle, 0);
+        int32_t result = NMailPop3Authenticate(handle, "tama", "secret", 0);
+        if (c.command == "RETR") {
+            ASSERT_EQ(result, 3);
+            std::vector<char> body(4096, ' ');
+            result = NMailPop3GetMail(handle, 1, subject, date, from, header, body.data(), 0, 0);
+        }
+        EXPECT_EQ(result, c.expected) << lastMessage();
+        EXPECT_FALSE(lastMessage().empty());
+        // The rest of the check fails fast instead of reading a desynchronised stream.
+        EXPECT_LT(NMailPop3GetMailStatus(handle, 2, subject, date, from, header, 0), 0);
+        EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+    }
+}
+
+TEST_F(NMailSessionTest, MessagesAreBoundedByTheirReportedSize)
+{
+    const std::string big = "Subject: big\r\n\r\n" + std::string(5000, 'b') + "\r\n";
+    auto mailbox = ScriptedServer::mailbox({big, big});
+    ScriptedServer server(Greeting, [&](const std::string& line) -> Answer {
+        if (line == "LIST 1") {
+            return {"+OK 1 100\r\n"}; // claims far less than it sends
+        }
+        if (line == "LIST 2") {
+            return {"+OK 2 -20\r\n"};
+        }
+        return mailbox(line);
+    });
+    int32_t handle = -1;
+    ASSERT_EQ(login(server, &handle), 2);
+    ASSERT_EQ(NMailPop3GetMailSize(handle, 1), 100);
+    std::vector<char> body(200, '#');
+    EXPECT_EQ(NMailPop3GetMail(handle, 1, subject, date, from, header, body.data(), 0, 0),
+              NMAIL_ERR_TOO_LARGE);
+    EXPECT_EQ(std::string(body.data()), big.substr(0, 100));
+    EXPECT_EQ(body[101], '#') << "wrote past the 101 bytes of the buffer";
+
+    // A negative size is a failure, and the message is then not retrieved into the buffer.
+    EXPECT_EQ(NMailPop3GetMailSize(handle, 2), NMAIL_ERR_PROTOCOL);
+    std::fill(body.begin(), body.end(), '#');
+    EXPECT_LT(NMailPop3GetMail(handle, 2, subject, date, from, header, body.data(), 0, 0), 0);
+    EXPECT_EQ(body[0], '#');
+    // The session still works: the big message was read to its end and dropped.
+    EXPECT_EQ(NMailPop3GetMailStatus(handle, 1, subject, date, from, header, 0), NMAIL_OK);
+    EXPECT_STREQ(subject, "big");
+    NMailPop3Close(handle);
+    const Lines lines = server.lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "RETR 2"), 0);
+}
+
+TEST_F(NMailSessionTest, GetMailWithoutASizeCallAsksListItself)
+{
+    ScriptedServer server(Greeting, ScriptedServer::mailbox(ThreeMessages));
+    int32_t handle = -1;
+    ASSERT_EQ(login(server, &handle), 3);
+    std::vector<char> body(ThreeMessages[2].size() + 1, ' ');
+    EXPECT_EQ(NMailPop3GetMail(handle, 3, subject, date, from, header, body.data(), 0, 0),
+              NMAIL_OK);
+    EXPECT_EQ(std::string(body.data()), ThreeMessages[2]);
+    EXPECT_STREQ(subject, "three");
+    NMailPop3Close(handle);
+    EXPECT_EQ(server.lines(),
+              (Lines{"USER tama", "PASS secret", "STAT", "LIST 3", "RETR 3", "QUIT"}));
+}
