@@ -1,26 +1,26 @@
 #!/usr/bin/env python3
-"""Writes the kitten's meow, resources/Kouka.wav: a short "mew" made by additive synthesis.
+"""Synthesises the kitten's meow, resources/Kouka.wav: a short "mew" of a young cat.
 
-A kitten's mew is a voiced call: a fundamental that rises and then falls (here between about
-560 and 980 Hz), a stack of harmonics coloured by the mouth's resonances, which move from a
-closed, nasal "m" through a bright "ee" to an open "ow", with a little vibrato and jitter, a
-soft onset and a fading tail. Only the standard library is used, and the random generator is
-seeded, so the file is the same on every run.
+Additive synthesis of a voiced sound, built the way a kitten's cry is: a fundamental that rises
+from about 560 Hz to about 960 Hz and falls back to about 620 Hz, with vibrato and a little
+jitter; harmonics with a falling source spectrum, shaped by three formants that move through a
+nasal "m", a bright "ee", an open "a" and a rounded "ow"; some breath noise; a soft onset and a
+fading tail. Only Python's standard library is used, and the random generator is seeded, so the
+same file comes out every time.
 
-Usage: tools/make-meow.py [output.wav]
+Usage: tools/make-meow.py [output.wav]   (default: resources/Kouka.wav beside this folder)
 """
 
 import math
+import os
 import random
 import struct
 import sys
 import wave
-from pathlib import Path
 
 RATE = 44100
-DURATION = 0.72  # seconds
-PEAK = 0.7  # of full scale
-HARMONICS = 16
+DURATION = 0.78  # seconds
+PEAK = 0.70      # of full scale, leaving headroom
 
 
 def smoothstep(x):
@@ -28,92 +28,92 @@ def smoothstep(x):
     return x * x * (3.0 - 2.0 * x)
 
 
-def lerp(a, b, x):
-    return a + (b - a) * x
+def track(points, t):
+    """Value at time t of a path through (time, value) points with smooth joins."""
+    if t <= points[0][0]:
+        return points[0][1]
+    for (t0, v0), (t1, v1) in zip(points, points[1:]):
+        if t <= t1:
+            return v0 + (v1 - v0) * smoothstep((t - t0) / (t1 - t0))
+    return points[-1][1]
 
 
-def pitch(t):
-    """The fundamental in Hz at time t (0..1 of the call): up quickly, down slowly."""
-    if t < 0.38:
-        return lerp(600.0, 980.0, smoothstep(t / 0.38))
-    return lerp(980.0, 560.0, smoothstep((t - 0.38) / 0.62))
+# Fundamental frequency in Hz over the call: a quick rise, a rounded top, a slower fall.
+PITCH = [(0.00, 560.0), (0.10, 700.0), (0.26, 930.0), (0.36, 960.0), (0.55, 840.0),
+         (0.78, 620.0)]
+
+# Formant centres (Hz) over the call. A kitten's vocal tract is short, so its formants sit
+# well above a person's: m (closed, nasal), ee (spread), a (mouth open), ow (lips rounding).
+F1 = [(0.00, 420.0), (0.08, 520.0), (0.20, 700.0), (0.40, 1350.0), (0.58, 1200.0),
+      (0.78, 760.0)]
+F2 = [(0.00, 1500.0), (0.08, 2600.0), (0.20, 3300.0), (0.40, 2100.0), (0.58, 1700.0),
+      (0.78, 1250.0)]
+F3 = [(0.00, 3000.0), (0.20, 4500.0), (0.40, 3900.0), (0.78, 3300.0)]
+BANDWIDTHS = (260.0, 420.0, 700.0)
+WEIGHTS = (1.0, 0.75, 0.35)
+
+# Brightness: how many harmonics get through; low while the mouth is closed on the "m".
+OPENING = [(0.00, 0.25), (0.07, 0.35), (0.16, 1.0), (0.62, 1.0), (0.78, 0.55)]
+
+# Loudness: a soft 45 ms onset under the nasal start, a swell on the open vowel, a fading tail.
+LOUDNESS = [(0.00, 0.0), (0.045, 0.45), (0.12, 0.6), (0.34, 1.0), (0.52, 0.9), (0.66, 0.55),
+            (0.78, 0.0)]
 
 
-def formants(t):
-    """Centre, width and weight of three mouth resonances at time t: m -> ee -> ow."""
-    m = (300.0, 250.0), (1300.0, 300.0), (2500.0, 400.0)
-    ee = (450.0, 300.0), (2600.0, 400.0), (3600.0, 500.0)
-    ow = (850.0, 350.0), (1300.0, 350.0), (2800.0, 500.0)
-    if t < 0.25:
-        a, b, x = m, ee, smoothstep(t / 0.25)
-    else:
-        a, b, x = ee, ow, smoothstep((t - 0.25) / 0.55)
-    weights = (1.0, 0.55, 0.25)
-    return [
-        (lerp(fa, fb, x), lerp(wa, wb, x), w)
-        for (fa, wa), (fb, wb), w in zip(a, b, weights)
-    ]
-
-
-def colour(freq, t):
-    """Gain of the vocal tract at freq: resonance bumps over a falling spectral tilt, and a
-    nasal dip near 1 kHz while the mouth is still closed."""
-    gain = 0.05
-    for centre, width, weight in formants(t):
-        gain += weight * math.exp(-0.5 * ((freq - centre) / width) ** 2)
-    gain *= 1.0 / (1.0 + (freq / 3000.0) ** 2)
-    nasal = 1.0 - smoothstep(t / 0.2)
-    gain *= 1.0 - 0.7 * nasal * math.exp(-0.5 * ((freq - 1000.0) / 250.0) ** 2)
+def formant_gain(freq, t):
+    gain = 0.015
+    for centre, bandwidth, weight in zip((track(F1, t), track(F2, t), track(F3, t)),
+                                         BANDWIDTHS, WEIGHTS):
+        x = (freq - centre) / (bandwidth / 2.0)
+        gain += weight / (1.0 + x * x)
     return gain
 
 
-def envelope(t):
-    """Loudness over the call: a soft 50 ms onset, a quieter nasal start, a long fade."""
-    seconds = t * DURATION
-    attack = smoothstep(seconds / 0.05)
-    nasal = lerp(0.55, 1.0, smoothstep(t / 0.22))
-    release = 1.0 - smoothstep((t - 0.6) / 0.4)
-    return attack * nasal * release
-
-
-def synthesize():
-    rng = random.Random(1729)
+def synthesise():
+    rng = random.Random(20240521)
     count = int(RATE * DURATION)
-    samples = []
-    phases = [0.0] * HARMONICS
+    max_harmonics = 24
+    phases = [rng.random() * 2.0 * math.pi for _ in range(max_harmonics)]
     jitter = 0.0
-    breath_state = 0.0
+    noise_state = 0.0
+    samples = []
     for n in range(count):
-        t = n / count
-        seconds = n / RATE
-        # Vibrato of about 7 Hz that grows as the call goes on, and a slow random wander.
-        jitter = 0.999 * jitter + 0.001 * rng.uniform(-1.0, 1.0) * 30.0
-        vibrato = 1.0 + (0.008 + 0.012 * t) * math.sin(2 * math.pi * 7.0 * seconds)
-        f0 = pitch(t) * vibrato * (1.0 + 0.01 * jitter)
+        t = n / RATE
+        # Vibrato at about 6.5 Hz that grows after the onset, plus a slow random wander.
+        vibrato = 0.012 * smoothstep(t / 0.15) * math.sin(2.0 * math.pi * 6.5 * t)
+        jitter += (rng.random() - 0.5) * 0.0009
+        jitter *= 0.9985
+        f0 = track(PITCH, t) * (1.0 + vibrato + jitter)
+        opening = track(OPENING, t)
         value = 0.0
-        for h in range(HARMONICS):
-            freq = f0 * (h + 1)
-            phases[h] += 2 * math.pi * freq / RATE
-            if freq < RATE / 2 - 1000:
-                value += colour(freq, t) / math.sqrt(h + 1) * math.sin(phases[h])
-        # A breath of noise, low-passed, mostly in the onset.
-        breath_state += 0.3 * (rng.uniform(-1.0, 1.0) - breath_state)
-        value += breath_state * 0.04 * (1.0 - smoothstep(t / 0.3) * 0.7)
-        samples.append(value * envelope(t))
-    top = max(abs(s) for s in samples) or 1.0
-    return [s / top * PEAK for s in samples]
+        for k in range(1, max_harmonics + 1):
+            freq = k * f0
+            if freq > 16000.0:
+                break
+            phases[k - 1] += 2.0 * math.pi * freq / RATE
+            # Source spectrum falls with the harmonic number, faster while the mouth is shut.
+            source = 1.0 / (k ** (1.0 + 1.6 * (1.0 - opening)))
+            value += source * formant_gain(freq, t) * math.sin(phases[k - 1])
+        # Breath: soft high-passed noise that follows the voice, a little more at the ends.
+        white = rng.random() * 2.0 - 1.0
+        breathy = white - noise_state
+        noise_state = white
+        value += 0.02 * (1.2 - opening * 0.6) * breathy
+        samples.append(value * track(LOUDNESS, t))
+    peak = max(abs(s) for s in samples) or 1.0
+    return [s * PEAK / peak for s in samples]
 
 
 def main():
-    out = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).resolve().parent.parent / "resources" / "Kouka.wav"
-    samples = synthesize()
-    frames = b"".join(struct.pack("<h", int(round(s * 32767))) for s in samples)
-    with wave.open(str(out), "wb") as f:
-        f.setnchannels(1)
-        f.setsampwidth(2)
-        f.setframerate(RATE)
-        f.writeframes(frames)
-    print(f"{out}: {len(samples)} samples, {len(samples) / RATE:.2f} s")
+    here = os.path.dirname(os.path.abspath(__file__))
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "resources", "Kouka.wav")
+    samples = synthesise()
+    with wave.open(out, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(RATE)
+        w.writeframes(b"".join(struct.pack("<h", int(round(s * 32767))) for s in samples))
+    print(f"{out}: {len(samples)} samples, {len(samples) / RATE:.3f} s")
 
 
 if __name__ == "__main__":
