@@ -1,61 +1,70 @@
 #pragma once
 
-// A stand-in for the sound service that plays nothing: it records every request (the sound's
-// name or a copy of its memory image, and the flag word) and answers what the test told it to.
-// Put it in place with SetSoundServiceForTesting and take it out again at the end of the test;
-// the guard below does both.
+// A stand-in for the platform's sound service: it plays nothing, records every request and
+// answers from a script. Tests put it in place with SetSoundServiceForTesting, usually through
+// ScopedRecordingSoundService, which also takes it out again.
 
 #include "sound/SoundFlags.h"
 #include "sound/SoundService.h"
 
 #include <QByteArray>
-#include <QList>
 #include <cstdint>
+#include <deque>
 #include <optional>
+#include <vector>
 
-class RecordingSoundService final : public SoundService
+class RecordingSoundService : public SoundService
 {
 public:
     struct Call
     {
-        bool nullName = false; // the sound was a null pointer (stop, or a memory image)
-        QByteArray name;       // the file name as handed over, without its NUL
-        QByteArray memory;     // a copy of the memory image
+        std::optional<QByteArray> name; // empty when the sound was null
+        QByteArray memory;              // a copy of the memory image handed over
+        const char* memoryData = nullptr;
         uint32_t flags = 0;
 
-        bool isStop() const { return nullName && flags == SND_PURGE; }
+        bool isStop() const { return (flags & SND_PURGE) != 0; }
     };
 
     bool PlaySound(const char* name, QByteArrayView memory, uint32_t flags) override
     {
         Call call;
-        call.nullName = name == nullptr;
         if (name != nullptr)
             call.name = QByteArray(name);
-        call.memory = memory.toByteArray();
+        call.memory = QByteArray(memory.data(), memory.size());
+        call.memoryData = memory.data();
         call.flags = flags;
-        calls.append(call);
-        if ((flags & SND_PURGE) != 0)
-            return stopAnswer;
-        if (nextAnswers.isEmpty())
-            return playAnswer;
-        return nextAnswers.takeFirst();
+        calls.push_back(call);
+        if (!answers.empty()) {
+            const bool answer = answers.front();
+            answers.pop_front();
+            return answer;
+        }
+        return (flags & SND_PURGE) != 0 ? stopAnswer : playAnswer;
     }
 
-    QList<Call> calls;
-    bool playAnswer = true;  // the answer to play requests when nextAnswers is empty
-    bool stopAnswer = true;  // the answer to stop requests
-    QList<bool> nextAnswers; // answers for the next play requests, in order
+    // The plays only, without the stops.
+    std::vector<Call> plays() const
+    {
+        std::vector<Call> result;
+        for (const Call& call : calls)
+            if (!call.isStop())
+                result.push_back(call);
+        return result;
+    }
+
+    std::vector<Call> calls;
+    std::deque<bool> answers; // answered first, in order; then the defaults below
+    bool playAnswer = true;
+    bool stopAnswer = true;
 };
 
-// Puts a recording service in place for the lifetime of the guard.
-class ScopedRecordingSoundService
+// Puts a RecordingSoundService in place for the lifetime of the object.
+class ScopedRecordingSoundService : public RecordingSoundService
 {
 public:
-    ScopedRecordingSoundService() { SetSoundServiceForTesting(&service); }
-    ~ScopedRecordingSoundService() { SetSoundServiceForTesting(nullptr); }
+    ScopedRecordingSoundService() { SetSoundServiceForTesting(this); }
+    ~ScopedRecordingSoundService() override { SetSoundServiceForTesting(nullptr); }
     ScopedRecordingSoundService(const ScopedRecordingSoundService&) = delete;
     ScopedRecordingSoundService& operator=(const ScopedRecordingSoundService&) = delete;
-
-    RecordingSoundService service;
 };
