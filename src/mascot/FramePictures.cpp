@@ -1,0 +1,77 @@
+#include "mascot/FramePictures.h"
+
+#include <QHash>
+
+// The pictures live in the static resource library (resources/mofurin.qrc); referring to its
+// initialiser here keeps the linker from dropping it and registers the files before the first
+// picture is read.
+static void initArt()
+{
+    static const bool done = [] {
+        Q_INIT_RESOURCE(mofurin);
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+namespace {
+QString pictureName(int index, bool doubleSize)
+{
+    const QString base = index < 0 ? QStringLiteral("rest") : QStringLiteral("frame%1").arg(index);
+    return QStringLiteral(":/mofurin/frames/%1%2.png")
+        .arg(base, doubleSize ? QStringLiteral("@2x") : QString());
+}
+
+QImage load(int index, bool doubleSize)
+{
+    initArt();
+    QImage image(pictureName(index, doubleSize));
+    if (image.isNull()) {
+        // A picture missing from the build must not crash the kitten: a white square shows.
+        image = QImage(doubleSize ? 200 : 100, doubleSize ? 200 : 100, QImage::Format_RGB32);
+        image.fill(Qt::white);
+    }
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+const QImage& cached(int index, bool doubleSize)
+{
+    static QHash<int, QImage> images;
+    const int key = (index + 1) * 2 + (doubleSize ? 1 : 0);
+    auto it = images.find(key);
+    if (it == images.end())
+        it = images.insert(key, load(index, doubleSize));
+    return *it;
+}
+} // namespace
+
+QImage RestingPicture()
+{
+    return cached(-1, false);
+}
+
+QImage FramePicture(int index)
+{
+    if (index < -1 || index > 9)
+        index = -1;
+    return cached(index, false);
+}
+
+QPixmap FramePixmap(int index, qreal devicePixelRatio)
+{
+    if (index < -1 || index > 9)
+        index = -1;
+    const bool hiDpi = devicePixelRatio > 1.0;
+    QPixmap pixmap = QPixmap::fromImage(cached(index, hiDpi));
+    pixmap.setDevicePixelRatio(hiDpi ? 2.0 : 1.0);
+    return pixmap;
+}
+
+QIcon CommonIcon()
+{
+    initArt();
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/mofurin/icon.png"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/mofurin/icon@2x.png"), QSize(64, 64));
+    return icon;
+}
