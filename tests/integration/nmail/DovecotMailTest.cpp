@@ -1,0 +1,146 @@
+// The mail library against a real Dovecot: logins, counts, sizes, bodies and TLS.
+#include "nmail/NMail.h"
+#include "support/DovecotFixture.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int TextSize = 8192;
+
+const char* const Config = R"({"users": {
+  "tama": {"password": "secret", "messages": [
+    {"count": 2, "size": 3000},
+    "Subject: =?UTF-8?B?44GK44Gv44KI44GG?=\nFrom: a@example.jp\n\n.dot\nlast line\n"]},
+  "empty": {"password": "nothing"}
+}})";
+
+QString lastMessage()
+{
+    std::vector<char> buffer(TextSize);
+    int32_t length = TextSize;
+    NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, buffer.data(), &length);
+    QStringDecoder decoder("windows-31j");
+    return decoder.decode(QByteArray(buffer.data()));
+}
+
+QString cp932(const char* text)
+{
+    QStringDecoder decoder("windows-31j");
+    return decoder.decode(QByteArray(text));
+}
+
+class DovecotMailTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_server = std::make_unique<DovecotFixture>();
+        QString error;
+        if (!s_server->start(Config, &error)) {
+            s_startError = error.toStdString();
+        }
+        NMailInitializeWinSock();
+        NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, TextSize);
+    }
+    static void TearDownTestSuite()
+    {
+        NMailEndWinSock();
+        s_server.reset();
+    }
+    void SetUp() override { ASSERT_TRUE(s_startError.empty()) << s_startError; }
+
+    static std::string plain() { return "127.0.0.1:" + std::to_string(s_server->pop3); }
+    static std::string tls() { return "pop3s://127.0.0.1:" + std::to_string(s_server->pop3s); }
+
+    static std::unique_ptr<DovecotFixture> s_server;
+    static std::string s_startError;
+    char subject[TextSize], date[TextSize], from[TextSize], header[TextSize];
+};
+
+std::unique_ptr<DovecotFixture> DovecotMailTest::s_server;
+std::string DovecotMailTest::s_startError;
+
+} // namespace
+
+TEST_F(DovecotMailTest, PlainLoginRetrievesEveryMessage)
+{
+    const int32_t handle = NMailPop3Connect(plain().c_str());
+    ASSERT_GE(handle, 0) << lastMessage().toStdString();
+    ASSERT_EQ(NMailPop3Authenticate(handle, "tama", "secret", 0), 3) << lastMessage().toStdString();
+    const QString subjects[] = {u"message 1"_qs, u"新着メール 2"_qs, u"おはよう"_qs};
+    for (int n = 1; n <= 3; ++n) {
+        SCOPED_TRACE(n);
+        ASSERT_EQ(NMailPop3GetMailStatus(handle, n, subject, date, from, header, 0), NMAIL_OK);
+        EXPECT_EQ(cp932(subject), subjects[n - 1]);
+        const int32_t size = NMailPop3GetMailSize(handle, n);
+        ASSERT_GT(size, 0);
+        std::vector<char> body(size_t(size) + 1, ' ');
+        ASSERT_EQ(NMailPop3GetMail(handle, n, subject, date, from, header, body.data(), 0, 0),
+                  NMAIL_OK)
+            << lastMessage().toStdString();
+        // Dovecot's LIST size counts CRLF line ends, as the unstuffed message arrives.
+        EXPECT_EQ(qsizetype(std::strlen(body.data())), size);
+        EXPECT_EQ(cp932(subject), subjects[n - 1]);
+    }
+    std::vector<char> body(200, ' ');
+    NMailPop3GetMailSize(handle, 3);
+    NMailPop3GetMail(handle, 3, subject, date, from, header, body.data(), 0, 0);
+    EXPECT_NE(std::string(body.data()).find("\r\n\r\n.dot\r\nlast line\r\n"), std::string::npos);
+    EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+}
+
+TEST_F(DovecotMailTest, ApopLogin)
+{
+    const int32_t handle = NMailPop3Connect(plain().c_str());
+    ASSERT_GE(handle, 0);
+    EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "secret", -1), 3)
+        << lastMessage().toStdString();
+    NMailPop3Close(handle);
+    QFile log(s_server->logFile);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("user=<tama>, method=APOP"));
+}
+
+TEST_F(DovecotMailTest, WrongPasswordGivesDovecotsOwnText)
+{
+    for (int32_t apop : {0, -1}) {
+        const int32_t handle = NMailPop3Connect(plain().c_str());
+        ASSERT_GE(handle, 0);
+        EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "wrong", apop), NMAIL_ERR_LOGIN);
+        EXPECT_TRUE(lastMessage().contains(u"-ERR [AUTH] Authentication failed."))
+            << lastMessage().toStdString();
+        EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+    }
+}
+
+TEST_F(DovecotMailTest, EmptyMailboxCountsZero)
+{
+    const int32_t handle = NMailPop3Connect(plain().c_str());
+    ASSERT_GE(handle, 0);
+    EXPECT_EQ(NMailPop3Authenticate(handle, "empty", "nothing", 0), 0);
+    EXPECT_LT(NMailPop3GetMailSize(handle, 1), 0);
+    NMailPop3Close(handle);
+}
+
+TEST_F(DovecotMailTest, Pop3sTrustsOnlyItsCertificate)
+{
+    qputenv("MOFURIN_TEST_CA_FILE", s_server->caFile.toUtf8());
+    int32_t handle = NMailPop3Connect(tls().c_str());
+    ASSERT_GE(handle, 0) << lastMessage().toStdString();
+    EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "secret", 0), 3);
+    NMailPop3Close(handle);
+
+    qputenv("MOFURIN_TEST_CA_FILE", s_server->untrustedCaFile.toUtf8());
+    EXPECT_EQ(NMailPop3Connect(tls().c_str()), -1);
+    EXPECT_TRUE(lastMessage().contains(u"暗号化通信"_qs)) << lastMessage().toStdString();
+    EXPECT_TRUE(lastMessage().contains(u"certificate"_qs, Qt::CaseInsensitive))
+        << lastMessage().toStdString();
+
+    qunsetenv("MOFURIN_TEST_CA_FILE");
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+
+// A real Dovecot for C++ tests: runs tests/support/dovecot_fixture.py --serve with the given
+// users and messages, and stops it (by closing its standard input, then by killing it) when
+// destroyed. The JSON configuration is the one that script documents.
+class DovecotFixture
+{
+public:
+    DovecotFixture() = default;
+    ~DovecotFixture();
+    DovecotFixture(const DovecotFixture&) = delete;
+    DovecotFixture& operator=(const DovecotFixture&) = delete;
+
+    // Starts the server; false with a reason when it could not.
+    bool start(const QByteArray& configJson, QString* error);
+
+    int pop3 = 0;            // plain POP3, APOP timestamp in the greeting
+    int pop3s = 0;           // TLS from the first byte
+    QString caFile;          // the server's self-signed certificate
+    QString untrustedCaFile; // a certificate that did not sign the server's
+    QString logFile;
+
+private:
+    QProcess m_process;
+    QString m_configPath;
+};

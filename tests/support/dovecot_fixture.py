@@ -1,0 +1,292 @@
+"""A throwaway Dovecot POP3 server for tests, on 127.0.0.1, everything in a temporary folder.
+
+    with Dovecot({"tama": Mailbox("secret", [make_message("件名", "本文")])}) as server:
+        server.pop3     # plain POP3 port (its greeting carries an APOP timestamp)
+        server.pop3s    # POP3 over TLS from the first byte
+        server.ca_file  # the self-signed certificate of the server, to trust in a test
+        server.untrusted_ca_file  # another self-signed certificate, which did not sign it
+
+Users have plaintext passwords (a passwd-file with scheme PLAIN), so APOP works; failed logins
+are answered at once (auth_failure_delay = 0). Dovecot runs as root with the dovecot and
+dovenull users for its processes; the Maildirs are owned by dovecot.
+
+Other programs (C++ tests) use it through `python3 dovecot_fixture.py --serve CONFIG.json`: it
+prints one JSON line with the ports and certificate paths, serves until its standard input is
+closed, then stops Dovecot and removes the folder. CONFIG.json is
+{"users": {"name": {"password": "...", "messages": ["raw message", ...]}}}; a message may also be
+{"count": N, "size": BYTES} for N generated messages of about that size.
+
+Dovecot is stopped with `doveadm -c CONF stop`, and its process group is killed as a fallback,
+also when a test fails or the serving process is told to stop.
+"""
+
+import atexit
+import json
+import os
+import pwd
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+from dataclasses import dataclass, field
+from email.header import Header
+from email.utils import formatdate
+
+START_TIMEOUT = 20.0
+
+
+@dataclass
+class Mailbox:
+    password: str
+    messages: list = field(default_factory=list)  # raw messages, bytes or str
+
+
+def make_message(subject, body, sender="Tama <tama@example.jp>", charset="utf-8", number=0):
+    """A small RFC 5322 message; a non-ASCII subject is written as an encoded-word of the given
+    charset (for example "iso-2022-jp" or "utf-8")."""
+    try:
+        subject.encode("ascii")
+        encoded_subject = subject
+    except UnicodeEncodeError:
+        encoded_subject = Header(subject, charset).encode()
+    lines = [
+        f"From: {sender}",
+        "To: mofurin@example.jp",
+        f"Subject: {encoded_subject}",
+        f"Date: {formatdate(1796601600 + number * 60)}",
+        f"Message-ID: <{number}.{time.time_ns()}@example.jp>",
+        "MIME-Version: 1.0",
+        f"Content-Type: text/plain; charset={charset}",
+        "Content-Transfer-Encoding: 8bit" if charset == "utf-8" else "Content-Transfer-Encoding: 7bit",
+        "",
+    ]
+    return ("\n".join(lines) + "\n").encode("ascii") + body.encode(charset) + b"\n"
+
+
+def generated_messages(count, size):
+    """count messages of about size bytes each, some with dot-stuffed lines and Japanese
+    subjects, so that a retrieval has real work to do."""
+    messages = []
+    line = "The quick brown kitten jumps over the lazy dog, 0123456789 abcdefghij.\n"
+    for n in range(count):
+        body_lines = []
+        while sum(len(x) for x in body_lines) < max(0, size - 400):
+            body_lines.append(line)
+        body_lines.insert(len(body_lines) // 2, ".a line starting with a dot\n")
+        subject = f"新着メール {n + 1}" if n % 2 else f"message {n + 1}"
+        messages.append(make_message(subject, "".join(body_lines),
+                                     charset="iso-2022-jp" if n % 4 == 1 else "utf-8", number=n))
+    return messages
+
+
+def free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def port_open(port):
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=0.2):
+            return True
+    except OSError:
+        return False
+
+
+def make_certificate(folder, name, common_name="127.0.0.1"):
+    cert = os.path.join(folder, f"{name}.pem")
+    key = os.path.join(folder, f"{name}.key")
+    subprocess.run(
+        ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+         "-subj", f"/CN={common_name}", "-keyout", key, "-out", cert,
+         "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"],
+        check=True, capture_output=True, timeout=60)
+    return cert, key
+
+
+class Dovecot:
+    def __init__(self, users, folder=None):
+        self.users = users
+        self._own_folder = folder is None
+        self.folder = folder or tempfile.mkdtemp(prefix="mofurin-dovecot-")
+        self.proc = None
+        self.pop3 = 0
+        self.pop3s = 0
+        self.conf = os.path.join(self.folder, "dovecot.conf")
+        self.log = os.path.join(self.folder, "dovecot.log")
+        self.ca_file = ""
+        self.untrusted_ca_file = ""
+
+    # Set-up -------------------------------------------------------------------------------
+
+    def _write_mailboxes(self):
+        dovecot = pwd.getpwnam("dovecot")
+        lines = []
+        for user, box in self.users.items():
+            lines.append(f"{user}:{box.password}")
+            maildir = os.path.join(self.folder, "mail", user, "Maildir")
+            for sub in ("new", "cur", "tmp"):
+                os.makedirs(os.path.join(maildir, sub), exist_ok=True)
+            for n, message in enumerate(box.messages):
+                data = message.encode("utf-8") if isinstance(message, str) else message
+                path = os.path.join(maildir, "cur", f"{1796601600 + n}.M{n}P1.mofurin:2,")
+                with open(path, "wb") as f:
+                    f.write(data)
+        with open(os.path.join(self.folder, "passwd"), "w") as f:
+            f.write("\n".join(lines) + "\n")
+        for root, dirs, files in os.walk(os.path.join(self.folder, "mail")):
+            os.chown(root, dovecot.pw_uid, dovecot.pw_gid)
+            for name in files:
+                os.chown(os.path.join(root, name), dovecot.pw_uid, dovecot.pw_gid)
+
+    def _write_config(self):
+        d = self.folder
+        cert, key = make_certificate(d, "server")
+        self.ca_file = cert
+        self.untrusted_ca_file, _ = make_certificate(d, "stranger")
+        for sub in ("run", "state"):
+            os.makedirs(os.path.join(d, sub), exist_ok=True)
+        config = f"""
+base_dir = {d}/run
+state_dir = {d}/state
+log_path = {self.log}
+protocols = pop3
+listen = 127.0.0.1
+default_login_user = dovenull
+default_internal_user = dovecot
+default_internal_group = dovecot
+disable_plaintext_auth = no
+auth_mechanisms = plain apop
+auth_failure_delay = 0
+auth_verbose = yes
+first_valid_uid = 1
+first_valid_gid = 1
+ssl = yes
+ssl_cert = <{cert}
+ssl_key = <{key}
+mail_location = maildir:{d}/mail/%u/Maildir
+pop3_uidl_format = %08Xu%08Xv
+passdb {{
+  driver = passwd-file
+  args = scheme=PLAIN {d}/passwd
+}}
+userdb {{
+  driver = static
+  args = uid=dovecot gid=dovecot home={d}/mail/%u
+}}
+service pop3-login {{
+  chroot =
+  inet_listener pop3 {{
+    address = 127.0.0.1
+    port = {self.pop3}
+  }}
+  inet_listener pop3s {{
+    address = 127.0.0.1
+    port = {self.pop3s}
+    ssl = yes
+  }}
+}}
+service anvil {{
+  chroot =
+  # No one may open the penalty socket, which turns the growing delay after failed logins
+  # off: tests of wrong passwords must not slow down the tests that follow them.
+  unix_listener anvil-auth-penalty {{
+    mode = 0
+  }}
+}}
+"""
+        with open(self.conf, "w") as f:
+            f.write(config)
+
+    def start(self):
+        if shutil.which("dovecot") is None:
+            raise RuntimeError("dovecot is not installed (apt-get install dovecot-pop3d)")
+        os.chmod(self.folder, 0o755)  # the dovecot user must reach the Maildirs below it
+        self.pop3, self.pop3s = free_port(), free_port()
+        self._write_mailboxes()
+        self._write_config()
+        self.proc = subprocess.Popen(["dovecot", "-F", "-c", self.conf],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                     start_new_session=True)
+        deadline = time.monotonic() + START_TIMEOUT
+        while not (port_open(self.pop3) and port_open(self.pop3s)):
+            if self.proc.poll() is not None or time.monotonic() > deadline:
+                err = self.proc.stderr.read().decode(errors="replace") if self.proc.poll() is not None else ""
+                log = open(self.log, errors="replace").read() if os.path.exists(self.log) else ""
+                self.stop()
+                raise RuntimeError(f"Dovecot did not start on 127.0.0.1:{self.pop3}/{self.pop3s}:\n{err}\n{log}")
+            time.sleep(0.05)
+        return self
+
+    def stop(self):
+        if self.proc is not None and self.proc.poll() is None:
+            subprocess.run(["doveadm", "-c", self.conf, "stop"], capture_output=True, timeout=10)
+            try:
+                self.proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                pass
+            if self.proc.poll() is None:
+                try:
+                    os.killpg(self.proc.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+                self.proc.wait(timeout=5)
+        # Login and mail processes may outlive the master for a moment; they share its group.
+        if self.proc is not None:
+            try:
+                os.killpg(self.proc.pid, signal.SIGKILL)
+            except (ProcessLookupError, PermissionError):
+                pass
+            self.proc = None
+        if self._own_folder and os.path.isdir(self.folder):
+            shutil.rmtree(self.folder, ignore_errors=True)
+
+    def log_text(self):
+        return open(self.log, errors="replace").read() if os.path.exists(self.log) else ""
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+
+def _users_from_config(config):
+    users = {}
+    for name, entry in config.get("users", {}).items():
+        messages = []
+        for m in entry.get("messages", []):
+            if isinstance(m, dict):
+                messages.extend(generated_messages(int(m["count"]), int(m.get("size", 4096))))
+            else:
+                messages.append(m.encode("utf-8"))
+        users[name] = Mailbox(entry["password"], messages)
+    return users
+
+
+def serve(config_path, max_seconds=900):
+    with open(config_path, encoding="utf-8") as f:
+        config = json.load(f)
+    server = Dovecot(_users_from_config(config))
+    atexit.register(server.stop)
+    for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(sig, lambda *_: sys.exit(1))
+    signal.alarm(max_seconds)  # never outlive a test that forgot us
+    signal.signal(signal.SIGALRM, lambda *_: sys.exit(2))
+    server.start()
+    print(json.dumps({"pop3": server.pop3, "pop3s": server.pop3s, "ca_file": server.ca_file,
+                      "untrusted_ca_file": server.untrusted_ca_file, "log": server.log}), flush=True)
+    sys.stdin.read()  # until the test closes our standard input
+    server.stop()
+
+
+if __name__ == "__main__":
+    if len(sys.argv) == 3 and sys.argv[1] == "--serve":
+        serve(sys.argv[2])
+    else:
+        print(__doc__)
+        sys.exit(2)
