@@ -110,6 +110,8 @@ TEST(FramePictures, EveryPictureIsAKittenOnWhite)
         // The high-DPI rendering is the same drawing at twice the size.
         const QPixmap sharp = FramePixmap(f, 2.0);
         EXPECT_EQ(sharp.size(), QSize(200, 200));
+        EXPECT_TRUE(backgroundIsOnePiece(sharp.toImage(), &hole))
+            << "white patch in the high-DPI picture at " << hole.x() << "," << hole.y();
         EXPECT_EQ(sharp.deviceIndependentSize(), QSizeF(100, 100));
         EXPECT_EQ(FramePixmap(f, 1.0).size(), QSize(100, 100));
     }
