@@ -141,6 +141,10 @@ bool AudioEngine::ensureOutput()
     m_sink->setBufferSize(format.bytesForDuration(SinkBufferMs * 1000));
     connect(m_sink, &QAudioSink::stateChanged, this, [this] { onStateChanged(); });
     m_sink->start(m_generator);
+    // With the server gone, start() reports the stopped state at once, and the state handler
+    // has already dropped the sink by the time it returns.
+    if (m_sink == nullptr)
+        return false;
     if (m_sink->error() != QAudio::NoError || m_sink->state() == QAudio::StoppedState) {
         dropOutput();
         return false;
