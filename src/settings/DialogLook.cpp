@@ -1,0 +1,110 @@
+#include "settings/DialogLook.h"
+
+#include "platform/Twips.h"
+
+#ifdef MOFURIN_HAVE_COMMON_ICON
+#include "mascot/FramePictures.h"
+#endif
+
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+// Answers "*" for the password character and leaves everything else to the application style.
+class StarPasswordStyle : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+QStyle* starPasswordStyle()
+{
+    // One style for every password box; the application owns it, so it outlives every widget.
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new StarPasswordStyle;
+        style->setParent(qApp);
+    }
+    return style;
+}
+
+} // namespace
+
+namespace DialogLook {
+
+void PlaceTwips(QWidget* widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(Twips::ToPixelsX(left), Twips::ToPixelsY(top), Twips::ToPixelsX(width),
+                        Twips::ToPixelsY(height));
+}
+
+void SetUpWindow(QDialog* dialog, int clientWidth, int clientHeight)
+{
+    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                           Qt::CustomizeWindowHint);
+    dialog->setFixedSize(Twips::ToPixelsX(clientWidth), Twips::ToPixelsY(clientHeight));
+    dialog->setSizeGripEnabled(false);
+    dialog->setWindowIcon(DialogIcon());
+    QFont font = QApplication::font(dialog);
+    font.setPixelSize(FontPixelSize);
+    dialog->setFont(font);
+}
+
+void CentreOnScreen(QWidget* window)
+{
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    window->move(area.center() - window->rect().center());
+}
+
+void SetTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Text, colour);
+    widget->setPalette(palette);
+}
+
+void SetButtonColour(QPushButton* button, const QColor& colour)
+{
+    // A style sheet is the one way every Qt style honours to fill a push button; the border and
+    // the pressed shade keep it looking like a button.
+    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: black;"
+                                         " border: 1px solid #404040; }"
+                                         "QPushButton:pressed { background-color: %2; }"
+                                         "QPushButton:focus { border: 2px solid black; }")
+                              .arg(colour.name(), colour.darker(125).name()));
+}
+
+void MakeStarPasswordBox(QLineEdit* box)
+{
+    box->setStyle(starPasswordStyle());
+    box->setEchoMode(QLineEdit::Password);
+}
+
+QIcon DialogIcon()
+{
+#ifdef MOFURIN_HAVE_COMMON_ICON
+    return CommonIcon();
+#else
+    // Built without the kitten's pictures: the window system's default icon.
+    return QIcon();
+#endif
+}
+
+} // namespace DialogLook

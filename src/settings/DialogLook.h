@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+
+class QDialog;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+// Look and placement shared by the three settings dialogs. Their layouts are given in twips and
+// converted to pixels here, at the widget boundary.
+namespace DialogLook {
+
+// Places a child widget at a rectangle given in twips.
+void PlaceTwips(QWidget* widget, int left, int top, int width, int height);
+
+// Gives a dialog a fixed client area in twips, a fixed single border with a title bar and a
+// close box (no resize, no minimise or maximise), the common icon and the dialogs' font.
+void SetUpWindow(QDialog* dialog, int clientWidth, int clientHeight);
+
+// Moves a top-level window so that its client area is centred on its screen.
+void CentreOnScreen(QWidget* window);
+
+// The text of a label or check box in the given colour.
+void SetTextColour(QWidget* widget, const QColor& colour);
+
+// A button drawn filled with its own back colour, its caption in black so it stays readable.
+void SetButtonColour(QPushButton* button, const QColor& colour);
+
+// A password box that shows every character as "*" rather than the platform's bullet.
+void MakeStarPasswordBox(QLineEdit* box);
+
+// The 32 x 32 kitten icon every window with a title bar shares.
+QIcon DialogIcon();
+
+// The layouts were drawn for a 9-point UI font (12-pixel glyphs); the dialogs use a 12-pixel
+// font so their text fits the boxes at every screen resolution.
+inline constexpr int FontPixelSize = 12;
+
+} // namespace DialogLook

@@ -1,0 +1,120 @@
+#include "settings/IdPassForm.h"
+
+#include "settings/DialogLook.h"
+#include "settings/MailSettings.h"
+#include "settings/ProfileFile.h"
+#include "settings/SettingsPaths.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+QPointer<IdPassForm> g_instance;
+
+// The account file holds the password in plain text: it is created readable by its owner only.
+bool writeAccount(const QString& key, const QString& value)
+{
+    return Profile::WriteString(AccountFilePath(), ProfileSection, key, value,
+                                Profile::FileMode::OwnerOnly);
+}
+} // namespace
+
+IdPassForm& IdPassForm::Get()
+{
+    if (!g_instance) {
+        g_instance = new IdPassForm;
+        g_instance->Load();
+    }
+    return *g_instance;
+}
+
+bool IdPassForm::Exists()
+{
+    return !g_instance.isNull();
+}
+
+IdPassForm::IdPassForm()
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("ID,PASS"));
+    DialogLook::SetUpWindow(this, 2850, 1770);
+
+    using DialogLook::PlaceTwips;
+    Label1 = new QLabel(QStringLiteral("ID"), this);
+    PlaceTwips(Label1, 120, 180, 675, 255);
+    IdText = new QLineEdit(this);
+    PlaceTwips(IdText, 960, 120, 1632, 264);
+    Label2_0 = new QLabel(QStringLiteral("Password"), this);
+    PlaceTwips(Label2_0, 120, 600, 795, 255);
+    PassText = new QLineEdit(this);
+    PlaceTwips(PassText, 960, 600, 1632, 264);
+    DialogLook::MakeStarPasswordBox(PassText);
+    Check1 = new QCheckBox(this);
+    PlaceTwips(Check1, 420, 1020, 255, 255);
+    Label2_1 = new QLabel(QStringLiteral("IDパスワードを保存する"), this);
+    PlaceTwips(Label2_1, 780, 1020, 1875, 255);
+    DialogLook::SetTextColour(Label2_1, QColor(0, 0, 255));
+    OKCommand = new QPushButton(QStringLiteral("OK"), this);
+    PlaceTwips(OKCommand, 900, 1380, 852, 312);
+    CancelCommand = new QPushButton(QStringLiteral("Cancel"), this);
+    PlaceTwips(CancelCommand, 1860, 1380, 852, 312);
+
+    // Enter confirms wherever the focus is, except on Cancel itself, which Enter presses.
+    OKCommand->setDefault(true);
+
+    setTabOrder(Check1, CancelCommand);
+    setTabOrder(CancelCommand, OKCommand);
+    setTabOrder(OKCommand, PassText);
+    setTabOrder(PassText, IdText);
+
+    connect(OKCommand, &QPushButton::clicked, this, &IdPassForm::OKCommand_Click);
+    connect(CancelCommand, &QPushButton::clicked, this, &IdPassForm::CancelCommand_Click);
+}
+
+void IdPassForm::Load()
+{
+    const QString path = AccountFilePath();
+    IdText->setText(Profile::GetString(path, ProfileSection, QStringLiteral("NAME")));
+    PassText->setText(Profile::GetString(path, ProfileSection, QStringLiteral("NAME2")));
+    Check1->setChecked(false);
+    Check1->setFocus();
+}
+
+void IdPassForm::ShowModeless()
+{
+    if (!isVisible())
+        show();
+    raise();
+    activateWindow();
+}
+
+void IdPassForm::OKCommand_Click()
+{
+    MailSettings.UserId = IdText->text();
+    MailSettings.UserPass = PassText->text();
+    // A failed write goes unreported: the typed account is in MailSettings either way.
+    if (Check1->isChecked()) {
+        writeAccount(QStringLiteral("NAME"), IdText->text());
+        writeAccount(QStringLiteral("NAME2"), PassText->text());
+        writeAccount(QStringLiteral("NAME3"), QStringLiteral("1"));
+    } else {
+        writeAccount(QStringLiteral("NAME3"), QStringLiteral("0"));
+    }
+    accept();
+}
+
+void IdPassForm::CancelCommand_Click()
+{
+    reject();
+}
+
+void IdPassForm::done(int result)
+{
+    // Forget the dialog at once, so that the next Get() loads a fresh one from the file.
+    if (g_instance == this)
+        g_instance = nullptr;
+    QDialog::done(result);
+    deleteLater();
+}

@@ -1,0 +1,141 @@
+#include "settings/OptionForm.h"
+
+#include "settings/DialogLook.h"
+#include "settings/MailSettings.h"
+#include "settings/ServerFile.h"
+#include "settings/SettingsPaths.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+QPointer<OptionForm> g_instance;
+const QColor Blue(0, 0, 255);
+} // namespace
+
+OptionForm& OptionForm::Get()
+{
+    if (!g_instance) {
+        g_instance = new OptionForm;
+        g_instance->Load();
+    }
+    return *g_instance;
+}
+
+bool OptionForm::Exists()
+{
+    return !g_instance.isNull();
+}
+
+OptionForm::OptionForm()
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("サーバー"));
+    DialogLook::SetUpWindow(this, 2910, 2970);
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+
+    using DialogLook::PlaceTwips;
+    Label1 = new QLabel(QStringLiteral("SMTPサーバー名(&S)"), this);
+    PlaceTwips(Label1, 120, 120, 1575, 195);
+    SmtpText = new QLineEdit(this);
+    PlaceTwips(SmtpText, 120, 360, 2652, 264);
+    Label2 = new QLabel(QStringLiteral("POP3サーバー名(&P)"), this);
+    PlaceTwips(Label2, 120, 720, 1635, 195);
+    Pop3Text = new QLineEdit(this);
+    PlaceTwips(Pop3Text, 120, 960, 2652, 264);
+    Label3 = new QLabel(QStringLiteral("メールアドレス(&M)"), this);
+    PlaceTwips(Label3, 120, 1320, 1635, 195);
+    MailText = new QLineEdit(this);
+    PlaceTwips(MailText, 120, 1560, 2652, 264);
+    ApopCheck = new QCheckBox(QStringLiteral("APOP を使用する(&A)"), this);
+    PlaceTwips(ApopCheck, 480, 2040, 2172, 252);
+    OkCommand = new QPushButton(QStringLiteral("設定"), this);
+    PlaceTwips(OkCommand, 660, 2520, 972, 372);
+    CancelCommand = new QPushButton(QStringLiteral("中止"), this);
+    PlaceTwips(CancelCommand, 1860, 2520, 912, 372);
+
+    Label1->setBuddy(SmtpText);
+    Label2->setBuddy(Pop3Text);
+    Label3->setBuddy(MailText);
+    for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Label2),
+                       static_cast<QWidget*>(Label3), static_cast<QWidget*>(ApopCheck)})
+        DialogLook::SetTextColour(w, Blue);
+
+    // There is no default button: Enter in a text box must not confirm. QDialog would otherwise
+    // make the first button the default.
+    OkCommand->setAutoDefault(false);
+    CancelCommand->setAutoDefault(false);
+
+    setTabOrder(MailText, CancelCommand);
+    setTabOrder(CancelCommand, OkCommand);
+    setTabOrder(OkCommand, ApopCheck);
+    setTabOrder(ApopCheck, Pop3Text);
+    setTabOrder(Pop3Text, SmtpText);
+
+    connect(OkCommand, &QPushButton::clicked, this, &OptionForm::OkCommand_Click);
+    connect(CancelCommand, &QPushButton::clicked, this, &OptionForm::CancelCommand_Click);
+}
+
+void OptionForm::Load()
+{
+    DialogLook::CentreOnScreen(this);
+    show();
+    raise();
+    activateWindow();
+
+    SmtpText->setText(MailSettings.SmtpServer);
+    Pop3Text->setText(MailSettings.Pop3Server);
+    MailText->setText(MailSettings.MailAddress);
+    // Only a hand-edited server file holds a value other than 0 or 1; the mail check logs in
+    // with APOP for every non-zero value, so the box shows exactly that.
+    ApopCheck->setChecked(MailSettings.UseApop != 0);
+    MailText->setFocus();
+}
+
+void OptionForm::ShowModeless()
+{
+    if (!isVisible())
+        show();
+    raise();
+    activateWindow();
+}
+
+void OptionForm::OkCommand_Click()
+{
+    MailSettings.SmtpServer = SmtpText->text();
+    MailSettings.Pop3Server = Pop3Text->text();
+    MailSettings.MailAddress = MailText->text();
+    MailSettings.UseApop = ApopCheck->isChecked() ? 1 : 0;
+
+    // A server file that cannot be written would silently lose the settings at the next start;
+    // say so and keep the dialog open, with everything typed, so the user can retry or cancel.
+    QString error;
+    if (!SaveServerFileTo(ServerFilePath(), MailSettings, &error)) {
+        auto* box =
+            new QMessageBox(QMessageBox::Warning, QStringLiteral("エラー"),
+                            QStringLiteral("サーバー設定を保存できませんでした。\n") + error,
+                            QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
+    accept();
+}
+
+void OptionForm::CancelCommand_Click()
+{
+    reject();
+}
+
+void OptionForm::done(int result)
+{
+    // Forget the dialog at once, so that the next Get() loads a fresh one even before this one
+    // is deleted.
+    if (g_instance == this)
+        g_instance = nullptr;
+    QDialog::done(result);
+    deleteLater();
+}

@@ -1,0 +1,122 @@
+#include "settings/SetForm.h"
+
+#include "platform/Twips.h"
+#include "settings/DialogLook.h"
+#include "settings/IdPassForm.h"
+#include "settings/OptionForm.h"
+#include "settings/ProfileFile.h"
+#include "settings/SettingsPaths.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+namespace {
+QPointer<SetForm> g_instance;
+const QColor Blue(0, 0, 255);
+const QString NumberKey = QStringLiteral("NUMBER");
+} // namespace
+
+SetForm& SetForm::Get()
+{
+    if (!g_instance) {
+        g_instance = new SetForm;
+        g_instance->Load();
+    }
+    return *g_instance;
+}
+
+bool SetForm::Exists()
+{
+    return !g_instance.isNull();
+}
+
+SetForm::SetForm()
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("設定"));
+    DialogLook::SetUpWindow(this, 3120, 1065);
+
+    using DialogLook::PlaceTwips;
+    Command1 = new QPushButton(QStringLiteral("ID/PASS"), this);
+    PlaceTwips(Command1, 120, 120, 1455, 375);
+    DialogLook::SetButtonColour(Command1, QColor(255, 128, 0));
+    Command2 = new QPushButton(QStringLiteral("POPサーバー"), this);
+    PlaceTwips(Command2, 1560, 120, 1455, 375);
+    DialogLook::SetButtonColour(Command2, QColor(128, 128, 255));
+    Check1 = new QCheckBox(this);
+    PlaceTwips(Check1, 120, 600, 255, 255);
+    QPalette grey = Check1->palette();
+    grey.setColor(QPalette::Window, QColor(192, 192, 192));
+    Check1->setPalette(grey);
+    Check1->setAutoFillBackground(true);
+    Label1 = new QLabel(QStringLiteral("新着がなければ接続を切断する。"), this);
+    PlaceTwips(Label1, 480, 645, 2535, 255);
+    DialogLook::SetTextColour(Label1, Blue);
+
+    // No default button: Enter on the check box must not open another dialog.
+    Command1->setAutoDefault(false);
+    Command2->setAutoDefault(false);
+
+    setTabOrder(Check1, Command1);
+    setTabOrder(Command1, Command2);
+
+    connect(Command1, &QPushButton::clicked, this, &SetForm::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &SetForm::Command2_Click);
+}
+
+void SetForm::Load()
+{
+    // Only 1 and 0 change the box; any other value leaves it as it is (clear when fresh).
+    const int number = Profile::GetInt(OptionsFilePath(), ProfileSection, NumberKey, 0);
+    if (number == 1)
+        Check1->setChecked(true);
+    else if (number == 0)
+        Check1->setChecked(false);
+    Check1->setFocus();
+}
+
+void SetForm::ShowModeless()
+{
+    if (!isVisible()) {
+        DialogLook::CentreOnScreen(this);
+        show();
+    }
+    raise();
+    activateWindow();
+}
+
+void SetForm::Command1_Click()
+{
+    IdPassForm::Get().ShowModeless();
+}
+
+void SetForm::Command2_Click()
+{
+    OptionForm::Get().ShowModeless();
+}
+
+void SetForm::reject() {}
+
+void SetForm::closeEvent(QCloseEvent* event)
+{
+    // The flag reaches the options file here and nowhere else; a failed write is not reported.
+    Profile::WriteString(OptionsFilePath(), ProfileSection, NumberKey,
+                         Check1->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    if (g_instance == this)
+        g_instance = nullptr;
+    // QDialog's own close handling would call reject(), which does nothing here.
+    QWidget::closeEvent(event);
+}
+
+void SetForm::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    // Line1: a blue rule from (0, 960) to (3120, 960) twips, one pixel thick.
+    QPainter painter(this);
+    painter.setPen(QPen(Blue, 1));
+    const int y = Twips::ToPixelsY(960);
+    painter.drawLine(0, y, Twips::ToPixelsX(3120) - 1, y);
+}

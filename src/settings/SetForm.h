@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+
+// The settings dialog "設定": buttons to the account and mail server dialogs, and the hang-up
+// box, which is where the hang-up flag lives while the program runs. The flag is written to the
+// options file only when the dialog is closed with its close box. One instance.
+class SetForm : public QDialog
+{
+    Q_OBJECT
+public:
+    // The one dialog; created hidden and loaded (the box set from the options file) when there
+    // is none.
+    static SetForm& Get();
+    static bool Exists();
+
+    // Shows the dialog centred, or brings it forward when it is already visible.
+    void ShowModeless();
+
+    QPushButton* Command1 = nullptr; // owned by the dialog; "ID/PASS"
+    QPushButton* Command2 = nullptr; // owned by the dialog; "POPサーバー"
+    QCheckBox* Check1 = nullptr;     // owned by the dialog; the hang-up flag
+    QLabel* Label1 = nullptr;        // owned by the dialog; Check1's caption
+
+    void Command1_Click();
+    void Command2_Click();
+
+    // Esc does nothing: the dialog has no cancel button, only its close box.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    SetForm();
+    void Load();
+};
