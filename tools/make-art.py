@@ -124,6 +124,8 @@ def head(pose):
     # Breathing lifts the head with the body; the meow raises it well up.
     raise_by = -5 if pose["meow"] else -1.2 * pose["breath"]
     left, right = pose["ears"]
+    # Meowing, the kitten lifts its chin: the face moves up inside the round head.
+    face_up = -1.5 if pose["meow"] else 0
     return f"""
   <g transform="translate(0 {raise_by:.2f}) rotate({pose["tilt"]} 50 62)">
     {ear(-1, left)}{ear(1, right)}
@@ -132,6 +134,7 @@ def head(pose):
           stroke-width="2.4" stroke-linecap="round"/>
     <path d="M20.5 40 l 6 1 M 79.5 40 l -6 1 M 21.5 45 l 4.5 0.6 M 78.5 45 l -4.5 0.6"
           stroke="{STRIPE}" stroke-width="2" stroke-linecap="round"/>
+    <g transform="translate(0 {face_up})">
     <ellipse cx="50" cy="54.5" rx="13.5" ry="9.4" fill="{CREAM}"/>
     <ellipse cx="29" cy="51.5" rx="5.4" ry="3.3" fill="{PINK}" opacity="0.6"/>
     <ellipse cx="71" cy="51.5" rx="5.4" ry="3.3" fill="{PINK}" opacity="0.6"/>
@@ -141,6 +144,7 @@ def head(pose):
     {mouth(pose["meow"])}
     <path d="M34 52 L 24 50.5 M 34 55 L 24.5 56.5 M 66 52 L 76 50.5 M 66 55 L 75.5 56.5"
           stroke="{LINE}" stroke-width="0.9" stroke-linecap="round" opacity="0.75"/>
+    </g>
   </g>"""
 
 
