@@ -1,6 +1,8 @@
 #include "mascot/FramePictures.h"
 
+#include <QColor>
 #include <QHash>
+#include <QtDebug>
 
 // The pictures live in the static resource library (resources/mofurin.qrc); referring to its
 // initialiser here keeps the linker from dropping it and registers the files before the first
@@ -27,9 +29,12 @@ QImage load(int index, bool doubleSize)
     initArt();
     QImage image(pictureName(index, doubleSize));
     if (image.isNull()) {
-        // A picture missing from the build must not crash the kitten: a white square shows.
+        // A picture missing from the build must not leave the window blank: a white square
+        // would be cut away entirely, an invisible window nobody can click. A grey square stays
+        // visible and clickable.
+        qWarning("missing picture %s", qUtf8Printable(pictureName(index, doubleSize)));
         image = QImage(doubleSize ? 200 : 100, doubleSize ? 200 : 100, QImage::Format_RGB32);
-        image.fill(Qt::white);
+        image.fill(QColor(0xC0, 0xC0, 0xC0));
     }
     return image.convertToFormat(QImage::Format_RGB32);
 }
