@@ -15,9 +15,29 @@ bool isLeadByte(unsigned char c)
 
 } // namespace
 
+namespace {
+
+// Opening an ICU converter costs far more than converting a header line, and a check converts
+// several per message, so each thread keeps one of each, reset before every use.
+QStringEncoder& cp932Encoder()
+{
+    thread_local QStringEncoder encoder("windows-31j");
+    encoder.resetState();
+    return encoder;
+}
+
+QStringDecoder& cp932Decoder()
+{
+    thread_local QStringDecoder decoder("windows-31j");
+    decoder.resetState();
+    return decoder;
+}
+
+} // namespace
+
 QByteArray toCp932(const QString& text)
 {
-    QStringEncoder encoder("windows-31j");
+    QStringEncoder& encoder = cp932Encoder();
     QByteArray bytes = encoder.encode(text);
     if (!encoder.hasError()) {
         return bytes;
@@ -31,7 +51,7 @@ QByteArray toCp932(const QString& text)
             text[pos].isHighSurrogate() && pos + 1 < text.size() && text[pos + 1].isLowSurrogate()
                 ? 2
                 : 1;
-        QStringEncoder single("windows-31j");
+        QStringEncoder& single = cp932Encoder();
         const QByteArray encoded = single.encode(QStringView(text).sliced(pos, width));
         bytes += single.hasError() ? QByteArray("?") : encoded;
         pos += width;
@@ -41,8 +61,7 @@ QByteArray toCp932(const QString& text)
 
 QString fromCp932(QByteArrayView bytes)
 {
-    QStringDecoder decoder("windows-31j");
-    return decoder.decode(bytes);
+    return cp932Decoder().decode(bytes);
 }
 
 qsizetype cp932PrefixLength(QByteArrayView bytes, qsizetype maxBytes)
@@ -86,6 +105,17 @@ CopyResult copyBytes(QByteArrayView bytes, char* buffer, qsizetype bufferSize)
 
 QString fromServerText(QByteArrayView bytes)
 {
+    // Plain ASCII, the usual case, needs no converter at all.
+    bool ascii = true;
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii) {
+        return QString::fromLatin1(bytes.data(), bytes.size());
+    }
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8.decode(bytes);
     if (!utf8.hasError()) {

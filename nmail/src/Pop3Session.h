@@ -96,8 +96,8 @@ private:
     void setState(State state);
 
     Timeouts m_timeouts;
-    std::unique_ptr<QSslSocket> m_socket;
-    QByteArray m_input; // received bytes not yet given to the parser
+    std::unique_ptr<QTcpSocket> m_socket; // a QSslSocket for TLS connections
+    QByteArray m_input;                   // received bytes not yet given to the parser
     ReplyParser m_parser;
     QByteArray m_greeting;
     qint64 m_messageCount = 0;
