@@ -223,11 +223,19 @@ service anvil {{
 
     def stop(self):
         if self.proc is not None and self.proc.poll() is None:
-            subprocess.run(["doveadm", "-c", self.conf, "stop"], capture_output=True, timeout=10)
+            # doveadm waits until the master's PID is gone, and the master stays a zombie until
+            # we reap it, so wait for the master while doveadm runs.
+            stopper = subprocess.Popen(["doveadm", "-c", self.conf, "stop"],
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             try:
-                self.proc.wait(timeout=5)
+                self.proc.wait(timeout=10)
             except subprocess.TimeoutExpired:
                 pass
+            try:
+                stopper.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                stopper.kill()
+                stopper.wait()
             if self.proc.poll() is None:
                 try:
                     os.killpg(self.proc.pid, signal.SIGKILL)
