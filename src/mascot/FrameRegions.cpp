@@ -82,8 +82,12 @@ QRegion regionFromGrid(const ScanGrid& grid, int bandHeight)
     // The list is y-x banded, bands share no edge with an equal band, and runs within a band
     // neither touch nor overlap: the form QRegion keeps, so it can take the list as it is.
     QRegion region;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    region.setRects(QSpan<const QRect>(rects));
+#else
     if (!rects.isEmpty())
         region.setRects(rects.constData(), int(rects.size()));
+#endif
     return region;
 }
 
