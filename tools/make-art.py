@@ -2,7 +2,8 @@
 """Writes the kitten's vector sources: resources/art/rest.svg, frame0.svg ... frame9.svg and
 icon.svg. One parametric drawing gives every pose, so the character stays the same in all of
 them: eyes open or closed, the head upright or tilted, a breath that lifts the body a little,
-the tail's sway, and the meow (head raised, mouth open).
+the tail's sway, an ear's twitch, and the meow (head and chin raised, mouth open). The icon,
+the kitten in its basket, is drawn on its own 32 x 32 grid.
 
 Colours: the background stays transparent (it is flattened onto pure white when rendered, and
 white is the colour the window's shape cuts away); nothing inside the kitten is pure white, so
@@ -15,7 +16,6 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ART = os.path.join(HERE, "..", "resources", "art")
 
 FUR = "#f3c78f"
-FUR_DARK = "#d9955a"
 STRIPE = "#c97c43"
 CREAM = "#fff4e4"
 LINE = "#6b4328"
@@ -23,6 +23,8 @@ PINK = "#f59aa6"
 INNER_EAR = "#f7b3b8"
 EYE = "#3b2618"
 SHINE = "#fefefe"
+
+NOTE = "Written by tools/make-art.py; change the drawing there, then run tools/render-art.sh."
 
 # pose: eyes ("open", "closed"); tilt of the head in degrees (+ = towards the viewer's right);
 # breath 0..1 (the body rises a little and the head with it); tail sway in degrees; ear twitch
@@ -151,6 +153,7 @@ def head(pose):
 def kitten(pose):
     return (f'<svg xmlns="http://www.w3.org/2000/svg" width="100" height="100" '
             f'viewBox="0 0 100 100">'
+            f'\n  <!-- {NOTE} -->'
             f'{tail(pose["tail"])}{body(pose["breath"])}{head(pose)}\n</svg>\n')
 
 
@@ -158,6 +161,7 @@ def icon():
     # The kitten peeking out of its basket with its paws on the rim. Drawn on the icon's own
     # 32 x 32 grid with lines a pixel wide, so it stays clear at its real size.
     return f"""<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
+  <!-- {NOTE} -->
   <path d="M4.5 19 C 4.5 3.5, 27.5 3.5, 27.5 19" fill="none" stroke="{LINE}" stroke-width="2.6"
         stroke-linecap="round"/>
   <path d="M4.5 19 C 4.5 3.5, 27.5 3.5, 27.5 19" fill="none" stroke="#e0a662" stroke-width="1.2"
