@@ -69,7 +69,7 @@ QRgb KeyColour(const QImage& picture);
 // the union of every single differing position.
 QRegion FrameShape(const QImage& picture);
 
-// A shape that covers `shape` and needs at most `maxRects` rectangles: rows are grouped into
+// A shape that covers FrameShape(picture) with at most maxRects rectangles: rows are grouped into
 // ever taller bands, and each band covers the union of its rows. Used for a frame whose exact
 // shape does not fit its slot: the window then shows the whole kitten with a little background
 // around its edges instead of a kitten with parts cut off.
