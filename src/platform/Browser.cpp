@@ -23,26 +23,34 @@ bool BrowserObject::Navigate(const QString& url)
     if (launcher.isEmpty())
         return false;
 
-    QProcess process;
-    process.setProgram(launcher);
+    // On the heap: a launcher that is still running after the wait must be left to run.
+    auto* process = new QProcess;
+    process->setProgram(launcher);
     // The address is one argument, never parsed by a shell.
-    process.setArguments({address.toString(QUrl::FullyEncoded)});
+    process->setArguments({address.toString(QUrl::FullyEncoded)});
     // The browser may inherit these; nothing of it must end up on our terminal or block on a
     // full pipe.
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start();
-    if (!process.waitForStarted(LauncherTimeoutMs))
-        return false;
-    if (!process.waitForFinished(LauncherTimeoutMs)) {
-        // A launcher that hangs has not opened anything we can vouch for; do not leave it
-        // behind either.
-        process.kill();
-        process.waitForFinished(1000);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start();
+    if (!process->waitForStarted(LauncherTimeoutMs)) {
+        delete process;
         return false;
     }
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (process->waitForFinished(LauncherTimeoutMs)) {
+        // xdg-open exits non-zero when it finds no tool to open the address with, or when the
+        // tool it ran failed.
+        const bool opened =
+            process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+        delete process;
+        return opened;
+    }
+    // Still running: where no desktop service takes the address, xdg-open runs the browser
+    // itself and returns only when the browser closes. The address has been handed on; the
+    // object goes when the launcher ends (its end is seen by the event loop, not before).
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    return true;
 }
 
 #else

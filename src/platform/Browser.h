@@ -10,11 +10,11 @@ class BrowserObject
 public:
     bool Visible = false;
     // Opens the address in the user's default browser. False when no browser could be
-    // started: on Linux when xdg-open is missing, cannot be run, fails or does not finish
-    // within LauncherTimeoutMs.
+    // started: on Linux when xdg-open is missing, cannot be run or exits with a failure.
     bool Navigate(const QString& url);
 
-    // How long Navigate waits for the launcher to hand the address on. xdg-open returns as
-    // soon as the browser has it, so this only bounds a stuck launcher.
+    // How long Navigate waits for the launcher's verdict. xdg-open hands the address to the
+    // desktop and returns at once; one still running after this wait is running the browser
+    // itself (desktops without a URL service), so it counts as opened and is left to run.
     int LauncherTimeoutMs = 3000;
 };

@@ -19,6 +19,7 @@ outlives the test. The children die with this process too (PR_SET_PDEATHSIG).
 import atexit
 import ctypes
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -79,6 +80,8 @@ def main():
         print('usage: dbusmock_fixture.py TEMPORARY_FOLDER', file=sys.stderr)
         return 2
     folder = sys.argv[1]
+    # Runs last: the bus and the mock are stopped before their folder goes.
+    atexit.register(shutil.rmtree, folder, ignore_errors=True)
     atexit.register(stop_all)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     signal.signal(signal.SIGHUP, lambda *_: sys.exit(1))

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -90,22 +91,24 @@ TEST_F(BrowserTest, ReportsALauncherThatFailsOrIsMissing)
     EXPECT_TRUE(opened().isEmpty());
 }
 
-TEST_F(BrowserTest, ALauncherThatHangsIsGivenUpAndEnded)
+TEST_F(BrowserTest, ALauncherStillRunningAfterTheWaitHasTheBrowserOpen)
 {
-    installLauncher(QStringLiteral("exec sleep 30"));
+    // Like xdg-open on a desktop without a URL service: it runs the browser in the foreground.
+    installLauncher(QStringLiteral("exec sleep 2"));
     BrowserObject browser;
     browser.LauncherTimeoutMs = 300;
     QElapsedTimer timer;
     timer.start();
-    EXPECT_FALSE(browser.Navigate(QStringLiteral("https://mofurin.example/")));
-    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_TRUE(browser.Navigate(QStringLiteral("https://mofurin.example/")));
+    EXPECT_LT(timer.elapsed(), 1500);
 
-    // The stuck launcher does not outlive the call.
+    // The "browser" is not killed when Navigate returns; it ends on its own.
     QFile pidFile(log() + QStringLiteral(".pid"));
     ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
-    const QByteArray pid = pidFile.readAll().trimmed();
-    ASSERT_FALSE(pid.isEmpty());
-    EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/") + QString::fromLatin1(pid)));
+    const QString proc =
+        QStringLiteral("/proc/") + QString::fromLatin1(pidFile.readAll().trimmed());
+    EXPECT_TRUE(QFile::exists(proc));
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(proc), 5000);
 }
 
 } // namespace
