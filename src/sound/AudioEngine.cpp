@@ -17,6 +17,10 @@ namespace {
 constexpr int SinkBufferMs = 30;
 // After this long without sound the stream is paused, so an idle program wakes nobody up.
 constexpr int IdlePauseMs = 5000;
+// A running stream that has not pulled samples for this long is stuck: the sound server is
+// there but does not answer. New sounds are refused instead of being queued where nobody hears
+// them.
+constexpr auto StuckAfter = std::chrono::milliseconds(500);
 
 } // namespace
 
@@ -116,8 +120,9 @@ bool AudioEngine::ensureOutput()
         if (m_suspended) {
             m_sink->resume();
             m_suspended = false;
+            m_lastPull = std::chrono::steady_clock::now();
         }
-        return true;
+        return std::chrono::steady_clock::now() - m_lastPull < StuckAfter;
     }
     dropOutput();
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
@@ -150,6 +155,7 @@ bool AudioEngine::ensureOutput()
         return false;
     }
     m_suspended = false;
+    m_lastPull = std::chrono::steady_clock::now();
     return true;
 }
 
@@ -231,8 +237,23 @@ void AudioEngine::finishVoice(bool played)
 
 void AudioEngine::render(float* out, qsizetype frames)
 {
+    m_lastPull = std::chrono::steady_clock::now();
     if (!m_voice || m_draining)
         return;
+    if (m_request) {
+        // A synchronous caller that gave up has been told the sound failed; it is not heard
+        // later either.
+        bool abandoned = false;
+        {
+            std::lock_guard lock(m_request->mutex);
+            abandoned = m_request->abandoned;
+        }
+        if (abandoned) {
+            finishVoice(false);
+            return;
+        }
+        m_request->progress = m_lastPull.time_since_epoch().count();
+    }
     m_voice->render(out, frames);
     if (m_voice->finished()) {
         // The last samples are in the sink now; the sound ends when they have been heard.

@@ -5,6 +5,8 @@
 #include <QAudioFormat>
 #include <QBasicTimer>
 #include <QObject>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -22,6 +24,9 @@ struct SoundRequest
     std::optional<bool> accepted; // set once by the audio thread
     std::optional<bool> finished; // set once: true played to the end, false failed or stopped
     bool abandoned = false;       // the caller stopped waiting; the audio thread drops it
+    // When the output last took samples of this sound (steady clock, nanoseconds); a
+    // synchronous caller gives up when it stops moving.
+    std::atomic<std::chrono::steady_clock::rep> progress = 0;
 
     void setAccepted(bool value);
     void setFinished(bool value);
@@ -62,6 +67,9 @@ private:
     std::shared_ptr<SoundVoice> m_voice;
     std::shared_ptr<SoundRequest> m_request; // the playing voice's request
     bool m_draining = false;                 // the voice has ended; its tail is in the sink
+    // When the sink last pulled samples. A running sink pulls every few milliseconds; one that
+    // has not for a while sits on a sound server that no longer answers.
+    std::chrono::steady_clock::time_point m_lastPull;
     QBasicTimer m_drainTimer;
     QBasicTimer m_idleTimer;
 };

@@ -14,6 +14,9 @@ namespace {
 constexpr auto AnswerTimeout = std::chrono::milliseconds(1000);
 // A synchronous play waits for the sound's length plus this much before it gives up.
 constexpr auto EndMargin = std::chrono::milliseconds(2000);
+// A synchronous play also gives up when the output has taken no samples of its sound for this
+// long: the sound server stopped answering in the middle of the sound.
+constexpr auto StallTimeout = std::chrono::milliseconds(1000);
 
 // Waits until field is set or the deadline passes; on time-out the request is abandoned so the
 // audio thread drops it. Returns the field's value, false on time-out.
@@ -26,6 +29,26 @@ bool WaitFor(SoundRequest& request, std::optional<bool> SoundRequest::*field,
         return false;
     }
     return *(request.*field);
+}
+
+// Waits until the sound has ended, the deadline has passed or the output has stalled; on
+// time-out or stall the request is abandoned. Returns whether the sound played to its end.
+bool WaitForEnd(SoundRequest& request, std::chrono::steady_clock::time_point deadline)
+{
+    using Clock = std::chrono::steady_clock;
+    request.progress = Clock::now().time_since_epoch().count();
+    std::unique_lock lock(request.mutex);
+    for (;;) {
+        const auto now = Clock::now();
+        const Clock::time_point lastProgress{Clock::duration(request.progress.load())};
+        if (now >= deadline || now - lastProgress > StallTimeout) {
+            request.abandoned = true;
+            return false;
+        }
+        if (request.changed.wait_for(lock, std::chrono::milliseconds(50),
+                                     [&] { return request.finished.has_value(); }))
+            return *request.finished;
+    }
 }
 
 } // namespace
@@ -102,5 +125,5 @@ bool AudioOutputService::PlaySound(const char* name, QByteArrayView memory, uint
         return false;
     if (async)
         return true;
-    return WaitFor(*request, &SoundRequest::finished, start + AnswerTimeout + length + EndMargin);
+    return WaitForEnd(*request, start + AnswerTimeout + length + EndMargin);
 }
