@@ -36,6 +36,7 @@ public:
     // Stops the server by its PID and waits for it to be gone.
     void stop();
     bool running() const { return m_pid > 0; }
+    pid_t pid() const { return m_pid; }
 
 private:
     // Sets XDG_RUNTIME_DIR, PULSE_SERVER and friends so that this process and its children

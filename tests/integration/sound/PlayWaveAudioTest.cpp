@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -204,6 +205,34 @@ TEST_F(PlayWaveAudio, MemoryPlaybackTakesTheLargestFileAndRefusesOneByteMore)
     const size_t first = rec.firstLoud(NoiseFloorDb, rec.indexAt(call));
     ASSERT_LT(first, rec.samples.size()) << "the 2,097,152-byte file was not heard";
     EXPECT_GT(rec.levelDb(first, rec.samples.size()), -20.0);
+}
+
+TEST_F(PlayWaveAudio, AServerThatStopsAnsweringIsRefusedAtOnceAndWorksWhenItAnswersAgain)
+{
+    ASSERT_EQ(PlayWave(Meow(), 0, 0, 0, -1), 0);
+    m_recorder.stop();
+    ASSERT_EQ(::kill(g_server->pid(), SIGSTOP), 0);
+    // Whatever happens below, the server answers again before the next test.
+    struct Resume
+    {
+        ~Resume() { ::kill(g_server->pid(), SIGCONT); }
+    } resume;
+    std::this_thread::sleep_for(700ms);
+
+    for (const qint16 synchronous : {qint16(0), qint16(-1)}) {
+        const SteadyTime call = std::chrono::steady_clock::now();
+        EXPECT_EQ(PlayWave(Meow(), synchronous, 0, 0, -1), 4) << "synchronous " << synchronous;
+        EXPECT_LT(Since(call), 1000ms) << "synchronous " << synchronous;
+    }
+
+    ::kill(g_server->pid(), SIGCONT);
+    const SteadyTime resumed = std::chrono::steady_clock::now();
+    int result = 4;
+    while (result != 0 && Since(resumed) < 5000ms) {
+        std::this_thread::sleep_for(100ms);
+        result = PlayWave(Meow(), 0, 0, 0, -1);
+    }
+    EXPECT_EQ(result, 0) << "still refused 5 s after the server answered again";
 }
 
 // Last: it takes the server away.
