@@ -1,10 +1,7 @@
 #include "settings/DialogLook.h"
 
-#include "platform/Twips.h"
-
-#ifdef MOFURIN_HAVE_COMMON_ICON
 #include "mascot/FramePictures.h"
-#endif
+#include "platform/Twips.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -99,12 +96,7 @@ void MakeStarPasswordBox(QLineEdit* box)
 
 QIcon DialogIcon()
 {
-#ifdef MOFURIN_HAVE_COMMON_ICON
     return CommonIcon();
-#else
-    // Built without the kitten's pictures: the window system's default icon.
-    return QIcon();
-#endif
 }
 
 } // namespace DialogLook

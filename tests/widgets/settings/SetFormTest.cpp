@@ -1,0 +1,129 @@
+#include "DialogFixture.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+using SetFormTest = DialogFixture;
+
+TEST_F(SetFormTest, LoadsHiddenWithTheLayoutTheColouredButtonsAndTheBlueRule)
+{
+    SetForm& form = SetForm::Get();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("設定"));
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(form.minimumSize(), QSize(208, 71));
+    EXPECT_EQ(form.maximumSize(), QSize(208, 71));
+    EXPECT_EQ(form.Command1->geometry(), QRect(8, 8, 97, 25));
+    EXPECT_EQ(form.Command2->geometry(), QRect(104, 8, 97, 25));
+    EXPECT_EQ(form.Check1->geometry(), QRect(8, 40, 17, 17));
+    EXPECT_EQ(form.Label1->geometry(), QRect(32, 43, 169, 17));
+    EXPECT_EQ(form.Label1->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+
+    form.ShowModeless();
+    Screenshot(form, "SetForm");
+    EXPECT_EQ(form.focusWidget(), form.Check1);
+    EXPECT_EQ(NextTabStop(form.Check1), form.Command1);
+    EXPECT_EQ(NextTabStop(form.Command1), form.Command2);
+
+    const QImage picture = form.grab().toImage();
+    // The rule runs across the whole width at y = 960 twips, and only there.
+    for (int x : {0, 100, 207})
+        EXPECT_EQ(QColor(picture.pixel(x, 64)), QColor(0, 0, 255)) << x;
+    EXPECT_NE(QColor(picture.pixel(100, 63)), QColor(0, 0, 255));
+    EXPECT_NE(QColor(picture.pixel(100, 65)), QColor(0, 0, 255));
+    // Each button is filled with its own colour (sampled away from its caption).
+    EXPECT_EQ(QColor(picture.pixel(12, 12)), QColor(255, 128, 0));
+    EXPECT_EQ(QColor(picture.pixel(108, 12)), QColor(128, 128, 255));
+}
+
+TEST_F(SetFormTest, OnlyNumberOneTicksTheHangUpBox)
+{
+    const struct
+    {
+        const char* file; // nullptr: no options file at all
+        bool ticked;
+    } cases[] = {
+        {"[EXEINI]\r\nNUMBER=1\r\n", true},   {"[EXEINI]\r\nNUMBER=0\r\n", false},
+        {"[EXEINI]\r\nNUMBER=2\r\n", false},  {"[EXEINI]\r\nNUMBER=a\r\n", false},
+        {"[EXEINI]\r\nOTHER=1\r\n", false},   {"[exeini]\r\n number = 1 \r\n", true},
+        {"[EXEINI]\r\nNUMBER=-1\r\n", false}, {nullptr, false},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(OptionsFile());
+        if (c.file)
+            WriteBytes(OptionsFile(), c.file);
+        SetForm& form = SetForm::Get();
+        EXPECT_EQ(form.Check1->isChecked(), c.ticked) << (c.file ? c.file : "no file");
+        delete &form;
+    }
+}
+
+TEST_F(SetFormTest, TheCloseBoxWritesTheBoxAndTheNextLoadRestoresIt)
+{
+    SetForm& form = SetForm::Get();
+    form.ShowModeless();
+    QTest::mouseClick(form.Check1, Qt::LeftButton);
+    ASSERT_TRUE(form.Check1->isChecked());
+    form.close();
+    EXPECT_FALSE(SetForm::Exists());
+    FlushDeletes();
+    EXPECT_EQ(ReadBytes(OptionsFile()), QByteArray("[EXEINI]\r\nNUMBER=1\r\n"));
+
+    SetForm& again = SetForm::Get();
+    EXPECT_TRUE(again.Check1->isChecked());
+    again.Check1->setChecked(false);
+    again.close();
+    FlushDeletes();
+    EXPECT_EQ(ReadBytes(OptionsFile()), QByteArray("[EXEINI]\r\nNUMBER=0\r\n"));
+}
+
+TEST_F(SetFormTest, AnOpenDialogAtExitKeepsTheOldValue)
+{
+    const QByteArray old = "[EXEINI]\r\nNUMBER=0\r\n";
+    WriteBytes(OptionsFile(), old);
+    SetForm& form = SetForm::Get();
+    form.ShowModeless();
+    form.Check1->setChecked(true);
+    // The box itself is the flag while the program runs.
+    EXPECT_TRUE(SetForm::Get().Check1->isChecked());
+    delete &form; // the program's exit destroys windows without closing them
+    EXPECT_FALSE(SetForm::Exists());
+    EXPECT_EQ(ReadBytes(OptionsFile()), old);
+}
+
+TEST_F(SetFormTest, EscapeAndEnterNeitherCloseNorOpenAnything)
+{
+    SetForm& form = SetForm::Get();
+    form.ShowModeless();
+    QTest::keyClick(form.Check1, Qt::Key_Escape);
+    QTest::keyClick(form.Check1, Qt::Key_Return);
+    EXPECT_TRUE(SetForm::Exists());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(IdPassForm::Exists());
+    EXPECT_FALSE(OptionForm::Exists());
+    EXPECT_EQ(ReadBytes(OptionsFile()), QByteArray("<missing>"));
+}
+
+TEST_F(SetFormTest, ItsButtonsShowTheOtherTwoDialogs)
+{
+    SetForm& form = SetForm::Get();
+    form.ShowModeless();
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    ASSERT_TRUE(IdPassForm::Exists());
+    EXPECT_TRUE(IdPassForm::Get().isVisible());
+    QTest::mouseClick(form.Command2, Qt::LeftButton);
+    ASSERT_TRUE(OptionForm::Exists());
+    EXPECT_TRUE(OptionForm::Get().isVisible());
+    // Closing them leaves the settings dialog and its box alone.
+    IdPassForm::Get().close();
+    OptionForm::Get().close();
+    FlushDeletes();
+    EXPECT_TRUE(SetForm::Exists());
+    EXPECT_TRUE(form.isVisible());
+}
+
+} // namespace

@@ -1,0 +1,6 @@
+mofurin_gtest(settings_dialogs_widgets_test LABEL widgets SERIAL
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings/DialogFixture.h
+            ${CMAKE_CURRENT_LIST_DIR}/settings/OptionFormTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/settings/IdPassFormTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/settings/SetFormTest.cpp
+    LIBS mofurin_settings_ui mofurin_settings mofurin_platform)
