@@ -5,10 +5,12 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 
 namespace {
@@ -75,6 +77,27 @@ void SetTextColour(QWidget* widget, const QColor& colour)
     palette.setColor(QPalette::WindowText, colour);
     palette.setColor(QPalette::Text, colour);
     widget->setPalette(palette);
+}
+
+void FitLabel(QLabel* label)
+{
+    // The caption as drawn: a mnemonic's "&" takes no room.
+    QString caption = label->text();
+    caption.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+    QFont font = label->font();
+    // Horizontal stretch keeps the glyphs' height, so the text still fits the label's height;
+    // below 70 % a smaller size takes over.
+    for (int stretch = 100; stretch >= 70; stretch -= 5) {
+        font.setStretch(stretch);
+        if (QFontMetrics(font).horizontalAdvance(caption) <= label->width()) {
+            if (stretch < 100)
+                label->setFont(font);
+            return;
+        }
+    }
+    while (font.pixelSize() > 8 && QFontMetrics(font).horizontalAdvance(caption) > label->width())
+        font.setPixelSize(font.pixelSize() - 1);
+    label->setFont(font);
 }
 
 void SetButtonColour(QPushButton* button, const QColor& colour)

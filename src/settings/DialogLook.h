@@ -26,6 +26,10 @@ void CentreOnScreen(QWidget* window);
 // The text of a label or check box in the given colour.
 void SetTextColour(QWidget* widget, const QColor& colour);
 
+// Narrows a label's font, when its caption is wider than the label, until the caption fits:
+// the layout gives the widths a narrower UI font needed, and a label must not cut its text.
+void FitLabel(QLabel* label);
+
 // A button drawn filled with its own back colour, its caption in black so it stays readable.
 void SetButtonColour(QPushButton* button, const QColor& colour);
 

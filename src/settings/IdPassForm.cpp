@@ -69,6 +69,9 @@ IdPassForm::IdPassForm()
     setTabOrder(OKCommand, PassText);
     setTabOrder(PassText, IdText);
 
+    for (QLabel* label : findChildren<QLabel*>())
+        DialogLook::FitLabel(label);
+
     connect(OKCommand, &QPushButton::clicked, this, &IdPassForm::OKCommand_Click);
     connect(CancelCommand, &QPushButton::clicked, this, &IdPassForm::CancelCommand_Click);
 }

@@ -63,6 +63,9 @@ SetForm::SetForm()
     setTabOrder(Check1, Command1);
     setTabOrder(Command1, Command2);
 
+    for (QLabel* label : findChildren<QLabel*>())
+        DialogLook::FitLabel(label);
+
     connect(Command1, &QPushButton::clicked, this, &SetForm::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &SetForm::Command2_Click);
 }

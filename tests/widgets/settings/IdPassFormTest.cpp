@@ -51,6 +51,8 @@ TEST_F(IdPassFormTest, LoadsHiddenWithTheLayoutAStarPasswordBoxAndFocusOnTheSave
                                                 form.PassText),
               '*');
 
+    form.IdText->setText(QStringLiteral("太郎 gjpqy"));
+    form.PassText->setText(QStringLiteral("secret"));
     form.ShowModeless();
     Screenshot(form, "IdPassForm");
     EXPECT_TRUE(form.isVisible());

@@ -40,6 +40,20 @@ TEST_F(SetFormTest, LoadsHiddenWithTheLayoutTheColouredButtonsAndTheBlueRule)
     EXPECT_EQ(QColor(picture.pixel(108, 12)), QColor(128, 128, 255));
 }
 
+TEST_F(SetFormTest, NoDialogCutsTheCaptionOfALabel)
+{
+    // The layouts' widths were made for a narrower font; every caption must still fit.
+    const QList<QDialog*> dialogs = {&SetForm::Get(), &IdPassForm::Get(), &OptionForm::Get()};
+    for (QDialog* dialog : dialogs) {
+        for (QLabel* label : dialog->findChildren<QLabel*>()) {
+            const QString caption = label->text().remove(QLatin1Char('&'));
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(caption), label->width())
+                << caption.toStdString();
+            EXPECT_LE(label->fontMetrics().capHeight(), label->height()) << caption.toStdString();
+        }
+    }
+}
+
 TEST_F(SetFormTest, OnlyNumberOneTicksTheHangUpBox)
 {
     const struct
