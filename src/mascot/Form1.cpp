@@ -1,18 +1,355 @@
 #include "mascot/Form1.h"
 
-#include <QCursor>
+#include "mascot/FramePictures.h"
+#include "mascot/MeowFlag.h"
+#include "mascot/ScreenRule.h"
+#include "mascot/Wait.h"
+#include "menu/Form2.h"
+#include "nmail/NMail.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Twips.h"
+#include "settings/IdPassForm.h"
+#include "settings/OptionForm.h"
+#include "settings/ProfileFile.h"
+#include "settings/ServerFile.h"
+#include "settings/SetForm.h"
+#include "settings/SettingsPaths.h"
+#include "sound/PlayWave.h"
+#include "sound/SoundService.h"
 
-Form1::Form1()
-    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool)
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QWindow>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+Form1* g_instance = nullptr;
+
+[[noreturn]] void endProcess(int code)
 {
-    setWindowTitle(QStringLiteral("Form1"));
+    std::fflush(nullptr);
+    std::_Exit(code);
+}
+void (*g_quit)(int) = endProcess;
+
+} // namespace
+
+QString MeowErrorMessage(qint32 result)
+{
+    switch (result) {
+    case 1:
+        return QStringLiteral("ファイルサイズが大きすぎて展開に\r\n"
+                              "時間がかかる可能性があるため中止しました");
+    case 2:
+        return QStringLiteral("フラグの指定が正しくありません");
+    case 3:
+        return QStringLiteral("指定されたファイルは存在しません");
+    case 4:
+        return QStringLiteral("API がエラーを返しました");
+    default:
+        return QStringLiteral("未定義の致命的なエラーです");
+    }
 }
 
-Form1* Form1::Create() { return new Form1; }
+namespace {
+
+qint16 option(const QCheckBox* box)
+{
+    return box->checkState() != Qt::Unchecked ? qint16(-1) : qint16(0);
+}
+
+// Places a control of the window in twips; these controls lie beyond the visible kitten.
+void placeTwips(QWidget* control, int left, int top, int width, int height)
+{
+    control->setGeometry(Twips::ToPixelsX(left), Twips::ToPixelsY(top), Twips::ToPixelsX(width),
+                         Twips::ToPixelsY(height));
+}
+} // namespace
+
+Form1::Form1()
+    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool |
+                           Qt::NoDropShadowWindowHint)
+{
+    setWindowTitle(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("Form1"));
+    // The kitten paints every pixel it shows; the rest is cut away by the shape.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+
+    ChkSynchro = new QCheckBox(QStringLiteral("同期再生(&S)"), this);
+    ChkLoop = new QCheckBox(QStringLiteral("繰り返し再生(&L)"), this);
+    ChkOnMem = new QCheckBox(QStringLiteral("メモリ上で再生(&M)"), this);
+    Command2 = new QPushButton(QStringLiteral("Command2"), this);
+    placeTwips(ChkSynchro, 1800, 120, 1935, 255);
+    placeTwips(ChkLoop, 1800, 480, 1935, 255);
+    placeTwips(ChkOnMem, 1800, 840, 1935, 255);
+    placeTwips(Command2, 1800, 1200, 1215, 375);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+
+    Timer1.setInterval(2000);
+    connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+}
+
+Form1* Form1::Create()
+{
+    Q_ASSERT(!g_instance);
+    g_instance = new Form1;
+    return g_instance;
+}
+
+Form1* Form1::Instance()
+{
+    return g_instance;
+}
+
+Form1::~Form1()
+{
+    if (g_instance == this)
+        g_instance = nullptr;
+}
+
+void Form1::SetQuitHandlerForTesting(void (*handler)(int))
+{
+    g_quit = handler ? handler : endProcess;
+}
 
 void Form1::Load()
 {
-    resize(100, 100);
-    move(QCursor::pos());
+    // 1. The eight frame shapes, before anything else.
+    std::array<QImage, 8> pictures;
+    for (int f = 0; f < 8; ++f)
+        pictures[static_cast<size_t>(f)] = FramePicture(f);
+    QString shapeError;
+    if (!BuildFrameRegions(pictures, FrameRegions, &shapeError))
+        qWarning("Mofurin: %s", qUtf8Printable(shapeError));
+
+    // 2. The window takes the size of the first frame picture.
+    const QImage first = FramePicture(0);
+    resize(first.size());
+    ShowPictureOnly(-1);
+
+    // 3. Topmost is a window flag (set in the constructor).
+    // 4. Twips per pixel of the screen.
+    TwipsPerPixelX = Twips::PerPixelX();
+    TwipsPerPixelY = Twips::PerPixelY();
+
+    // 5. The top-left corner on the pointer: top first, then left.
+    const QPoint pointer = QCursor::pos();
+    SetTop(static_cast<double>(pointer.y()) * TwipsPerPixelY);
+    SetLeft(static_cast<double>(pointer.x()) * TwipsPerPixelX);
+
+    // 6. The hang-up box, from the options file (reaching it loads the settings dialog).
+    const int number =
+        Profile::GetInt(OptionsFilePath(), QStringLiteral("EXEINI"), QStringLiteral("NUMBER"), 0);
+    QCheckBox* hangUp = SetForm::Get().Check1;
+    if (number == 1)
+        hangUp->setChecked(true);
+    else if (number == 0)
+        hangUp->setChecked(false);
+
+    // 7. The server settings from vbmail.ini in the current directory.
+    LoadServerFile();
+
+    // 8. The mail library. Option 1 is the size of the text buffers the program hands it.
+    NMailInitializeWinSock();
+    NMailSetOption(1, 8192);
+    PrepareSound();
+
+    // 9. and 10. First run: ask for the server, then for the account; neither blocks the load.
+    if (MailSettings.Pop3Server.isEmpty())
+        OptionForm::Get().ShowModeless();
+    IdPassForm& account = IdPassForm::Get();
+    if (account.IdText->text().isEmpty() || account.PassText->text().isEmpty())
+        account.ShowModeless();
+
+    // 11. Visible at the pointer, the resting picture as a plain rectangle until the first tick.
     show();
+    Timer1.start();
+}
+
+void Form1::Unload()
+{
+    PlayWave(QString(), 0, 0, 0, -1);
+    NMailEndWinSock();
+    g_quit(0);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    Unload();
+}
+
+void Form1::Command2_Click()
+{
+    PlayWave(QString(), 0, 0, 0, -1);
+    const qint32 result = PlayWave(ProgramPath(u"\\Sound\\Kouka.wav"), option(ChkSynchro),
+                                   option(ChkLoop), option(ChkOnMem), 0);
+    if (result == 0)
+        return;
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("エラー"), MeowErrorMessage(result),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("MeowErrorBox"));
+    box.exec();
+}
+
+void Form1::Timer1_Timer()
+{
+    // A tick that falls due while an earlier one still runs (its sound-error box is open, or a
+    // synchronous meow still plays) is skipped entirely: no screen rule, no frame. Otherwise
+    // every 2 s another box would stack on the first.
+    if (m_inTick)
+        return;
+    m_inTick = true;
+
+    // 1. Keep the window on the screen: top, then left, set on every tick.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect screenPixels = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+    const double screenWidth = screenPixels.width() * static_cast<double>(TwipsPerPixelX);
+    const double screenHeight = screenPixels.height() * static_cast<double>(TwipsPerPixelY);
+    const QSize pictureSize = FramePicture(0).size();
+    const TwipsPosition kept = KeepOnScreen(
+        Left(), Top(), pictureSize.width() * static_cast<double>(TwipsPerPixelX),
+        pictureSize.height() * static_cast<double>(TwipsPerPixelY), screenWidth, screenHeight);
+    SetTop(kept.Top);
+    SetLeft(kept.Left);
+
+    // 2. Choose the frame.
+    int f = 0;
+    if (MeowFlag == 1) {
+        // The meow picture keeps the shape of the frame shown before it.
+        ShowPictureOnly(9);
+        Command2_Click();
+        Wait(600);
+        f = 0;
+    } else {
+        if (kiHenkou >= 7)
+            kiHenkou = 0;
+        ++kiHenkou;
+        f = kiHenkou;
+    }
+
+    // 3. Shape and picture of frame f.
+    ShowFrame(f);
+    m_inTick = false;
+}
+
+double Form1::Left() const
+{
+    return pos().x() * static_cast<double>(TwipsPerPixelX);
+}
+double Form1::Top() const
+{
+    return pos().y() * static_cast<double>(TwipsPerPixelY);
+}
+double Form1::Width() const
+{
+    return width() * static_cast<double>(TwipsPerPixelX);
+}
+double Form1::Height() const
+{
+    return height() * static_cast<double>(TwipsPerPixelY);
+}
+
+void Form1::SetLeft(double twips)
+{
+    move(static_cast<int>(std::lround(twips / static_cast<double>(TwipsPerPixelX))), pos().y());
+}
+
+void Form1::SetTop(double twips)
+{
+    move(pos().x(), static_cast<int>(std::lround(twips / static_cast<double>(TwipsPerPixelY))));
+}
+
+void Form1::ShowFrame(int f)
+{
+    ShowPictureOnly(f);
+    if (f >= 0 && f < 8)
+        ApplyShape(f);
+}
+
+void Form1::ShowPictureOnly(int f)
+{
+    m_picture = f;
+    update();
+}
+
+void Form1::ApplyShape(int f)
+{
+    Transform.SetIdentity();
+    const FrameRegion& slot = FrameRegions[static_cast<size_t>(f)];
+    const std::optional<QRegion> region =
+        RegionFromSlot(slot, Transform, slot.dwSize() + slot.nRgnSize());
+    // A shape that cannot be re-created leaves the window unshaped until a later tick.
+    if (region)
+        setMask(*region);
+    else
+        clearMask();
+}
+
+void Form1::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawPixmap(rect(), FramePixmap(m_picture, devicePixelRatioF()));
+}
+
+void Form1::mousePressEvent(QMouseEvent* event)
+{
+    switch (event->button()) {
+    case Qt::LeftButton:
+        m_pressed = true;
+        m_manualDrag = false;
+        m_pressGlobal = event->globalPosition().toPoint();
+        m_pressWindowPos = pos();
+        break;
+    case Qt::RightButton:
+        // The right button ends the program at once, without any unload.
+        g_quit(0);
+        break;
+    default:
+        break;
+    }
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_pressed || !(event->buttons() & Qt::LeftButton))
+        return;
+    const QPoint global = event->globalPosition().toPoint();
+    if (m_manualDrag) {
+        move(m_pressWindowPos + (global - m_pressGlobal));
+        return;
+    }
+    if ((global - m_pressGlobal).manhattanLength() < QApplication::startDragDistance())
+        return;
+    // Hand the move to the window manager; it follows the pointer until the button is released.
+    if (windowHandle() && windowHandle()->startSystemMove()) {
+        m_pressed = false;
+        return;
+    }
+    m_manualDrag = true;
+    move(m_pressWindowPos + (global - m_pressGlobal));
+}
+
+void Form1::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_pressed = false;
+        m_manualDrag = false;
+    }
+}
+
+void Form1::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        Form2::Open(*this);
 }

@@ -1,15 +1,90 @@
 #pragma once
 
+#include "mascot/FrameRegions.h"
+
+#include <QPixmap>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
-// The mascot window: a borderless, always-on-top kitten.
+class QCheckBox;
+class QPushButton;
+
+// The message the meow handler shows for a sound routine's result other than 0.
+QString MeowErrorMessage(qint32 result);
+
+// The mascot window: a borderless, always-on-top window cut to the kitten's outline. It lives
+// for the whole run; its load prepares everything the rest of the program relies on.
 class Form1 : public QWidget
 {
     Q_OBJECT
 public:
+    // The one mascot window of the process (created by main, or by a test).
     static Form1* Create();
+    static Form1* Instance();
+    ~Form1() override;
+
+    // The start-up sequence; runs once, before the window first becomes visible.
     void Load();
+    // Stops all sound, releases the mail library and ends the process at once.
+    void Unload();
+
+    // The sound test button's handler: the one routine that plays the meow.
+    void Command2_Click();
+    // One tick of the behaviour timer.
+    void Timer1_Timer();
+
+    // Window position and size in twips, as the program's rules are written.
+    double Left() const;
+    double Top() const;
+    double Width() const;
+    double Height() const;
+    void SetLeft(double twips);
+    void SetTop(double twips);
+
+    // Shows frame picture f (0..9, -1 for the resting picture) and, for frames 0..7, applies
+    // its stored shape.
+    void ShowFrame(int f);
+    void ShowPictureOnly(int f);
+    int CurrentPicture() const { return m_picture; }
+
+    qint16 kiHenkou = 0;
+    float TwipsPerPixelX = 15;
+    float TwipsPerPixelY = 15;
+
+    // Sound options and the sound test button; they lie outside the visible 100 x 100 area.
+    QCheckBox* ChkSynchro = nullptr; // owned by this window
+    QCheckBox* ChkLoop = nullptr;    // owned by this window
+    QCheckBox* ChkOnMem = nullptr;   // owned by this window
+    QPushButton* Command2 = nullptr; // owned by this window
+    QTimer Timer1;
+
+    FrameRegionArray FrameRegions{};
+    RegionTransform Transform;
+
+    // How the process ends (at once, no other window's unload); tests replace it.
+    static void SetQuitHandlerForTesting(void (*handler)(int));
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     Form1();
+    void ApplyShape(int f);
+
+    int m_picture = -1;
+    bool m_inTick = false;
+
+    // Dragging: the system move starts once the pointer has travelled past the drag distance
+    // with the button held, so that a double-click still reaches the window. Where the window
+    // manager offers no move, the window follows the pointer itself.
+    bool m_pressed = false;
+    bool m_manualDrag = false;
+    QPoint m_pressGlobal;
+    QPoint m_pressWindowPos;
 };

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+// The mail library's POP3 calls as the mail check makes them. The default forwards to the
+// nmail library; tests put a recording stand-in in its place to check the order of the calls.
+class MailLibrary
+{
+public:
+    virtual ~MailLibrary() = default;
+    virtual int32_t Pop3Connect(const char* host) = 0;
+    virtual int32_t Pop3Authenticate(int32_t handle, const char* userId, const char* password,
+                                     int32_t apop) = 0;
+    virtual int32_t Pop3GetMailStatus(int32_t handle, int32_t mailNo, char* subject, char* date,
+                                      char* from, char* header, int32_t flag) = 0;
+    virtual int32_t Pop3GetMailSize(int32_t handle, int32_t mailNo) = 0;
+    virtual int32_t Pop3GetMail(int32_t handle, int32_t mailNo, char* subject, char* date,
+                                char* from, char* header, char* body, int32_t flag,
+                                int32_t reserved) = 0;
+    virtual int32_t GetMessage(int32_t kind, char* buffer, int32_t* length) = 0;
+    virtual int32_t Pop3Close(int32_t handle) = 0;
+};
+
+MailLibrary& CurrentMailLibrary();
+void SetMailLibraryForTesting(MailLibrary* library); // nullptr restores the real library

@@ -1,0 +1,93 @@
+#include "mail/MsgForm.h"
+
+#include "mascot/FramePictures.h"
+#include "mascot/MeowFlag.h"
+#include "platform/Twips.h"
+#include "sound/PlayWave.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <QScreen>
+
+namespace {
+QPointer<MsgForm> g_form;
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return {Twips::ToPixelsX(left), Twips::ToPixelsY(top), Twips::ToPixelsX(width),
+            Twips::ToPixelsY(height)};
+}
+
+// Read-only, borderless boxes: the notice shows text, nobody types into it.
+QLineEdit* reportBox(QWidget* parent, const QRect& geometry, const QString& text)
+{
+    auto* box = new QLineEdit(text, parent);
+    box->setGeometry(geometry);
+    box->setReadOnly(true);
+    box->setFrame(false);
+    box->setTextMargins(2, 0, 2, 0);
+    return box;
+}
+} // namespace
+
+MsgForm::MsgForm()
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint |
+                           Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("MsgForm"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("新着お知らせ"));
+    setWindowIcon(CommonIcon());
+    setFixedSize(Twips::ToPixelsX(3630), Twips::ToPixelsY(270));
+
+    // The two boxes overlap by one pixel; the count box is drawn over the message box's edge.
+    Text1 = reportBox(this, twipsRect(0, 0, 3135, 270),
+                      QStringLiteral("新着メールはありませんでした。"));
+    Text2 = reportBox(this, twipsRect(3120, 0, 495, 270), QString());
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text2->setObjectName(QStringLiteral("Text2"));
+    QPalette blue = Text1->palette();
+    blue.setColor(QPalette::Text, QColor(0, 0, 255));
+    Text1->setPalette(blue);
+    Text2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Text2->setStyleSheet(QStringLiteral("QLineEdit { border-left: 1px solid #a0a0a0; }"));
+    setTabOrder(Text1, Text2);
+
+    // Opens centred on the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+MsgForm& MsgForm::Get()
+{
+    if (!g_form)
+        g_form = new MsgForm;
+    return *g_form;
+}
+
+bool MsgForm::Exists()
+{
+    return !g_form.isNull();
+}
+
+void MsgForm::Report(const QString& count, const QString& message)
+{
+    MsgForm& form = Get();
+    form.show();
+    form.raise();
+    form.activateWindow();
+    form.Text2->setText(count);
+    form.Text1->setText(message);
+}
+
+void MsgForm::closeEvent(QCloseEvent* event)
+{
+    MeowFlag = 0;
+    PlayWave(QString(), 0, 0, 0, -1);
+    event->accept();
+}

@@ -1,0 +1,217 @@
+#include "menu/Form2.h"
+
+#include "mail/CheckMail.h"
+#include "mascot/FramePictures.h"
+#include "mascot/MeowFlag.h"
+#include "menu/DialUpHangUp.h"
+#include "menu/Homepage.h"
+#include "platform/Browser.h"
+#include "platform/Twips.h"
+#include "settings/SetForm.h"
+#include "sound/PlayWave.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <cmath>
+
+namespace {
+QPointer<Form2> g_form;
+
+// The bar's four coloured buttons are drawn in their own colour with a raised edge.
+QPushButton* barButton(QWidget* parent, const QString& caption, int left, int width,
+                       const QColor& colour)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setGeometry(Twips::ToPixelsX(left), 0, Twips::ToPixelsX(width), Twips::ToPixelsY(255));
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; color: black;"
+                       " border: 1px solid; border-color: #ffffff #404040 #404040 #ffffff;"
+                       " padding: 0px; }"
+                       "QPushButton:pressed { border-color: #404040 #ffffff #ffffff #404040; }"
+                       "QPushButton:focus { outline: none; }")
+            .arg(colour.name()));
+    return button;
+}
+
+int toPixels(double twips, float perPixel)
+{
+    return static_cast<int>(std::lround(twips / static_cast<double>(perPixel)));
+}
+} // namespace
+
+Form2::Form2(QWidget& kitten)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint |
+                           Qt::MSWindowsFixedSizeDialogHint),
+      m_kitten(&kitten)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("モフリちゃん"));
+    setWindowIcon(CommonIcon());
+    // A thin bar: the buttons are taller than the client area, so their lowest rows are cut off.
+    setFixedSize(Twips::ToPixelsX(2370), Twips::ToPixelsY(225));
+
+    Command1 = barButton(this, QStringLiteral("鳴かす"), 0, 720, QColor(192, 192, 255));
+    Command2 = barButton(this, QStringLiteral("受信"), 720, 495, QColor(192, 192, 255));
+    Command3 = barButton(this, QStringLiteral("設定"), 1200, 615, QColor(128, 128, 255));
+    Command4 = barButton(this, QStringLiteral("HP"), 1800, 600, QColor(128, 255, 128));
+    // The hang-up button lies wholly below the client area.
+    Command5 = new QPushButton(QStringLiteral("切断"), this);
+    Command5->setGeometry(Twips::ToPixelsX(120), Twips::ToPixelsY(480), Twips::ToPixelsX(1095),
+                          Twips::ToPixelsY(375));
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command3->setObjectName(QStringLiteral("Command3"));
+    Command4->setObjectName(QStringLiteral("Command4"));
+    Command5->setObjectName(QStringLiteral("Command5"));
+    // Tab order: 受信, 設定, HP, 切断, 鳴かす.
+    setTabOrder(Command2, Command3);
+    setTabOrder(Command3, Command4);
+    setTabOrder(Command4, Command5);
+    setTabOrder(Command5, Command1);
+
+    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form2::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &Form2::Command5_Click);
+
+    // Hover captions: set when the pointer moves over a button, never restored.
+    for (QPushButton* button : {Command2, Command3, Command4}) {
+        button->setMouseTracking(true);
+        button->installEventFilter(this);
+    }
+    kitten.installEventFilter(this);
+}
+
+Form2& Form2::Open(QWidget& kitten)
+{
+    if (g_form) {
+        g_form->show();
+        g_form->raise();
+        g_form->activateWindow();
+        return *g_form;
+    }
+    g_form = new Form2(kitten);
+    g_form->Load();
+    return *g_form;
+}
+
+Form2* Form2::Instance()
+{
+    return g_form;
+}
+
+void Form2::Load()
+{
+    // Topmost (a window flag) and shown, then placed 1600 twips below and 100 twips to the left
+    // of the kitten: top first, then left.
+    const float tx = Twips::PerPixelX();
+    const float ty = Twips::PerPixelY();
+    const double kittenLeft = m_kitten->pos().x() * static_cast<double>(tx);
+    const double kittenTop = m_kitten->pos().y() * static_cast<double>(ty);
+    m_placing = true;
+    move(toPixels(kittenLeft - 100, tx), toPixels(kittenTop + 1600, ty));
+    m_placing = false;
+    show();
+    raise();
+    activateWindow();
+}
+
+double Form2::Left() const
+{
+    return pos().x() * static_cast<double>(Twips::PerPixelX());
+}
+double Form2::Top() const
+{
+    return pos().y() * static_cast<double>(Twips::PerPixelY());
+}
+
+void Form2::PlaceKitten()
+{
+    if (!m_kitten || m_placing)
+        return;
+    const float tx = Twips::PerPixelX();
+    const float ty = Twips::PerPixelY();
+    const QPoint target(toPixels(Left() + 100, tx), toPixels(Top() - 1600, ty));
+    if (m_kitten->pos() == target)
+        return;
+    m_placing = true;
+    m_kitten->move(target);
+    m_placing = false;
+}
+
+void Form2::moveEvent(QMoveEvent*)
+{
+    PlaceKitten();
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_kitten && event->type() == QEvent::Move) {
+        // The kitten was moved by something other than the bar (a drag, the behaviour tick's
+        // screen rule): put it back once the current event is over.
+        QTimer::singleShot(0, this, &Form2::PlaceKitten);
+    } else if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) {
+        if (watched == Command2)
+            setWindowTitle(QStringLiteral("メールチェック"));
+        else if (watched == Command3)
+            setWindowTitle(QStringLiteral("各種設定"));
+        else if (watched == Command4)
+            setWindowTitle(QStringLiteral("作者のHP"));
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form2::Command1_Click()
+{
+    MeowFlag = 1;
+}
+
+void Form2::Command2_Click()
+{
+    CheckMail(this);
+}
+
+void Form2::Command3_Click()
+{
+    SetForm::Get().ShowModeless();
+}
+
+void Form2::Command4_Click()
+{
+    QMessageBox offer(
+        QMessageBox::Question, QStringLiteral("確認"),
+        QStringLiteral("「ミャウ工房」作者のホームページです。ちょっと見てみますか？"),
+        QMessageBox::Yes | QMessageBox::No, this);
+    offer.setObjectName(QStringLiteral("HomepageOffer"));
+    if (offer.exec() != QMessageBox::Yes)
+        return;
+    BrowserObject browser;
+    browser.Visible = true;
+    if (!browser.Navigate(HomepageUrl())) {
+        QMessageBox failed(
+            QMessageBox::Critical, QStringLiteral("エラー"),
+            QStringLiteral("ブラウザを起動できませんでした。\r\n%1").arg(HomepageUrl()),
+            QMessageBox::Ok, this);
+        failed.setObjectName(QStringLiteral("BrowserErrorBox"));
+        failed.exec();
+    }
+}
+
+void Form2::Command5_Click()
+{
+    HangUpAllDialUp(DefaultDialUpService());
+}
+
+void Form2::closeEvent(QCloseEvent* event)
+{
+    MeowFlag = 0;
+    PlayWave(QString(), 0, 0, 0, -1);
+    event->accept();
+}

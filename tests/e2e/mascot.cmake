@@ -1,0 +1,1 @@
+mofurin_pytest(e2e_mascot ${CMAKE_CURRENT_LIST_DIR}/test_mascot.py LABEL e2e TIMEOUT 300)

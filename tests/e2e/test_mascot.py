@@ -1,0 +1,147 @@
+"""The real kitten on a real X server with openbox: where it appears, its shape, its idle cycle,
+dragging, the right click, the double-click and the bar that holds it."""
+
+import os
+import time
+import unittest
+
+from desktop import Desktop, Mofurin, wait_until
+import pictures
+
+
+def shape_pixels(desktop, window):
+    pixels = set()
+    for x, y, w, h in desktop.shape_rectangles(window):
+        for yy in range(max(y, 0), min(y + h, 100)):
+            for xx in range(max(x, 0), min(x + w, 100)):
+                pixels.add((xx, yy))
+    return pixels
+
+
+class MascotOnTheDesktop(unittest.TestCase):
+    def setUp(self):
+        self.desktop = Desktop().__enter__()
+        self.addCleanup(self.desktop.__exit__, None, None, None)
+        self.app = Mofurin(self.desktop)
+        # A configured installation: no first-run dialogs in the way.
+        self.app.write_settings()
+        self.addCleanup(self.app.stop)
+
+    def start_at(self, x, y):
+        self.desktop.pointer(x, y)
+        self.app.start()
+        return self.app.wait_kitten()
+
+    def test_appears_at_the_pointer_above_other_windows(self):
+        kitten = self.start_at(300, 200)
+        x, y, w, h = wait_until(lambda: self.desktop.geometry(kitten), what="geometry")
+        self.assertEqual((w, h), (100, 100))
+        self.assertEqual((x, y), (300, 200))
+        self.assertIn("_NET_WM_STATE_ABOVE", self.desktop.wm_state(kitten))
+        # Undecorated: the window manager added no frame around it.
+        self.assertEqual(self.desktop.frame_geometry(kitten), (x, y, w, h))
+        self.desktop.screenshot("kitten-at-start")
+
+    def test_shape_follows_the_idle_frames_every_two_seconds(self):
+        kitten = self.start_at(200, 200)
+        seen = []
+        deadline = time.monotonic() + 9.5
+        while time.monotonic() < deadline:
+            rects = self.desktop.shape_rectangles(kitten)
+            if rects and rects != [(0, 0, 100, 100)]:
+                frame = pictures.closest_frame(self.desktop.env, 200, 200, range(0, 9))
+                if not seen or seen[-1] != frame:
+                    seen.append(frame)
+                    # The outline on show is exactly the opaque pixels of that frame.
+                    self.assertEqual(shape_pixels(self.desktop, kitten),
+                                     pictures.opaque_pixels(frame), "frame %d" % frame)
+            time.sleep(0.25)
+        # Four ticks in 9.5 s: frames 1, 2, 3, 4 in order (the first tick comes after 2 s).
+        self.assertGreaterEqual(len(seen), 3, seen)
+        self.assertEqual(seen, list(range(1, len(seen) + 1)))
+        self.desktop.screenshot("kitten-idle")
+
+    def test_a_drag_moves_the_kitten_and_off_screen_is_pulled_back(self):
+        kitten = self.start_at(400, 300)
+        time.sleep(2.5)  # the first tick gives the kitten its shape
+        self.desktop.pointer(450, 350)
+        self.desktop.xdotool("mousedown", 1)
+        for step in range(1, 11):
+            self.desktop.pointer(450 + step * 20, 350 + step * 10)
+            time.sleep(0.03)
+        self.desktop.xdotool("mouseup", 1)
+        x, y, _, _ = wait_until(lambda: (g := self.desktop.geometry(kitten))[0] != 400 and g,
+                                what="the kitten to move")
+        self.assertAlmostEqual(x, 600, delta=3)
+        self.assertAlmostEqual(y, 400, delta=3)
+
+        # Half off the bottom: within the next tick it sits on the bottom edge.
+        self.desktop.pointer(x + 50, y + 50)
+        self.desktop.xdotool("mousedown", 1)
+        for step in range(1, 11):
+            self.desktop.pointer(x + 50, y + 50 + step * 35)
+            time.sleep(0.03)
+        self.desktop.xdotool("mouseup", 1)
+        wait_until(lambda: self.desktop.geometry(kitten)[1] > 700, timeout=3,
+                   what="the kitten to go half off the bottom")
+        wait_until(lambda: self.desktop.geometry(kitten)[1] == self.desktop.height - 100,
+                   timeout=2.5, what="the kitten pulled back onto the screen")
+
+    def test_a_right_click_ends_the_program(self):
+        self.start_at(300, 300)
+        time.sleep(2.5)
+        self.desktop.pointer(350, 350)
+        self.desktop.xdotool("click", 3)
+        wait_until(lambda: not self.app.running(), timeout=3, what="the process to end")
+
+    def test_a_click_on_a_cut_away_part_reaches_the_window_beneath(self):
+        kitten = self.start_at(300, 300)
+        time.sleep(2.5)
+        inside = shape_pixels(self.desktop, kitten)
+        # A right click on a transparent corner does not end the kitten.
+        self.assertNotIn((1, 1), inside)
+        self.desktop.pointer(301, 301)
+        self.desktop.xdotool("click", 3)
+        time.sleep(1.0)
+        self.assertTrue(self.app.running())
+        self.assertEqual(self.desktop.run("xdotool", "getmouselocation").split()[0], "x:301")
+
+    def test_double_click_opens_the_bar_that_holds_the_kitten(self):
+        kitten = self.start_at(300, 200)
+        time.sleep(2.5)
+        self.desktop.pointer(350, 260)
+        self.desktop.xdotool("click", "--repeat", 2, "--delay", 80, 1)
+        bar = self.desktop.wait_window("モフリちゃん", timeout=5)
+        self.assertIn("_NET_WM_STATE_ABOVE", self.desktop.wm_state(bar))
+        kx, ky, _, _ = self.desktop.geometry(kitten)
+        bx, by, bw, bh = self.desktop.frame_geometry(bar)
+        # 1600 twips below and 100 twips to the left of the kitten, at 15 twips a pixel.
+        self.assertAlmostEqual(by - ky, 1600 / 15, delta=1.5)
+        self.assertAlmostEqual(kx - bx, 100 / 15, delta=1.5)
+        self.desktop.screenshot("kitten-with-bar")
+
+        # Moving the bar carries the kitten along.
+        self.desktop.xdotool("windowmove", bar, 500, 500)
+        def moved():
+            nx, ny, _, _ = self.desktop.geometry(kitten)
+            fx, fy, _, _ = self.desktop.frame_geometry(bar)
+            return fx != bx and (nx, ny, fx, fy)
+        nx, ny, fx, fy = wait_until(moved, timeout=3, what="the bar to move")
+        wait_until(lambda: abs(self.desktop.geometry(kitten)[1] - (fy - 1600 / 15)) <= 1.5,
+                   timeout=3, what="the kitten to follow the bar")
+        nx, ny, _, _ = self.desktop.geometry(kitten)
+        self.assertAlmostEqual(nx - fx, 100 / 15, delta=1.5)
+
+        # A drag of the kitten is undone while the bar is open.
+        self.desktop.pointer(nx + 50, ny + 50)
+        self.desktop.xdotool("mousedown", 1)
+        for step in range(1, 8):
+            self.desktop.pointer(nx + 50 + step * 25, ny + 50)
+            time.sleep(0.03)
+        self.desktop.xdotool("mouseup", 1)
+        wait_until(lambda: abs(self.desktop.geometry(kitten)[0] - nx) <= 1, timeout=2,
+                   what="the kitten to go back above the bar")
+
+
+if __name__ == "__main__":
+    unittest.main()

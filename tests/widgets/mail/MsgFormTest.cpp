@@ -1,0 +1,45 @@
+#include "mail/MsgForm.h"
+
+#include "mascot/MeowFlag.h"
+#include "platform/Twips.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <gtest/gtest.h>
+
+TEST(MsgForm, OneWindowCentredTopmostReusedUntilClosed)
+{
+    Twips::SetPerPixelForTesting(15, 15);
+    QApplication::setQuitOnLastWindowClosed(false);
+    MsgForm::Report(QStringLiteral("3"), QStringLiteral("新着メールが有ります。"));
+    MsgForm& form = MsgForm::Get();
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("新着お知らせ"));
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(form.size(), QSize(242, 18));
+    EXPECT_EQ(form.Text1->geometry(), QRect(0, 0, 209, 18));
+    EXPECT_EQ(form.Text2->geometry(), QRect(208, 0, 33, 18));
+    EXPECT_EQ(form.Text1->palette().color(QPalette::Text), QColor(0, 0, 255));
+    EXPECT_EQ(form.Text2->text(), QStringLiteral("3"));
+    EXPECT_EQ(form.Text1->text(), QStringLiteral("新着メールが有ります。"));
+    const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
+    EXPECT_LE((form.geometry().center() - centre).manhattanLength(), 2);
+
+    // A second report reuses the open window where the user left it.
+    form.move(10, 20);
+    MsgForm::Report(QStringLiteral("0"), QStringLiteral("新着メールはありませんでした。"));
+    EXPECT_EQ(&MsgForm::Get(), &form);
+    EXPECT_EQ(form.pos(), QPoint(10, 20));
+    EXPECT_EQ(form.Text2->text(), QStringLiteral("0"));
+
+    // Closing ends the meowing and destroys the window; the next report starts afresh.
+    MeowFlag = 1;
+    form.close();
+    EXPECT_EQ(MeowFlag, 0);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(MsgForm::Exists());
+    MsgForm::Report(QStringLiteral("1"), QStringLiteral("新着メールが有ります。"));
+    EXPECT_LE((MsgForm::Get().geometry().center() - centre).manhattanLength(), 2);
+    MsgForm::Get().close();
+}
