@@ -331,8 +331,11 @@ void Form1::mouseMoveEvent(QMouseEvent* event)
     }
     if ((global - m_pressGlobal).manhattanLength() < QApplication::startDragDistance())
         return;
-    // Hand the move to the window manager; it follows the pointer until the button is released.
-    if (windowHandle() && windowHandle()->startSystemMove()) {
+    // Hand the move to the window manager where that works. Under X11, Qt 6.4 tells the window
+    // manager a stale pointer position, and openbox then throws the kitten across the screen,
+    // so there the window follows the pointer itself (the press holds the pointer grab).
+    if (QGuiApplication::platformName() != QLatin1String("xcb") && windowHandle() &&
+        windowHandle()->startSystemMove()) {
         m_pressed = false;
         return;
     }

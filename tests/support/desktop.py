@@ -6,6 +6,7 @@ Everything started here runs in its own process group and is killed when the con
 when a test fails.
 """
 
+import ctypes
 import os
 import re
 import shutil
@@ -33,6 +34,37 @@ def _kill_group(proc, sig=signal.SIGTERM, wait=3.0):
         except ProcessLookupError:
             pass
         proc.wait(timeout=wait)
+
+
+class _XRectangle(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short),
+                ("width", ctypes.c_ushort), ("height", ctypes.c_ushort)]
+
+
+def _shape_rectangles(display_name, window):
+    x11 = ctypes.CDLL("libX11.so.6")
+    xext = ctypes.CDLL("libXext.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    x11.XFree.argtypes = [ctypes.c_void_p]
+    xext.XShapeGetRectangles.restype = ctypes.POINTER(_XRectangle)
+    xext.XShapeGetRectangles.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int,
+                                         ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_int)]
+    display = x11.XOpenDisplay(display_name.encode())
+    if not display:
+        raise RuntimeError("cannot open display " + display_name)
+    try:
+        count, ordering = ctypes.c_int(0), ctypes.c_int(0)
+        rects = xext.XShapeGetRectangles(display, window, 0, ctypes.byref(count),
+                                         ctypes.byref(ordering))  # 0 = ShapeBounding
+        result = [(rects[i].x, rects[i].y, rects[i].width, rects[i].height)
+                  for i in range(count.value)]
+        if rects:
+            x11.XFree(rects)
+        return result
+    finally:
+        x11.XCloseDisplay(display)
 
 
 def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
@@ -154,15 +186,9 @@ class Desktop:
         return m.group(1) if m else None
 
     def shape_rectangles(self, window):
-        """The window's bounding shape as (x, y, w, h) rectangles relative to the window."""
-        out = self.run("xwininfo", "-shape", "-id", str(window))
-        part = out.split("Window Bounding Shape Extents", 1)[-1]
-        part = part.split("Window Clip Shape", 1)[0]
-        rects = []
-        for m in re.finditer(r"(\d+)x(\d+)\+(-?\d+)\+(-?\d+)", part):
-            w, h, x, y = (int(v) for v in m.groups())
-            rects.append((x, y, w, h))
-        return rects
+        """The window's bounding shape as (x, y, w, h) rectangles relative to the window, read
+        from the X server's SHAPE extension (xwininfo shows only the extents)."""
+        return _shape_rectangles(self.display, window)
 
     def screenshot(self, name):
         os.makedirs(SCREENSHOT_DIR, exist_ok=True)
