@@ -94,6 +94,12 @@ Form1::Form1()
     placeTwips(ChkOnMem, 1800, 840, 1935, 255);
     placeTwips(Command2, 1800, 1200, 1215, 375);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    // They lie beyond the 100 x 100 kitten, so nobody sees them; they are hidden as well,
+    // because under X11 visible children outside the window made Qt lose track of the
+    // window's position on the screen.
+    for (QWidget* control : {static_cast<QWidget*>(ChkSynchro), static_cast<QWidget*>(ChkLoop),
+                             static_cast<QWidget*>(ChkOnMem), static_cast<QWidget*>(Command2)})
+        control->hide();
 
     Timer1.setInterval(2000);
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
@@ -173,6 +179,15 @@ void Form1::Load()
 
     // 11. Visible at the pointer, the resting picture as a plain rectangle until the first tick.
     show();
+    // While a window manager takes the new window into its frame, Qt can read the frame's
+    // position before the frame has been moved and then believe the kitten stands at (0, 0)
+    // although it is at the pointer. Saying where it stands once the window is managed puts
+    // both in agreement again.
+    const QPoint placed = pos();
+    QTimer::singleShot(300, this, [this, placed] {
+        if (pos() != placed && !m_pressed)
+            move(placed);
+    });
     Timer1.start();
 }
 

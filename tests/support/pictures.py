@@ -48,3 +48,13 @@ def closest_frame(env, x, y, candidates=range(-1, 10)):
         if best_score is None or score < best_score:
             best, best_score = index, score
     return best
+
+
+def canonical_frame(index):
+    """The lowest frame number whose picture is identical to this one's (some idle poses
+    repeat), so that sequences can be compared by what the screen can tell apart."""
+    data = rgb_of_file(frame_path(index))[2]
+    for other in range(0, 10):
+        if rgb_of_file(frame_path(other))[2] == data:
+            return other
+    return index
