@@ -155,6 +155,8 @@ Result<Done> Pop3Session::open(const HostAddress& address)
                                 QIODevice::ReadWrite | QIODevice::Unbuffered);
     }
 
+    // FIXME: the name lookup inside waitForConnected() is the system resolver's blocking call,
+    // bounded by the resolver's own time-outs rather than by the connect deadline.
     const bool connected = m_socket->waitForConnected(int(connectDeadline.remainingTime()));
     if (!connected) {
         const auto error = m_socket->error();
