@@ -15,29 +15,9 @@ bool isLeadByte(unsigned char c)
 
 } // namespace
 
-namespace {
-
-// Opening an ICU converter costs far more than converting a header line, and a check converts
-// several per message, so each thread keeps one of each, reset before every use.
-QStringEncoder& cp932Encoder()
-{
-    thread_local QStringEncoder encoder("windows-31j");
-    encoder.resetState();
-    return encoder;
-}
-
-QStringDecoder& cp932Decoder()
-{
-    thread_local QStringDecoder decoder("windows-31j");
-    decoder.resetState();
-    return decoder;
-}
-
-} // namespace
-
 QByteArray toCp932(const QString& text)
 {
-    QStringEncoder& encoder = cp932Encoder();
+    QStringEncoder encoder("windows-31j");
     QByteArray bytes = encoder.encode(text);
     if (!encoder.hasError()) {
         return bytes;
@@ -51,7 +31,7 @@ QByteArray toCp932(const QString& text)
             text[pos].isHighSurrogate() && pos + 1 < text.size() && text[pos + 1].isLowSurrogate()
                 ? 2
                 : 1;
-        QStringEncoder& single = cp932Encoder();
+        QStringEncoder single("windows-31j");
         const QByteArray encoded = single.encode(QStringView(text).sliced(pos, width));
         bytes += single.hasError() ? QByteArray("?") : encoded;
         pos += width;
@@ -61,7 +41,8 @@ QByteArray toCp932(const QString& text)
 
 QString fromCp932(QByteArrayView bytes)
 {
-    return cp932Decoder().decode(bytes);
+    QStringDecoder decoder("windows-31j");
+    return decoder.decode(bytes);
 }
 
 qsizetype cp932PrefixLength(QByteArrayView bytes, qsizetype maxBytes)
@@ -87,7 +68,9 @@ CopyResult copyCp932(QByteArrayView text, char* buffer, qsizetype bufferSize)
         return {0, !text.isEmpty()};
     }
     const qsizetype length = cp932PrefixLength(text, bufferSize - 1);
-    std::memcpy(buffer, text.data(), size_t(length));
+    if (length > 0) {
+        std::memcpy(buffer, text.data(), size_t(length));
+    }
     buffer[length] = '\0';
     return {length, length < text.size()};
 }
@@ -98,7 +81,9 @@ CopyResult copyBytes(QByteArrayView bytes, char* buffer, qsizetype bufferSize)
         return {0, !bytes.isEmpty()};
     }
     const qsizetype length = qMin(bytes.size(), bufferSize - 1);
-    std::memcpy(buffer, bytes.data(), size_t(length));
+    if (length > 0) {
+        std::memcpy(buffer, bytes.data(), size_t(length));
+    }
     buffer[length] = '\0';
     return {length, length < bytes.size()};
 }

@@ -148,11 +148,7 @@ Result<Done> Pop3Session::open(const HostAddress& address)
         tlsSocket->setSslConfiguration(config);
         tlsSocket->connectToHostEncrypted(address.host, address.port, address.host);
     } else {
-        // Unbuffered: a command goes straight to the kernel instead of through Qt's write
-        // buffer and a queued flush (two thread wake-ups per command, which showed up in the
-        // time of a check).
-        m_socket->connectToHost(address.host, address.port,
-                                QIODevice::ReadWrite | QIODevice::Unbuffered);
+        m_socket->connectToHost(address.host, address.port);
     }
 
     // FIXME: the name lookup inside waitForConnected() is the system resolver's blocking call,
