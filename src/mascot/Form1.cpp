@@ -295,7 +295,10 @@ void Form1::ShowFrame(int f)
 void Form1::ShowPictureOnly(int f)
 {
     m_picture = f;
-    update();
+    // Painted at once: the meow that follows may block (a synchronous sound, an error box)
+    // and the meow picture must be on show while it plays.
+    if (isVisible())
+        repaint();
 }
 
 void Form1::ApplyShape(int f)
