@@ -241,8 +241,10 @@ void Form1::Timer1_Timer()
     // 2. Choose the frame.
     int f = 0;
     if (MeowFlag == 1) {
-        // The meow picture keeps the shape of the frame shown before it.
+        // The meow picture keeps the shape of the frame shown before it. It is painted at once:
+        // the meow that follows may block (a synchronous sound) while it must be on show.
         ShowPictureOnly(9);
+        repaint();
         Command2_Click();
         Wait(600);
         f = 0;
@@ -295,10 +297,7 @@ void Form1::ShowFrame(int f)
 void Form1::ShowPictureOnly(int f)
 {
     m_picture = f;
-    // Painted at once: the meow that follows may block (a synchronous sound, an error box)
-    // and the meow picture must be on show while it plays.
-    if (isVisible())
-        repaint();
+    update();
 }
 
 void Form1::ApplyShape(int f)

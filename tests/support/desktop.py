@@ -123,7 +123,7 @@ class Desktop:
                                   stderr=subprocess.DEVNULL)
             self.procs.append(ob)
             wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.xprop_root(),
-                       timeout=10, what="openbox")
+                       timeout=30, what="openbox")
         return self
 
     def __exit__(self, *exc):
