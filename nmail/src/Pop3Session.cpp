@@ -121,6 +121,19 @@ Failure Pop3Session::breakWith(Failure failure)
     return failure;
 }
 
+Failure Pop3Session::timedOut()
+{
+    return breakWith(makeFailure(NMAIL_ERR_TIMEOUT,
+                                 QStringLiteral("メールサーバーが時間内に応答しませんでした。")));
+}
+
+Failure Pop3Session::connectionLost()
+{
+    return breakWith(makeFailure(NMAIL_ERR_CLOSED,
+                                 QStringLiteral("メールサーバーとの接続が切れました。"),
+                                 socketText(*m_socket)));
+}
+
 Result<Done> Pop3Session::open(const HostAddress& address)
 {
     if (m_state != State::Disconnected) {
@@ -413,27 +426,20 @@ Result<Reply> Pop3Session::run(Command command, QByteArrayView argument, qsizety
 Result<Done> Pop3Session::send(const QByteArray& line, const QDeadlineTimer& deadline)
 {
     if (m_socket->write(line) != line.size()) {
-        return breakWith(makeFailure(NMAIL_ERR_CLOSED,
-                                     QStringLiteral("メールサーバーとの接続が切れました。"),
-                                     socketText(*m_socket)));
+        return connectionLost();
     }
     // A command fits the socket's send buffer at once; waiting only when it did not saves a
     // poll per command.
     m_socket->flush();
     while (m_socket->bytesToWrite() > 0) {
         if (deadline.hasExpired()) {
-            return breakWith(makeFailure(
-                NMAIL_ERR_TIMEOUT, QStringLiteral("メールサーバーが時間内に応答しませんでした。")));
+            return timedOut();
         }
         if (!m_socket->waitForBytesWritten(int(deadline.remainingTime()))) {
             if (deadline.hasExpired()) {
-                return breakWith(
-                    makeFailure(NMAIL_ERR_TIMEOUT,
-                                QStringLiteral("メールサーバーが時間内に応答しませんでした。")));
+                return timedOut();
             }
-            return breakWith(makeFailure(NMAIL_ERR_CLOSED,
-                                         QStringLiteral("メールサーバーとの接続が切れました。"),
-                                         socketText(*m_socket)));
+            return connectionLost();
         }
     }
     return Done{};
@@ -465,26 +471,19 @@ Result<Reply> Pop3Session::receive(bool multiLine, qsizetype bodyLimit,
             continue;
         }
         if (deadline.hasExpired()) {
-            return breakWith(makeFailure(
-                NMAIL_ERR_TIMEOUT, QStringLiteral("メールサーバーが時間内に応答しませんでした。")));
+            return timedOut();
         }
         if (m_socket->state() != QAbstractSocket::ConnectedState) {
-            return breakWith(makeFailure(NMAIL_ERR_CLOSED,
-                                         QStringLiteral("メールサーバーとの接続が切れました。"),
-                                         socketText(*m_socket)));
+            return connectionLost();
         }
         if (!m_socket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
             if (m_socket->bytesAvailable() > 0) {
                 continue;
             }
             if (deadline.hasExpired()) {
-                return breakWith(
-                    makeFailure(NMAIL_ERR_TIMEOUT,
-                                QStringLiteral("メールサーバーが時間内に応答しませんでした。")));
+                return timedOut();
             }
-            return breakWith(makeFailure(NMAIL_ERR_CLOSED,
-                                         QStringLiteral("メールサーバーとの接続が切れました。"),
-                                         socketText(*m_socket)));
+            return connectionLost();
         }
     }
 }

@@ -93,6 +93,9 @@ private:
     Result<Reply> receive(bool multiLine, qsizetype bodyLimit, const QDeadlineTimer& deadline);
     Result<Done> checkNumber(qint64 number) const;
     Failure breakWith(Failure failure);
+    // The two ways a wait on the socket ends badly; both leave the session broken.
+    Failure timedOut();
+    Failure connectionLost();
     void setState(State state);
 
     Timeouts m_timeouts;

@@ -14,12 +14,6 @@
 namespace {
 QPointer<MsgForm> g_form;
 
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return {Twips::ToPixelsX(left), Twips::ToPixelsY(top), Twips::ToPixelsX(width),
-            Twips::ToPixelsY(height)};
-}
-
 // Read-only, borderless boxes: the notice shows text, nobody types into it.
 QLineEdit* reportBox(QWidget* parent, const QRect& geometry, const QString& text)
 {
@@ -44,9 +38,9 @@ MsgForm::MsgForm()
     setFixedSize(Twips::ToPixelsX(3630), Twips::ToPixelsY(270));
 
     // The two boxes overlap by one pixel; the count box is drawn over the message box's edge.
-    Text1 = reportBox(this, twipsRect(0, 0, 3135, 270),
+    Text1 = reportBox(this, Twips::ToPixels(0, 0, 3135, 270),
                       QStringLiteral("新着メールはありませんでした。"));
-    Text2 = reportBox(this, twipsRect(3120, 0, 495, 270), QString());
+    Text2 = reportBox(this, Twips::ToPixels(3120, 0, 495, 270), QString());
     Text1->setObjectName(QStringLiteral("Text1"));
     Text2->setObjectName(QStringLiteral("Text2"));
     QPalette blue = Text1->palette();

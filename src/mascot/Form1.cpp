@@ -67,12 +67,6 @@ qint16 option(const QCheckBox* box)
     return box->checkState() != Qt::Unchecked ? qint16(-1) : qint16(0);
 }
 
-// Places a control of the window in twips; these controls lie beyond the visible kitten.
-void placeTwips(QWidget* control, int left, int top, int width, int height)
-{
-    control->setGeometry(Twips::ToPixelsX(left), Twips::ToPixelsY(top), Twips::ToPixelsX(width),
-                         Twips::ToPixelsY(height));
-}
 } // namespace
 
 Form1::Form1()
@@ -89,10 +83,10 @@ Form1::Form1()
     ChkLoop = new QCheckBox(QStringLiteral("繰り返し再生(&L)"), this);
     ChkOnMem = new QCheckBox(QStringLiteral("メモリ上で再生(&M)"), this);
     Command2 = new QPushButton(QStringLiteral("Command2"), this);
-    placeTwips(ChkSynchro, 1800, 120, 1935, 255);
-    placeTwips(ChkLoop, 1800, 480, 1935, 255);
-    placeTwips(ChkOnMem, 1800, 840, 1935, 255);
-    placeTwips(Command2, 1800, 1200, 1215, 375);
+    ChkSynchro->setGeometry(Twips::ToPixels(1800, 120, 1935, 255));
+    ChkLoop->setGeometry(Twips::ToPixels(1800, 480, 1935, 255));
+    ChkOnMem->setGeometry(Twips::ToPixels(1800, 840, 1935, 255));
+    Command2->setGeometry(Twips::ToPixels(1800, 1200, 1215, 375));
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     // They lie beyond the 100 x 100 kitten, so nobody sees them; they are hidden as well,
     // because under X11 visible children outside the window made Qt lose track of the

@@ -15,7 +15,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <cmath>
 
 namespace {
 QPointer<Form2> g_form;
@@ -25,7 +24,7 @@ QPushButton* barButton(QWidget* parent, const QString& caption, int left, int wi
                        const QColor& colour)
 {
     auto* button = new QPushButton(caption, parent);
-    button->setGeometry(Twips::ToPixelsX(left), 0, Twips::ToPixelsX(width), Twips::ToPixelsY(255));
+    button->setGeometry(Twips::ToPixels(left, 0, width, 255));
     button->setFocusPolicy(Qt::StrongFocus);
     button->setStyleSheet(
         QStringLiteral("QPushButton { background-color: %1; color: black;"
@@ -37,10 +36,6 @@ QPushButton* barButton(QWidget* parent, const QString& caption, int left, int wi
     return button;
 }
 
-int toPixels(double twips, float perPixel)
-{
-    return static_cast<int>(std::lround(twips / static_cast<double>(perPixel)));
-}
 } // namespace
 
 Form2::Form2(QWidget& kitten)
@@ -62,8 +57,7 @@ Form2::Form2(QWidget& kitten)
     Command4 = barButton(this, QStringLiteral("HP"), 1800, 600, QColor(128, 255, 128));
     // The hang-up button lies wholly below the client area.
     Command5 = new QPushButton(QStringLiteral("切断"), this);
-    Command5->setGeometry(Twips::ToPixelsX(120), Twips::ToPixelsY(480), Twips::ToPixelsX(1095),
-                          Twips::ToPixelsY(375));
+    Command5->setGeometry(Twips::ToPixels(120, 480, 1095, 375));
     Command1->setObjectName(QStringLiteral("Command1"));
     Command2->setObjectName(QStringLiteral("Command2"));
     Command3->setObjectName(QStringLiteral("Command3"));
@@ -111,12 +105,10 @@ void Form2::Load()
 {
     // Topmost (a window flag) and shown, then placed 1600 twips below and 100 twips to the left
     // of the kitten: top first, then left.
-    const float tx = Twips::PerPixelX();
-    const float ty = Twips::PerPixelY();
-    const double kittenLeft = m_kitten->pos().x() * static_cast<double>(tx);
-    const double kittenTop = m_kitten->pos().y() * static_cast<double>(ty);
+    const double kittenLeft = Twips::FromPixelsX(m_kitten->pos().x());
+    const double kittenTop = Twips::FromPixelsY(m_kitten->pos().y());
     m_placing = true;
-    move(toPixels(kittenLeft - 100, tx), toPixels(kittenTop + 1600, ty));
+    move(Twips::ToPixelsX(kittenLeft - 100), Twips::ToPixelsY(kittenTop + 1600));
     m_placing = false;
     show();
     raise();
@@ -125,20 +117,18 @@ void Form2::Load()
 
 double Form2::Left() const
 {
-    return pos().x() * static_cast<double>(Twips::PerPixelX());
+    return Twips::FromPixelsX(pos().x());
 }
 double Form2::Top() const
 {
-    return pos().y() * static_cast<double>(Twips::PerPixelY());
+    return Twips::FromPixelsY(pos().y());
 }
 
 void Form2::PlaceKitten()
 {
     if (!m_kitten || m_placing)
         return;
-    const float tx = Twips::PerPixelX();
-    const float ty = Twips::PerPixelY();
-    const QPoint target(toPixels(Left() + 100, tx), toPixels(Top() - 1600, ty));
+    const QPoint target(Twips::ToPixelsX(Left() + 100), Twips::ToPixelsY(Top() - 1600));
     if (m_kitten->pos() == target)
         return;
     m_placing = true;

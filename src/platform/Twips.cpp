@@ -50,6 +50,11 @@ double FromPixelsY(int pixels)
     return pixels * static_cast<double>(PerPixelY());
 }
 
+QRect ToPixels(int left, int top, int width, int height)
+{
+    return {ToPixelsX(left), ToPixelsY(top), ToPixelsX(width), ToPixelsY(height)};
+}
+
 void SetPerPixelForTesting(float x, float y)
 {
     g_testX = x;

@@ -21,6 +21,9 @@ int ToPixelsY(double twips);
 double FromPixelsX(int pixels);
 double FromPixelsY(int pixels);
 
+// A control's geometry given in twips, in pixels.
+QRect ToPixels(int left, int top, int width, int height);
+
 // Tests fix the scale instead of reading a screen (0 means: read the screen again).
 void SetPerPixelForTesting(float x, float y);
 

@@ -45,8 +45,7 @@ namespace DialogLook {
 
 void PlaceTwips(QWidget* widget, int left, int top, int width, int height)
 {
-    widget->setGeometry(Twips::ToPixelsX(left), Twips::ToPixelsY(top), Twips::ToPixelsX(width),
-                        Twips::ToPixelsY(height));
+    widget->setGeometry(Twips::ToPixels(left, top, width, height));
 }
 
 void SetUpWindow(QDialog* dialog, int clientWidth, int clientHeight)
