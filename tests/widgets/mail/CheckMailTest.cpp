@@ -9,16 +9,14 @@
 #include "settings/IdPassForm.h"
 #include "settings/MailSettings.h"
 #include "settings/SetForm.h"
+#include "support/MailCheckHarness.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -81,19 +79,6 @@ public:
     }
 };
 
-class CountingDialUp : public DialUpService
-{
-public:
-    int enumerations = 0;
-    bool EnumConnections(std::vector<DialUpConnection>& table) override
-    {
-        ++enumerations;
-        table.clear();
-        return true;
-    }
-    void HangUp(const DialUpConnection&) override {}
-};
-
 class CheckMailTest : public ::testing::Test
 {
 protected:
@@ -124,19 +109,10 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);
     }
-    // Closes the next message box and remembers its title and text.
     void closeNextBox()
     {
-        QTimer::singleShot(20, [this] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-                    boxes << box->windowTitle() + QLatin1Char('|') + box->text();
-                    library.calls << QStringLiteral("box");
-                    box->button(QMessageBox::Ok)->click();
-                    return;
-                }
-            closeNextBox();
-        });
+        answerer.onClose = [this] { library.calls << QStringLiteral("box"); };
+        answerer.answerNext();
     }
     QString count() const { return MsgForm::Get().Text2->text(); }
     QString message() const { return MsgForm::Get().Text1->text(); }
@@ -144,7 +120,8 @@ protected:
     QTemporaryDir dir;
     RecordingLibrary library;
     CountingDialUp dialUp;
-    QStringList boxes;
+    BoxAnswerer answerer;
+    const QStringList& boxes = answerer.boxes;
 };
 } // namespace
 

@@ -1,0 +1,5 @@
+# The mail check with the real mail library against a real Dovecot.
+mofurin_gtest(mail_dovecot_test LABEL integration TIMEOUT 180
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/mail/CheckMailDovecotTest.cpp
+            ${PROJECT_SOURCE_DIR}/tests/support/DovecotFixture.cpp
+    LIBS mofurin_mail)

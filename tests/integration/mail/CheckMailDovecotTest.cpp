@@ -1,0 +1,280 @@
+// The whole mail check, as 受信 runs it, with the real mail library against a real Dovecot:
+// the calls in their order, the notice, the error box with the server's own words, the meow
+// and the hang-up.
+#include "mail/CheckMail.h"
+#include "mail/MailLibrary.h"
+#include "mail/MsgForm.h"
+#include "mascot/MeowFlag.h"
+#include "nmail/NMail.h"
+#include "platform/ProgramFolder.h"
+#include "settings/IdPassForm.h"
+#include "settings/MailSettings.h"
+#include "settings/SetForm.h"
+#include "support/DovecotFixture.h"
+#include "support/MailCheckHarness.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+namespace {
+
+const char* const Config = R"({"users": {
+  "tama": {"password": "secret", "messages": [
+    {"count": 2, "size": 3000},
+    "Subject: =?UTF-8?B?44GK44Gv44KI44GG?=\nFrom: a@example.jp\n\n.dot\nlast line\n"]},
+  "empty": {"password": "nothing"}
+}})";
+
+// Passes every call on to the real library and notes it with what the library answered.
+class RecordingForwarder : public MailLibrary
+{
+public:
+    explicit RecordingForwarder(MailLibrary& real) : m_real(real) {}
+    QStringList calls;
+
+    int32_t Pop3Connect(const char* host) override
+    {
+        const int32_t handle = m_real.Pop3Connect(host);
+        calls << (handle < 0 ? QStringLiteral("connect failed") : QStringLiteral("connect"));
+        return handle;
+    }
+    int32_t Pop3Authenticate(int32_t handle, const char* user, const char* pass,
+                             int32_t apop) override
+    {
+        const int32_t count = m_real.Pop3Authenticate(handle, user, pass, apop);
+        calls << QStringLiteral("login %1 %2 = %3")
+                     .arg(QString::fromLatin1(user))
+                     .arg(apop)
+                     .arg(count);
+        return count;
+    }
+    int32_t Pop3GetMailStatus(int32_t handle, int32_t n, char* subject, char* date, char* from,
+                              char* header, int32_t flag) override
+    {
+        const int32_t rc = m_real.Pop3GetMailStatus(handle, n, subject, date, from, header, flag);
+        calls << QStringLiteral("status %1 = %2").arg(n).arg(rc);
+        return rc;
+    }
+    int32_t Pop3GetMailSize(int32_t handle, int32_t n) override
+    {
+        const int32_t size = m_real.Pop3GetMailSize(handle, n);
+        calls << QStringLiteral("size %1").arg(n);
+        sizes << size;
+        return size;
+    }
+    int32_t Pop3GetMail(int32_t handle, int32_t n, char* subject, char* date, char* from,
+                        char* header, char* body, int32_t flag, int32_t reserved) override
+    {
+        const int32_t rc =
+            m_real.Pop3GetMail(handle, n, subject, date, from, header, body, flag, reserved);
+        calls << QStringLiteral("mail %1 = %2").arg(n).arg(rc);
+        bodies << QByteArray(body);
+        return rc;
+    }
+    int32_t GetMessage(int32_t kind, char* buffer, int32_t* length) override
+    {
+        calls << QStringLiteral("message");
+        return m_real.GetMessage(kind, buffer, length);
+    }
+    int32_t Pop3Close(int32_t handle) override
+    {
+        calls << QStringLiteral("close");
+        return m_real.Pop3Close(handle);
+    }
+
+    QList<int32_t> sizes;
+    QList<QByteArray> bodies;
+
+private:
+    MailLibrary& m_real;
+};
+
+class CheckMailDovecotTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_server = std::make_unique<DovecotFixture>();
+        QString error;
+        if (!s_server->start(Config, &error))
+            s_startError = error.toStdString();
+        // As the mascot's window does when it opens.
+        NMailInitializeWinSock();
+        NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, 8192);
+    }
+    static void TearDownTestSuite()
+    {
+        NMailEndWinSock();
+        s_server.reset();
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_startError.empty()) << s_startError;
+        QApplication::setQuitOnLastWindowClosed(false);
+        ASSERT_TRUE(dir.isValid());
+        QDir(dir.path()).mkdir(QStringLiteral("★MailData"));
+        SetProgramFolderForTesting(dir.path());
+        SetMailLibraryForTesting(&library);
+        SetDialUpServiceForTesting(&dialUp);
+        MailSettings = MailSettingsRecord();
+        MailSettings.Pop3Server = QStringLiteral("127.0.0.1:%1").arg(s_server->pop3);
+        SetForm::Get().Check1->setChecked(false);
+        MeowFlag = 0;
+        answerer.onClose = [this] { library.calls << QStringLiteral("box"); };
+    }
+    void TearDown() override
+    {
+        SetMailLibraryForTesting(nullptr);
+        SetDialUpServiceForTesting(nullptr);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            w->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        SetProgramFolderForTesting(QString());
+    }
+
+    void saveAccount(const QByteArray& id, const QByteArray& password)
+    {
+        QFile f(dir.filePath(QStringLiteral("★MailData/iniIdPass.ini")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[EXEINI]\r\nNAME=" + id + "\r\nNAME2=" + password + "\r\n");
+    }
+    QString count() const { return MsgForm::Get().Text2->text(); }
+    QString sentence() const { return MsgForm::Get().Text1->text(); }
+
+    static std::unique_ptr<DovecotFixture> s_server;
+    static std::string s_startError;
+
+    QTemporaryDir dir;
+    RecordingForwarder library{CurrentMailLibrary()};
+    CountingDialUp dialUp;
+    BoxAnswerer answerer;
+};
+
+std::unique_ptr<DovecotFixture> CheckMailDovecotTest::s_server;
+std::string CheckMailDovecotTest::s_startError;
+
+} // namespace
+
+TEST_F(CheckMailDovecotTest, ThreeMessagesAreRetrievedInOrderAndTheKittenMeows)
+{
+    for (int apop : {0, 1}) {
+        SCOPED_TRACE(apop);
+        library.calls.clear();
+        library.bodies.clear();
+        MeowFlag = 0;
+        saveAccount("tama", "secret");
+        MailSettings.UseApop = apop;
+        CheckMail();
+        const QString login = QStringLiteral("login tama %1 = 3").arg(apop ? -1 : 0);
+        EXPECT_EQ(library.calls,
+                  QStringList({QStringLiteral("connect"), login, QStringLiteral("status 1 = 0"),
+                               QStringLiteral("size 1"), QStringLiteral("mail 1 = 0"),
+                               QStringLiteral("status 2 = 0"), QStringLiteral("size 2"),
+                               QStringLiteral("mail 2 = 0"), QStringLiteral("status 3 = 0"),
+                               QStringLiteral("size 3"), QStringLiteral("mail 3 = 0"),
+                               QStringLiteral("close")}));
+        EXPECT_EQ(count(), QStringLiteral("3"));
+        EXPECT_EQ(sentence(), QStringLiteral("新着メールが有ります。"));
+        EXPECT_EQ(MeowFlag, 1);
+        ASSERT_EQ(library.bodies.size(), 3);
+        // The last message arrives whole and unstuffed in the buffer LIST's size made for it.
+        EXPECT_TRUE(library.bodies[2].contains("\r\n\r\n.dot\r\nlast line\r\n"));
+        EXPECT_EQ(library.bodies[2].size(), library.sizes.last());
+    }
+    EXPECT_TRUE(answerer.boxes.isEmpty());
+}
+
+TEST_F(CheckMailDovecotTest, AWrongPasswordShowsDovecotsWordsThenTheNegativeCount)
+{
+    for (int apop : {0, 1}) {
+        SCOPED_TRACE(apop);
+        library.calls.clear();
+        answerer.boxes.clear();
+        saveAccount("tama", "wrong");
+        MailSettings.UseApop = apop;
+        answerer.answerNext();
+        CheckMail();
+        ASSERT_EQ(answerer.boxes.size(), 1);
+        EXPECT_TRUE(answerer.boxes[0].startsWith(QStringLiteral("エラー|")));
+        EXPECT_TRUE(
+            answerer.boxes[0].endsWith(QStringLiteral("-ERR [AUTH] Authentication failed.")))
+            << answerer.boxes[0].toStdString();
+        EXPECT_EQ(library.calls.mid(2),
+                  QStringList(
+                      {QStringLiteral("message"), QStringLiteral("box"), QStringLiteral("close")}));
+        EXPECT_EQ(count(), QString::number(NMAIL_ERR_LOGIN));
+        EXPECT_EQ(sentence(), QStringLiteral("新着メールはありませんでした。"));
+        EXPECT_EQ(MeowFlag, 0);
+    }
+}
+
+TEST_F(CheckMailDovecotTest, AnEmptyMailboxShowsZeroAndNoBox)
+{
+    saveAccount("empty", "nothing");
+    CheckMail();
+    EXPECT_EQ(library.calls,
+              QStringList({QStringLiteral("connect"), QStringLiteral("login empty 0 = 0"),
+                           QStringLiteral("close")}));
+    EXPECT_EQ(count(), QStringLiteral("0"));
+    EXPECT_EQ(sentence(), QStringLiteral("新着メールはありませんでした。"));
+    EXPECT_TRUE(answerer.boxes.isEmpty());
+    EXPECT_EQ(MeowFlag, 0);
+}
+
+TEST_F(CheckMailDovecotTest, TheAccountTypedButNotSavedIsNotTheOneUsed)
+{
+    saveAccount("empty", "nothing");
+    IdPassForm& account = IdPassForm::Get();
+    account.IdText->setText(QStringLiteral("tama"));
+    account.PassText->setText(QStringLiteral("secret"));
+    CheckMail();
+    EXPECT_EQ(library.calls.value(1), QStringLiteral("login empty 0 = 0"));
+    EXPECT_EQ(count(), QStringLiteral("0"));
+    EXPECT_EQ(account.IdText->text(), QStringLiteral("empty"));
+}
+
+TEST_F(CheckMailDovecotTest, TlsAndARefusedConnectionAreToldApart)
+{
+    saveAccount("tama", "secret");
+    qputenv("MOFURIN_TEST_CA_FILE", s_server->caFile.toLocal8Bit());
+    MailSettings.Pop3Server = QStringLiteral("pop3s://127.0.0.1:%1").arg(s_server->pop3s);
+    CheckMail();
+    qunsetenv("MOFURIN_TEST_CA_FILE");
+    EXPECT_EQ(count(), QStringLiteral("3"));
+    EXPECT_TRUE(answerer.boxes.isEmpty());
+
+    // Without the test's certificate the server is not trusted: the reason, then "0".
+    library.calls.clear();
+    answerer.answerNext();
+    CheckMail();
+    EXPECT_EQ(library.calls, QStringList({QStringLiteral("connect failed"),
+                                          QStringLiteral("message"), QStringLiteral("box")}));
+    ASSERT_EQ(answerer.boxes.size(), 1);
+    EXPECT_TRUE(answerer.boxes[0].contains(QStringLiteral("証明書")))
+        << answerer.boxes[0].toStdString();
+    EXPECT_EQ(count(), QStringLiteral("0"));
+}
+
+TEST_F(CheckMailDovecotTest, TheHangUpFollowsEveryCheckOnlyWhenTicked)
+{
+    saveAccount("tama", "secret");
+    CheckMail();
+    EXPECT_EQ(dialUp.enumerations, 0);
+
+    SetForm::Get().Check1->setChecked(true);
+    CheckMail(); // three messages
+    saveAccount("empty", "nothing");
+    CheckMail(); // none
+    saveAccount("empty", "wrong");
+    answerer.answerNext();
+    CheckMail(); // a failed login
+    EXPECT_EQ(dialUp.enumerations, 3);
+    EXPECT_EQ(answerer.boxes.size(), 1);
+}
