@@ -9,6 +9,7 @@
 #include <QSslConfiguration>
 #include <QSslError>
 #include <QStringList>
+#include <algorithm>
 #include <array>
 
 namespace nmail {
@@ -68,6 +69,24 @@ QList<QByteArrayView> words(QByteArrayView text)
     return result;
 }
 
+// Whether a CAPA listing (one capability per line, its name first) holds the given name.
+bool hasCapability(QByteArrayView listing, QByteArrayView name)
+{
+    qsizetype start = 0;
+    while (start < listing.size()) {
+        qsizetype end = listing.indexOf('\n', start);
+        if (end < 0) {
+            end = listing.size();
+        }
+        const auto fields = words(midView(listing, start, end - start).trimmed());
+        if (!fields.isEmpty() && fields[0].compare(name, Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
 } // namespace
 
 Failure makeFailure(int32_t code, const QString& sentence, const QString& detail)
@@ -81,7 +100,7 @@ Failure makeFailure(int32_t code, const QString& sentence, const QString& detail
 const Pop3Session::CommandInfo& Pop3Session::info(Command command)
 {
     // Which replies are multi-line, and in which state each command may be sent.
-    static const std::array<CommandInfo, 9> table{{
+    static const std::array<CommandInfo, 10> table{{
         {Command::Greeting, "", false, State::Disconnected},
         {Command::User, "USER", false, State::Authorization},
         {Command::Pass, "PASS", false, State::Authorization},
@@ -90,6 +109,7 @@ const Pop3Session::CommandInfo& Pop3Session::info(Command command)
         {Command::List, "LIST", false, State::Transaction},
         {Command::Top, "TOP", true, State::Transaction},
         {Command::Retr, "RETR", true, State::Transaction},
+        {Command::Capa, "CAPA", true, State::Transaction},
         {Command::Quit, "QUIT", false, State::Authorization}, // also allowed in Transaction
     }};
     return table[size_t(command)];
@@ -112,6 +132,8 @@ void Pop3Session::setState(State state)
             m_socket->abort();
         }
         m_input.clear();
+        m_pending.clear();
+        m_pipelining = false;
     }
 }
 
@@ -302,6 +324,16 @@ Result<qint64> Pop3Session::login(QByteArrayView userId, QByteArrayView password
                         serverText(stat.value())));
     }
     m_messageCount = count;
+    // Only a check with mail to fetch gains from pipelining; an empty mailbox costs nothing
+    // more. A server that does not know CAPA answers -ERR and is spoken to one command at a
+    // time.
+    if (count > 0) {
+        auto capa = run(Command::Capa, {});
+        if (!capa.ok()) {
+            return capa.failure();
+        }
+        m_pipelining = capa.value().ok && hasCapability(capa.value().body, "PIPELINING");
+    }
     return count;
 }
 
@@ -325,7 +357,11 @@ Result<QByteArray> Pop3Session::top(qint64 number)
     if (auto valid = checkNumber(number); !valid.ok()) {
         return valid.failure();
     }
-    auto reply = run(Command::Top, QByteArray::number(number) + " 0", MaxHeaderBytes);
+    std::vector<Request> ahead;
+    if (m_pipelining) {
+        ahead.push_back({Command::List, QByteArray::number(number)});
+    }
+    auto reply = run(Command::Top, QByteArray::number(number) + " 0", MaxHeaderBytes, ahead);
     if (!reply.ok()) {
         return reply.failure();
     }
@@ -370,7 +406,12 @@ Result<Pop3Session::Message> Pop3Session::retrieve(qint64 number, qsizetype stor
     if (auto valid = checkNumber(number); !valid.ok()) {
         return valid.failure();
     }
-    auto reply = run(Command::Retr, QByteArray::number(number), storeLimit);
+    std::vector<Request> ahead;
+    if (m_pipelining && number < m_messageCount) {
+        ahead.push_back({Command::Top, QByteArray::number(number + 1) + " 0"});
+        ahead.push_back({Command::List, QByteArray::number(number + 1)});
+    }
+    auto reply = run(Command::Retr, QByteArray::number(number), storeLimit, ahead);
     if (!reply.ok()) {
         return reply.failure();
     }
@@ -396,7 +437,19 @@ void Pop3Session::quit()
     setState(State::Disconnected);
 }
 
-Result<Reply> Pop3Session::run(Command command, QByteArrayView argument, qsizetype bodyLimit)
+QByteArray Pop3Session::commandLine(Command command, QByteArrayView argument)
+{
+    QByteArray line = info(command).verb;
+    if (!argument.isEmpty()) {
+        line += ' ';
+        line += argument;
+    }
+    line += "\r\n";
+    return line;
+}
+
+Result<Reply> Pop3Session::run(Command command, QByteArrayView argument, qsizetype bodyLimit,
+                               const std::vector<Request>& ahead)
 {
     const CommandInfo& entry = info(command);
     const bool allowed =
@@ -405,22 +458,49 @@ Result<Reply> Pop3Session::run(Command command, QByteArrayView argument, qsizety
         return makeFailure(NMAIL_ERR_CLOSED,
                            QStringLiteral("メールサーバーとの接続が切れています。"));
     }
+    const Request request{command, argument.toByteArray()};
+    const bool sentAhead = !m_pending.empty() && m_pending.front() == request;
+    if (sentAhead) {
+        m_pending.pop_front();
+    } else if (auto drained = drainPending(); !drained.ok()) {
+        return drained.failure();
+    }
+
+    QByteArray lines;
+    if (!sentAhead && command != Command::Greeting) {
+        lines = commandLine(command, argument);
+    }
+    for (const Request& next : ahead) {
+        if (std::find(m_pending.begin(), m_pending.end(), next) == m_pending.end()) {
+            lines += commandLine(next.command, next.argument);
+            m_pending.push_back(next);
+        }
+    }
     // One deadline for the whole command: a reply that trickles in byte by byte does not
     // extend it.
     const QDeadlineTimer deadline(m_timeouts.replyMs);
-    if (command != Command::Greeting) {
-        QByteArray line = entry.verb;
-        if (!argument.isEmpty()) {
-            line += ' ';
-            line += argument;
-        }
-        line += "\r\n";
-        if (auto sent = send(line, deadline); !sent.ok()) {
+    if (!lines.isEmpty()) {
+        if (auto sent = send(lines, deadline); !sent.ok()) {
             return sent.failure();
         }
     }
     return receive(entry.multiLine, bodyLimit > 0 ? bodyLimit : ReplyParser::MaxBodyDefault,
                    deadline);
+}
+
+Result<Done> Pop3Session::drainPending()
+{
+    while (!m_pending.empty()) {
+        const Command command = m_pending.front().command;
+        m_pending.pop_front();
+        // Each dropped reply has its own deadline, as it would have had if asked for; its
+        // body is parsed to find its end but not kept.
+        const QDeadlineTimer deadline(m_timeouts.replyMs);
+        if (auto reply = receive(info(command).multiLine, 1, deadline); !reply.ok()) {
+            return reply.failure();
+        }
+    }
+    return Done{};
 }
 
 Result<Done> Pop3Session::send(const QByteArray& line, const QDeadlineTimer& deadline)

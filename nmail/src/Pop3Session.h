@@ -7,7 +7,9 @@
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QSslSocket>
+#include <deque>
 #include <memory>
+#include <vector>
 
 namespace nmail {
 
@@ -19,7 +21,12 @@ struct Timeouts
 };
 
 // One POP3 session over a blocking socket (RFC 1939). The session has one state, changed only
-// by setState(); a command may run only in the states the command table allows. Any fault of
+// by setState(); a command may run only in the states the command table allows.
+// When the server offers PIPELINING (RFC 2449), the session sends the commands a mail check
+// makes next along with the one asked for (LIST n with TOP n; TOP n+1 and LIST n+1 with
+// RETR n) and reads their replies when they are asked for, so that a check waits on the
+// server about once per message instead of three times. A reply nobody asks for is read and
+// dropped before the next command. Any fault of
 // the stream (time-out, lost connection, a reply that cannot be parsed) leaves the session
 // Broken: the socket is dropped and later commands fail at once, since the next bytes could
 // belong to the reply we gave up on.
@@ -77,6 +84,7 @@ private:
         List,
         Top,
         Retr,
+        Capa,
         Quit
     };
     struct CommandInfo
@@ -88,7 +96,21 @@ private:
     };
     static const CommandInfo& info(Command command);
 
-    Result<Reply> run(Command command, QByteArrayView argument, qsizetype bodyLimit = 0);
+    // A command sent ahead whose reply has not been read yet.
+    struct Request
+    {
+        Command command;
+        QByteArray argument;
+        bool operator==(const Request&) const = default;
+    };
+
+    // Sends the command (unless it went ahead earlier) together with the ahead requests not
+    // already on their way, and reads the command's reply.
+    Result<Reply> run(Command command, QByteArrayView argument, qsizetype bodyLimit = 0,
+                      const std::vector<Request>& ahead = {});
+    // Reads and drops the replies of every request still on its way.
+    Result<Done> drainPending();
+    static QByteArray commandLine(Command command, QByteArrayView argument);
     Result<Done> send(const QByteArray& line, const QDeadlineTimer& deadline);
     Result<Reply> receive(bool multiLine, qsizetype bodyLimit, const QDeadlineTimer& deadline);
     Result<Done> checkNumber(qint64 number) const;
@@ -104,6 +126,8 @@ private:
     ReplyParser m_parser;
     QByteArray m_greeting;
     qint64 m_messageCount = 0;
+    bool m_pipelining = false;     // the server said PIPELINING to CAPA
+    std::deque<Request> m_pending; // sent, in order; replies not read yet
     State m_state = State::Disconnected;
 };
 

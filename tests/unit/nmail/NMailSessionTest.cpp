@@ -84,9 +84,10 @@ TEST_F(NMailSessionTest, UserPassCheckSendsTheExactLines)
         EXPECT_EQ(std::string(body.data()), ThreeMessages[n - 1]);
     }
     EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
-    const Lines expected = {"USER tama", "PASS secret", "STAT",   "TOP 1 0", "LIST 1",
-                            "RETR 1",    "TOP 2 0",     "LIST 2", "RETR 2",  "TOP 3 0",
-                            "LIST 3",    "RETR 3",      "QUIT"};
+    // The server does not know CAPA, so each command waits for the reply of the one before.
+    const Lines expected = {"USER tama", "PASS secret", "STAT",    "CAPA",   "TOP 1 0",
+                            "LIST 1",    "RETR 1",      "TOP 2 0", "LIST 2", "RETR 2",
+                            "TOP 3 0",   "LIST 3",      "RETR 3",  "QUIT"};
     EXPECT_EQ(server.lines(), expected);
 }
 
@@ -190,7 +191,7 @@ TEST_F(NMailSessionTest, BadHandlesAndArgumentsFailCleanly)
     EXPECT_EQ(NMailPop3GetMailSize(handle, 4), NMAIL_ERR_ARGUMENT);
     EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
     EXPECT_EQ(NMailPop3Close(handle), NMAIL_ERR_ARGUMENT); // already released
-    EXPECT_EQ(server.lines(), (Lines{"USER tama", "PASS secret", "STAT", "QUIT"}));
+    EXPECT_EQ(server.lines(), (Lines{"USER tama", "PASS secret", "STAT", "CAPA", "QUIT"}));
 }
 
 TEST_F(NMailSessionTest, GetMessageNeverWritesPastItsLength)
@@ -389,5 +390,95 @@ TEST_F(NMailSessionTest, GetMailWithoutASizeCallAsksListItself)
     EXPECT_STREQ(subject, "three");
     NMailPop3Close(handle);
     EXPECT_EQ(server.lines(),
-              (Lines{"USER tama", "PASS secret", "STAT", "LIST 3", "RETR 3", "QUIT"}));
+              (Lines{"USER tama", "PASS secret", "STAT", "CAPA", "LIST 3", "RETR 3", "QUIT"}));
+}
+
+// With a server that offers PIPELINING, the check's next commands travel with the one asked
+// for; the lines and the results stay those of the one-at-a-time check.
+TEST_F(NMailSessionTest, PipeliningSendsTheNextCommandsAhead)
+{
+    ScriptedServer server(Greeting, ScriptedServer::mailbox(ThreeMessages, true));
+    int32_t handle = -1;
+    ASSERT_EQ(login(server, &handle), 3);
+    for (int32_t n = 1; n <= 3; ++n) {
+        ASSERT_EQ(NMailPop3GetMailStatus(handle, n, subject, date, from, header, 0), NMAIL_OK);
+        const int32_t size = NMailPop3GetMailSize(handle, n);
+        ASSERT_EQ(size, int32_t(ThreeMessages[n - 1].size()));
+        std::vector<char> body(size_t(size) + 1, ' ');
+        ASSERT_EQ(NMailPop3GetMail(handle, n, subject, date, from, header, body.data(), 0, 0),
+                  NMAIL_OK);
+        EXPECT_EQ(std::string(body.data()), ThreeMessages[n - 1]);
+    }
+    EXPECT_STREQ(subject, "three");
+    EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+    const Lines expected = {"USER tama", "PASS secret", "STAT",    "CAPA",   "TOP 1 0",
+                            "LIST 1",    "RETR 1",      "TOP 2 0", "LIST 2", "RETR 2",
+                            "TOP 3 0",   "LIST 3",      "RETR 3",  "QUIT"};
+    EXPECT_EQ(server.lines(), expected);
+    const std::vector<Lines> batches = server.batches();
+    const std::vector<Lines> together = {{"TOP 1 0", "LIST 1"},
+                                         {"RETR 1", "TOP 2 0", "LIST 2"},
+                                         {"RETR 2", "TOP 3 0", "LIST 3"},
+                                         {"RETR 3"}};
+    for (const Lines& batch : together) {
+        EXPECT_NE(std::find(batches.begin(), batches.end(), batch), batches.end())
+            << batch.front() << " did not carry the commands after it";
+    }
+}
+
+// Calls out of the usual order: the replies sent ahead that nobody asks for are read and
+// dropped, so each call still gets its own reply.
+TEST_F(NMailSessionTest, PipeliningKeepsRepliesInStepWhenCallsSkip)
+{
+    ScriptedServer server(Greeting, ScriptedServer::mailbox(ThreeMessages, true));
+    int32_t handle = -1;
+    ASSERT_EQ(login(server, &handle), 3);
+    ASSERT_EQ(NMailPop3GetMailStatus(handle, 1, subject, date, from, header, 0), NMAIL_OK);
+    ASSERT_EQ(NMailPop3GetMailStatus(handle, 3, subject, date, from, header, 0), NMAIL_OK);
+    EXPECT_STREQ(subject, "three");
+    EXPECT_EQ(NMailPop3GetMailSize(handle, 1), int32_t(ThreeMessages[0].size()));
+    std::vector<char> body(ThreeMessages[0].size() + 1, ' ');
+    ASSERT_EQ(NMailPop3GetMail(handle, 1, subject, date, from, header, body.data(), 0, 0),
+              NMAIL_OK);
+    EXPECT_EQ(std::string(body.data()), ThreeMessages[0]);
+    // TOP 2 0 went ahead with RETR 1; asking for message 3's size drops its reply.
+    EXPECT_EQ(NMailPop3GetMailSize(handle, 3), int32_t(ThreeMessages[2].size()));
+    ASSERT_EQ(NMailPop3GetMailStatus(handle, 2, subject, date, from, header, 0), NMAIL_OK);
+    EXPECT_STREQ(subject, "two");
+    EXPECT_EQ(NMailPop3GetMailSize(handle, 2), int32_t(ThreeMessages[1].size()));
+    EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+    EXPECT_EQ(server.lines().back(), "QUIT");
+}
+
+TEST_F(NMailSessionTest, PipeliningSurvivesAConnectionDroppedWithRepliesOutstanding)
+{
+    std::atomic<bool> drop{true};
+    auto mailbox = ScriptedServer::mailbox(ThreeMessages, true);
+    ScriptedServer server(Greeting, [&](const std::string& line) -> Answer {
+        if (line == "RETR 1" && drop) {
+            return {"+OK\r\nSubject: one\r\n\r\nhalf", true};
+        }
+        return mailbox(line);
+    });
+    int32_t handle = -1;
+    ASSERT_EQ(login(server, &handle), 3);
+    ASSERT_EQ(NMailPop3GetMailStatus(handle, 1, subject, date, from, header, 0), NMAIL_OK);
+    ASSERT_GT(NMailPop3GetMailSize(handle, 1), 0);
+    std::vector<char> body(4096, ' ');
+    EXPECT_EQ(NMailPop3GetMail(handle, 1, subject, date, from, header, body.data(), 0, 0),
+              NMAIL_ERR_CLOSED);
+    EXPECT_FALSE(lastMessage().empty());
+    // TOP 2 0 and LIST 2 were on their way; their replies will never come.
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(NMailPop3GetMailStatus(handle, 2, subject, date, from, header, 0), NMAIL_ERR_CLOSED);
+    EXPECT_NE(lastMessage().find("接続が切れて"), std::string::npos) << lastMessage();
+    EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+    EXPECT_LT(clock.elapsed(), 200);
+
+    drop = false;
+    ASSERT_EQ(login(server, &handle), 3);
+    ASSERT_EQ(NMailPop3GetMailStatus(handle, 2, subject, date, from, header, 0), NMAIL_OK);
+    EXPECT_STREQ(subject, "two");
+    EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
 }

@@ -46,6 +46,19 @@ std::vector<std::string> ScriptedServer::lines() const
     return m_lines;
 }
 
+std::vector<std::vector<std::string>> ScriptedServer::batches() const
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<std::vector<std::string>> result;
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        if (i == 0 || m_batchOf[i] != m_batchOf[i - 1]) {
+            result.emplace_back();
+        }
+        result.back().push_back(m_lines[i]);
+    }
+    return result;
+}
+
 void ScriptedServer::serve()
 {
     while (!m_stop) {
@@ -86,6 +99,7 @@ void ScriptedServer::serveClient(int client)
         return;
     }
     std::string pending;
+    size_t reads = 0;
     while (!m_stop) {
         pollfd readable{client, POLLIN, 0};
         if (::poll(&readable, 1, PollMs) <= 0) {
@@ -97,6 +111,7 @@ void ScriptedServer::serveClient(int client)
             return;
         }
         pending.append(chunk, size_t(n));
+        ++reads;
         size_t lf;
         while ((lf = pending.find('\n')) != std::string::npos) {
             std::string line = pending.substr(0, lf);
@@ -107,6 +122,7 @@ void ScriptedServer::serveClient(int client)
             {
                 std::lock_guard lock(m_mutex);
                 m_lines.push_back(line);
+                m_batchOf.push_back(size_t(m_connections) * 1000000 + reads);
             }
             const Answer answer = m_responder(line);
             if (answer.trickle) {
@@ -125,9 +141,10 @@ void ScriptedServer::serveClient(int client)
     }
 }
 
-ScriptedServer::Responder ScriptedServer::mailbox(std::vector<std::string> messages)
+ScriptedServer::Responder ScriptedServer::mailbox(std::vector<std::string> messages,
+                                                  bool pipelining)
 {
-    return [messages](const std::string& line) -> Answer {
+    return [messages, pipelining](const std::string& line) -> Answer {
         const std::string verb = line.substr(0, line.find(' '));
         const auto number = [&]() -> size_t {
             const size_t space = line.find(' ');
@@ -138,6 +155,9 @@ ScriptedServer::Responder ScriptedServer::mailbox(std::vector<std::string> messa
         }
         if (verb == "STAT") {
             return {"+OK " + std::to_string(messages.size()) + " 0\r\n"};
+        }
+        if (verb == "CAPA" && pipelining) {
+            return {"+OK Capability list follows\r\nTOP\r\nUIDL\r\nPIPELINING\r\n.\r\n"};
         }
         if (verb == "QUIT") {
             return {"+OK bye\r\n", true};

@@ -31,11 +31,15 @@ public:
     int port() const { return m_port; }
     std::string host() const { return "127.0.0.1:" + std::to_string(m_port); }
     std::vector<std::string> lines() const; // every line received, without its line end
+    // The same lines grouped by the read that brought them: commands sent together in one
+    // write arrive in one group.
+    std::vector<std::vector<std::string>> batches() const;
     int connections() const { return m_connections; }
 
     // A responder for the usual mailbox: USER/PASS/APOP accepted, STAT with count messages,
-    // LIST, TOP and RETR of the given messages, QUIT.
-    static Responder mailbox(std::vector<std::string> messages);
+    // LIST, TOP and RETR of the given messages, QUIT. CAPA lists PIPELINING when asked to,
+    // and is an unknown command otherwise.
+    static Responder mailbox(std::vector<std::string> messages, bool pipelining = false);
 
 private:
     void serve();
@@ -50,5 +54,6 @@ private:
     std::atomic<int> m_connections{0};
     mutable std::mutex m_mutex;
     std::vector<std::string> m_lines;
+    std::vector<size_t> m_batchOf; // for each line, the number of the read it came in
     std::thread m_thread;
 };
