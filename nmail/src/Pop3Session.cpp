@@ -3,6 +3,7 @@
 #include "Apop.h"
 #include "ByteView.h"
 #include "Cp932.h"
+#include "HostLookup.h"
 #include "nmail/NMail.h"
 
 #include <QList>
@@ -181,23 +182,32 @@ Result<Done> Pop3Session::open(const HostAddress& address)
             config.addCaCertificates(caFile, QSsl::Pem);
         }
         tlsSocket->setSslConfiguration(config);
-        tlsSocket->connectToHostEncrypted(address.host, address.port, address.host);
-    } else {
-        m_socket->connectToHost(address.host, address.port);
     }
 
-    // FIXME: the name lookup inside waitForConnected() is the system resolver's blocking call,
-    // bounded by the resolver's own time-outs rather than by the connect deadline.
-    const bool connected = m_socket->waitForConnected(int(connectDeadline.remainingTime()));
-    if (!connected) {
-        const auto error = m_socket->error();
-        const QString detail = socketText(*m_socket);
-        if (error == QAbstractSocket::HostNotFoundError) {
-            return breakWith(makeFailure(NMAIL_ERR_CONNECT,
-                                         QStringLiteral("メールサーバーが見つかりませんでした。"),
-                                         detail));
+    const auto addresses = lookUpHost(address.host, connectDeadline);
+    if (!addresses.ok()) {
+        return breakWith(addresses.failure());
+    }
+    // Each address in the resolver's order (a name often has an IPv6 and an IPv4 one), until
+    // one answers or the deadline is spent.
+    bool connected = false;
+    for (const QHostAddress& candidate : addresses.value()) {
+        m_socket->abort();
+        if (tlsSocket) {
+            // The certificate is checked against the name the user gave, not the address.
+            tlsSocket->connectToHostEncrypted(candidate.toString(), address.port, address.host);
+        } else {
+            m_socket->connectToHost(candidate, address.port);
         }
-        if (error == QAbstractSocket::SocketTimeoutError || connectDeadline.hasExpired()) {
+        connected = m_socket->waitForConnected(int(connectDeadline.remainingTime()));
+        if (connected || connectDeadline.hasExpired()) {
+            break;
+        }
+    }
+    if (!connected) {
+        const QString detail = socketText(*m_socket);
+        if (m_socket->error() == QAbstractSocket::SocketTimeoutError ||
+            connectDeadline.hasExpired()) {
             return breakWith(makeFailure(
                 NMAIL_ERR_CONNECT, QStringLiteral("メールサーバーへの接続が時間切れになりました。"),
                 detail));

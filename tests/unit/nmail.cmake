@@ -2,5 +2,6 @@ mofurin_gtest(nmail_test LABEL unit
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/nmail/ReplyParserTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/nmail/HeaderTextTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/nmail/NMailSessionTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/nmail/HostLookupTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/nmail/ScriptedServer.cpp
     LIBS nmail_internals)

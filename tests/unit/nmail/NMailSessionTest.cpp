@@ -229,6 +229,16 @@ TEST_F(NMailSessionTest, ConnectionFailuresSayWhy)
     EXPECT_NE(lastMessage().find("-ERR too many connections"), std::string::npos);
 }
 
+TEST_F(NMailSessionTest, AHostNameIsLookedUpBeforeConnecting)
+{
+    ScriptedServer server(Greeting, ScriptedServer::mailbox(ThreeMessages));
+    const std::string byName = "localhost:" + std::to_string(server.port());
+    const int32_t handle = NMailPop3Connect(byName.c_str());
+    ASSERT_GE(handle, 0) << lastMessage();
+    EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "secret", 0), 3);
+    EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+}
+
 TEST_F(NMailSessionTest, NoGreetingTimesOut)
 {
     ScriptedServer silent("", ScriptedServer::mailbox({}));
