@@ -1,13 +1,17 @@
 #include "settings/IdPassForm.h"
 
+#include "settings/AtomicFile.h"
 #include "settings/DialogLook.h"
 #include "settings/MailSettings.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsPaths.h"
 
 #include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -18,6 +22,35 @@ bool writeAccount(const QString& key, const QString& value)
 {
     return Profile::WriteString(AccountFilePath(), ProfileSection, key, value,
                                 Profile::FileMode::OwnerOnly);
+}
+
+// Saves the ID and the password as a pair; empty when saved, otherwise the reason for the user.
+// Values the file cannot hold are refused before anything is written, and when the password
+// cannot be written after the ID was, the file's old bytes are put back: the file never pairs a
+// new ID with the old password, which the next mail check would log in with.
+QString saveAccount(const QString& id, const QString& password)
+{
+    if (!Profile::CanStoreValue(id) || !Profile::CanStoreValue(password))
+        return QStringLiteral("IDかパスワードに、保存できない文字(改行、またはシフトJISにない文字)"
+                              "が含まれています。");
+    const QString path = AccountFilePath();
+    QByteArray before;
+    const SettingsIo::ReadStatus status =
+        SettingsIo::ReadSettingsFile(path, Profile::MaxFileSize, before);
+    const QString failed = QStringLiteral("IDとパスワードを保存できませんでした。\n") +
+                           QFileInfo(path).absoluteFilePath();
+    if (!writeAccount(QStringLiteral("NAME"), id))
+        return failed;
+    if (!writeAccount(QStringLiteral("NAME2"), password)) {
+        if (status == SettingsIo::ReadStatus::Ok)
+            SettingsIo::WriteFileAtomically(path, before, SettingsIo::NewFileMode::OwnerOnly);
+        else if (status == SettingsIo::ReadStatus::Missing && QFileInfo(path).isFile())
+            QFile::remove(path); // created by the NAME write above
+        return failed;
+    }
+    // Nothing reads NAME3 back; the account itself is saved either way.
+    writeAccount(QStringLiteral("NAME3"), QStringLiteral("1"));
+    return {};
 }
 } // namespace
 
@@ -97,12 +130,18 @@ void IdPassForm::OKCommand_Click()
 {
     MailSettings.UserId = IdText->text();
     MailSettings.UserPass = PassText->text();
-    // A failed write goes unreported: the typed account is in MailSettings either way.
     if (Check1->isChecked()) {
-        writeAccount(QStringLiteral("NAME"), IdText->text());
-        writeAccount(QStringLiteral("NAME2"), PassText->text());
-        writeAccount(QStringLiteral("NAME3"), QStringLiteral("1"));
+        // Every mail check logs in with the account in the file, so an account that could not
+        // be saved would silently not be used: say so and keep the dialog open with the typing.
+        if (const QString error = saveAccount(IdText->text(), PassText->text()); !error.isEmpty()) {
+            auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("エラー"), error,
+                                        QMessageBox::Ok, this);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+            return;
+        }
     } else {
+        // Only the flag is written; the saved account stays as it was.
         writeAccount(QStringLiteral("NAME3"), QStringLiteral("0"));
     }
     accept();

@@ -37,6 +37,11 @@ int GetInt(const QString& path, const QString& section, const QString& key, int 
     return LeadingInteger(*value);
 }
 
+bool CanStoreValue(const QString& value)
+{
+    return FitsCodePage(value) && !HasLineBreakOrNul(value);
+}
+
 bool WriteString(const QString& path, const QString& section, const QString& key,
                  const QString& value, FileMode mode)
 {

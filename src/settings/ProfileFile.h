@@ -35,4 +35,8 @@ int GetInt(const QString& path, const QString& section, const QString& key, int 
 bool WriteString(const QString& path, const QString& section, const QString& key,
                  const QString& value, FileMode mode = FileMode::Normal);
 
+// Whether WriteString can store value: no line break or NUL, and every character has a code
+// page 932 form. Lets a caller that writes several keys refuse before writing any of them.
+bool CanStoreValue(const QString& value);
+
 } // namespace Profile

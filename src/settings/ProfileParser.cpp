@@ -127,17 +127,17 @@ bool HasLineBreakOrNul(QByteArrayView bytes)
     return bytes.contains('\r') || bytes.contains('\n') || bytes.contains('\0');
 }
 
-bool HasLineBreakOrNul(QStringView text)
-{
-    return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(u'\0'));
-}
-
 bool EndsWithLineBreak(QByteArrayView bytes)
 {
     return !bytes.isEmpty() && (bytes.back() == '\n' || bytes.back() == '\r');
 }
 
 } // namespace
+
+bool HasLineBreakOrNul(QStringView text)
+{
+    return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(u'\0'));
+}
 
 std::optional<QByteArray> FindValue(QByteArrayView file, QStringView section, QStringView key)
 {

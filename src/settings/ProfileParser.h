@@ -17,6 +17,9 @@
 // Text is code page 932: delimiters are only found where they stand as characters of their own.
 namespace Profile {
 
+// True when text holds CR, LF or NUL, which no name or value in the file can hold.
+bool HasLineBreakOrNul(QStringView text);
+
 // The value of key in section, trimmed and unquoted, as the bytes of the file; nothing when the
 // section or the key is missing.
 std::optional<QByteArray> FindValue(QByteArrayView file, QStringView section, QStringView key);

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
@@ -82,12 +83,65 @@ TEST_F(IdPassFormTest, NoFolderOrNoFileLoadsEmptyBoxes)
     ASSERT_TRUE(QDir(Path(QStringLiteral("★MailData"))).removeRecursively());
     IdPassForm& again = IdPassForm::Get();
     EXPECT_TRUE(again.IdText->text().isEmpty());
-    // Confirming into the missing folder writes nothing and never creates the folder.
+    // Confirming into the missing folder writes nothing and never creates the folder; the
+    // user is told, since a mail check would not find the account.
     again.IdText->setText(QStringLiteral("someone"));
     again.Check1->setChecked(true);
     again.OKCommand->click();
     EXPECT_EQ(MailSettings.UserId, QStringLiteral("someone"));
     EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("★MailData"))));
+    ASSERT_TRUE(IdPassForm::Exists());
+    QMessageBox* box = again.findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("エラー"));
+    EXPECT_TRUE(box->text().contains(QStringLiteral("保存できませんでした")))
+        << box->text().toStdString();
+}
+
+// A saved account is a pair: whatever stops one half from being saved leaves the file's old
+// account whole, keeps the dialog open with the typing and says why.
+TEST_F(IdPassFormTest, AnAccountThatCannotBeSavedWholeLeavesTheOldOneAndSaysSo)
+{
+    struct Case
+    {
+        const char* name;
+        QByteArray file;
+        QString id, password;
+    };
+    // A hand-edited file just under the size a write will still read: the ID's write grows it
+    // past that size, so the password's write that follows fails.
+    const QByteArray nearlyFull =
+        QByteArray("; ") + QByteArray(int(1024 * 1024 - 200), 'x') + "\r\n" + SavedAccount();
+    const Case cases[] = {
+        {"a password character outside code page 932", SavedAccount(), QStringLiteral("new id"),
+         QStringLiteral("neko\U0001F408")},
+        {"an ID with a line break", SavedAccount(), QStringLiteral("new\nDELE 1"),
+         QStringLiteral("pass")},
+        {"the password's write fails after the ID's", nearlyFull, QString(400, u'i'),
+         QStringLiteral("new pass")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(AccountFile(), c.file);
+        IdPassForm& form = IdPassForm::Get();
+        form.ShowModeless();
+        form.IdText->setText(c.id);
+        form.PassText->setText(c.password);
+        form.Check1->setChecked(true);
+        form.OKCommand->click();
+
+        EXPECT_EQ(ReadBytes(AccountFile()), c.file);
+        ASSERT_TRUE(IdPassForm::Exists());
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(form.PassText->text(), c.password);
+        QMessageBox* box = form.findChild<QMessageBox*>();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), QStringLiteral("エラー"));
+        EXPECT_TRUE(box->isVisible());
+        box->button(QMessageBox::Ok)->click();
+        form.CancelCommand->click();
+        FlushDeletes();
+    }
 }
 
 TEST_F(IdPassFormTest, ConfirmWithTheSaveBoxTickedWritesTheAccountOwnerOnly)
