@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
@@ -119,6 +120,14 @@ void MakeStarPasswordBox(QLineEdit* box)
 QIcon DialogIcon()
 {
     return CommonIcon();
+}
+
+void OpenSaveErrorBox(QDialog* dialog, const QString& text)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("エラー"), text,
+                                QMessageBox::Ok, dialog);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 } // namespace DialogLook

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QIcon>
+#include <QString>
 
 class QDialog;
 class QLabel;
@@ -35,6 +36,10 @@ void SetButtonColour(QPushButton* button, const QColor& colour);
 
 // A password box that shows every character as "*" rather than the platform's bullet.
 void MakeStarPasswordBox(QLineEdit* box);
+
+// Opens a window-modal "エラー" box over dialog that says why its settings could not be saved;
+// the dialog stays open with what was typed. The box deletes itself when closed.
+void OpenSaveErrorBox(QDialog* dialog, const QString& text);
 
 // The 32 x 32 kitten icon every window with a title bar shares.
 QIcon DialogIcon();

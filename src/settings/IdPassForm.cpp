@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -134,10 +133,7 @@ void IdPassForm::OKCommand_Click()
         // Every mail check logs in with the account in the file, so an account that could not
         // be saved would silently not be used: say so and keep the dialog open with the typing.
         if (const QString error = saveAccount(IdText->text(), PassText->text()); !error.isEmpty()) {
-            auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("エラー"), error,
-                                        QMessageBox::Ok, this);
-            box->setAttribute(Qt::WA_DeleteOnClose);
-            box->open();
+            DialogLook::OpenSaveErrorBox(this, error);
             return;
         }
     } else {

@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -117,12 +116,8 @@ void OptionForm::OkCommand_Click()
     // say so and keep the dialog open, with everything typed, so the user can retry or cancel.
     QString error;
     if (!SaveServerFileTo(ServerFilePath(), MailSettings, &error)) {
-        auto* box =
-            new QMessageBox(QMessageBox::Warning, QStringLiteral("エラー"),
-                            QStringLiteral("サーバー設定を保存できませんでした。\n") + error,
-                            QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
+        DialogLook::OpenSaveErrorBox(
+            this, QStringLiteral("サーバー設定を保存できませんでした。\n") + error);
         return;
     }
     accept();

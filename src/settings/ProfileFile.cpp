@@ -46,7 +46,7 @@ bool WriteString(const QString& path, const QString& section, const QString& key
                  const QString& value, FileMode mode)
 {
     // A character without a code page 932 form would be stored as '?', a different value.
-    if (!FitsCodePage(section) || !FitsCodePage(key) || !FitsCodePage(value))
+    if (!FitsCodePage(section) || !FitsCodePage(key) || !CanStoreValue(value))
         return false;
 
     QByteArray bytes;

@@ -15,6 +15,16 @@ public:
     DovecotFixture(const DovecotFixture&) = delete;
     DovecotFixture& operator=(const DovecotFixture&) = delete;
 
+    // The mailboxes the Dovecot suites share: "tama" (password "secret") with two generated
+    // messages of about 3,000 bytes and a last one with a Japanese subject and a line that needs
+    // dot-stuffing; "empty" (password "nothing") with none.
+    static constexpr const char* TamaAndEmpty = R"({"users": {
+  "tama": {"password": "secret", "messages": [
+    {"count": 2, "size": 3000},
+    "Subject: =?UTF-8?B?44GK44Gv44KI44GG?=\nFrom: a@example.jp\n\n.dot\nlast line\n"]},
+  "empty": {"password": "nothing"}
+}})";
+
     // Starts the server; false with a reason when it could not.
     bool start(const QByteArray& configJson, QString* error);
 

@@ -1,15 +1,26 @@
 #pragma once
 
-// What the mail-check tests share: a dial-up service that counts the hang-up passes, and a
-// watcher that answers the next "エラー" box and remembers what it said.
+// What the mail-check tests share: a dial-up service that counts the hang-up passes, a
+// watcher that answers the next "エラー" box and remembers what it said, and the sandbox one
+// check runs in.
+#include "mail/MailLibrary.h"
+#include "mail/MsgForm.h"
+#include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
+#include "platform/ProgramFolder.h"
+#include "settings/MailSettings.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
+#include <gtest/gtest.h>
 #include <vector>
 
 class CountingDialUp : public DialUpService
@@ -51,4 +62,47 @@ public:
 
 private:
     QObject m_context; // a watch still waiting ends with the answerer
+};
+
+// A program folder of its own with an empty ★MailData, the given library and the counting
+// dial-up service in place, the settings record fresh and no meow pending; uninstall() closes
+// every window and puts the real services back.
+class MailCheckSandbox
+{
+public:
+    QTemporaryDir dir;
+    CountingDialUp dialUp;
+    BoxAnswerer answerer;
+
+    void install(MailLibrary& library, const QString& pop3Server)
+    {
+        QApplication::setQuitOnLastWindowClosed(false);
+        ASSERT_TRUE(dir.isValid());
+        QDir(dir.path()).mkdir(QStringLiteral("★MailData"));
+        SetProgramFolderForTesting(dir.path());
+        SetMailLibraryForTesting(&library);
+        SetDialUpServiceForTesting(&dialUp);
+        MailSettings = MailSettingsRecord();
+        MailSettings.Pop3Server = pop3Server;
+        MeowFlag = 0;
+    }
+    void uninstall()
+    {
+        SetMailLibraryForTesting(nullptr);
+        SetDialUpServiceForTesting(nullptr);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            w->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        SetProgramFolderForTesting(QString());
+    }
+    // The account file's whole text.
+    void writeAccount(const QByteArray& text)
+    {
+        QFile f(dir.filePath(QStringLiteral("★MailData/iniIdPass.ini")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    // What the notice window shows.
+    static QString count() { return MsgForm::Get().Text2->text(); }
+    static QString sentence() { return MsgForm::Get().Text1->text(); }
 };

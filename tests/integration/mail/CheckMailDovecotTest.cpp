@@ -3,10 +3,8 @@
 // and the hang-up.
 #include "mail/CheckMail.h"
 #include "mail/MailLibrary.h"
-#include "mail/MsgForm.h"
 #include "mascot/MeowFlag.h"
 #include "nmail/NMail.h"
-#include "platform/ProgramFolder.h"
 #include "settings/IdPassForm.h"
 #include "settings/MailSettings.h"
 #include "settings/SetForm.h"
@@ -14,22 +12,12 @@
 #include "support/MailCheckHarness.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
 namespace {
-
-const char* const Config = R"({"users": {
-  "tama": {"password": "secret", "messages": [
-    {"count": 2, "size": 3000},
-    "Subject: =?UTF-8?B?44GK44Gv44KI44GG?=\nFrom: a@example.jp\n\n.dot\nlast line\n"]},
-  "empty": {"password": "nothing"}
-}})";
 
 // Passes every call on to the real library and notes it with what the library answered.
 class RecordingForwarder : public MailLibrary
@@ -102,7 +90,7 @@ protected:
     {
         s_server = std::make_unique<DovecotFixture>();
         QString error;
-        if (!s_server->start(Config, &error))
+        if (!s_server->start(DovecotFixture::TamaAndEmpty, &error))
             s_startError = error.toStdString();
         // As the mascot's window does when it opens.
         NMailInitializeWinSock();
@@ -117,44 +105,26 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(s_startError.empty()) << s_startError;
-        QApplication::setQuitOnLastWindowClosed(false);
-        ASSERT_TRUE(dir.isValid());
-        QDir(dir.path()).mkdir(QStringLiteral("★MailData"));
-        SetProgramFolderForTesting(dir.path());
-        SetMailLibraryForTesting(&library);
-        SetDialUpServiceForTesting(&dialUp);
-        MailSettings = MailSettingsRecord();
-        MailSettings.Pop3Server = QStringLiteral("127.0.0.1:%1").arg(s_server->pop3);
+        sandbox.install(library, QStringLiteral("127.0.0.1:%1").arg(s_server->pop3));
         SetForm::Get().Check1->setChecked(false);
-        MeowFlag = 0;
         answerer.onClose = [this] { library.calls << QStringLiteral("box"); };
     }
-    void TearDown() override
-    {
-        SetMailLibraryForTesting(nullptr);
-        SetDialUpServiceForTesting(nullptr);
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->close();
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        SetProgramFolderForTesting(QString());
-    }
+    void TearDown() override { sandbox.uninstall(); }
 
     void saveAccount(const QByteArray& id, const QByteArray& password)
     {
-        QFile f(dir.filePath(QStringLiteral("★MailData/iniIdPass.ini")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[EXEINI]\r\nNAME=" + id + "\r\nNAME2=" + password + "\r\n");
+        sandbox.writeAccount("[EXEINI]\r\nNAME=" + id + "\r\nNAME2=" + password + "\r\n");
     }
-    QString count() const { return MsgForm::Get().Text2->text(); }
-    QString sentence() const { return MsgForm::Get().Text1->text(); }
+    static QString count() { return MailCheckSandbox::count(); }
+    static QString sentence() { return MailCheckSandbox::sentence(); }
 
     static std::unique_ptr<DovecotFixture> s_server;
     static std::string s_startError;
 
-    QTemporaryDir dir;
     RecordingForwarder library{CurrentMailLibrary()};
-    CountingDialUp dialUp;
-    BoxAnswerer answerer;
+    MailCheckSandbox sandbox;
+    CountingDialUp& dialUp = sandbox.dialUp;
+    BoxAnswerer& answerer = sandbox.answerer;
 };
 
 std::unique_ptr<DovecotFixture> CheckMailDovecotTest::s_server;

@@ -13,13 +13,6 @@ namespace {
 
 constexpr int TextSize = 8192;
 
-const char* const Config = R"({"users": {
-  "tama": {"password": "secret", "messages": [
-    {"count": 2, "size": 3000},
-    "Subject: =?UTF-8?B?44GK44Gv44KI44GG?=\nFrom: a@example.jp\n\n.dot\nlast line\n"]},
-  "empty": {"password": "nothing"}
-}})";
-
 QString lastMessage()
 {
     std::vector<char> buffer(TextSize);
@@ -42,7 +35,7 @@ protected:
     {
         s_server = std::make_unique<DovecotFixture>();
         QString error;
-        if (!s_server->start(Config, &error)) {
+        if (!s_server->start(DovecotFixture::TamaAndEmpty, &error)) {
             s_startError = error.toStdString();
         }
         NMailInitializeWinSock();

@@ -1,22 +1,16 @@
 #include "mail/CheckMail.h"
 
 #include "mail/MailLibrary.h"
-#include "mail/MsgForm.h"
 #include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
-#include "platform/ProgramFolder.h"
 #include "settings/CodePage.h"
 #include "settings/IdPassForm.h"
 #include "settings/MailSettings.h"
 #include "settings/SetForm.h"
 #include "support/MailCheckHarness.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -82,45 +76,21 @@ public:
 class CheckMailTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        QApplication::setQuitOnLastWindowClosed(false);
-        ASSERT_TRUE(dir.isValid());
-        QDir(dir.path()).mkdir(QStringLiteral("★MailData"));
-        SetProgramFolderForTesting(dir.path());
-        SetMailLibraryForTesting(&library);
-        SetDialUpServiceForTesting(&dialUp);
-        MailSettings = MailSettingsRecord();
-        MailSettings.Pop3Server = QStringLiteral("127.0.0.1:1110");
-        MeowFlag = 0;
-    }
-    void TearDown() override
-    {
-        SetMailLibraryForTesting(nullptr);
-        SetDialUpServiceForTesting(nullptr);
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->close();
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        SetProgramFolderForTesting(QString());
-    }
-    void writeAccount(const QByteArray& text)
-    {
-        QFile f(dir.filePath(QStringLiteral("★MailData/iniIdPass.ini")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
+    void SetUp() override { sandbox.install(library, QStringLiteral("127.0.0.1:1110")); }
+    void TearDown() override { sandbox.uninstall(); }
+    void writeAccount(const QByteArray& text) { sandbox.writeAccount(text); }
     void closeNextBox()
     {
         answerer.onClose = [this] { library.calls << QStringLiteral("box"); };
         answerer.answerNext();
     }
-    QString count() const { return MsgForm::Get().Text2->text(); }
-    QString message() const { return MsgForm::Get().Text1->text(); }
+    static QString count() { return MailCheckSandbox::count(); }
+    static QString message() { return MailCheckSandbox::sentence(); }
 
-    QTemporaryDir dir;
     RecordingLibrary library;
-    CountingDialUp dialUp;
-    BoxAnswerer answerer;
+    MailCheckSandbox sandbox;
+    CountingDialUp& dialUp = sandbox.dialUp;
+    BoxAnswerer& answerer = sandbox.answerer;
     const QStringList& boxes = answerer.boxes;
 };
 } // namespace
