@@ -14,10 +14,14 @@ QByteArray apopTimestamp(QByteArrayView greeting)
         if (close < 0) {
             break;
         }
+        // A timestamp is a msg-id (RFC 1939 §7, RFC 822 §6): printable ASCII without blanks
+        // and one '@'. Anything else is not the server's challenge; hashing it would let a
+        // server choose what we sign with the password (CVE-2007-1558).
         const QByteArrayView inside = midView(greeting, open + 1, close - open - 1);
-        bool valid = inside.contains('@');
+        bool valid = inside.count('@') == 1;
         for (char c : inside) {
-            if (c == '<' || c == ' ' || c == '\t' || static_cast<unsigned char>(c) < 0x21) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (c == '<' || byte < 0x21 || byte > 0x7E) {
                 valid = false;
             }
         }

@@ -106,6 +106,10 @@ TEST(ApopTest, TimestampAndDigest)
         {"+OK <1.2@host> then text", "<1.2@host>"},
         {"+OK <plain> and <3.4@host> and <5.6@other>", "<3.4@host>"},
         {"+OK <<7.8@host>", "<7.8@host>"},
+        {"+OK <1.\xE3\x81\x82@host>", ""},
+        {"+OK <1.\x7F@host>", ""},
+        {"+OK <1.2@host@other>", ""},
+        {"+OK <1.\x80@evil> <3.4@host>", "<3.4@host>"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(apopTimestamp(c.greeting), c.timestamp) << c.greeting.constData();
