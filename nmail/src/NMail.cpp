@@ -240,7 +240,8 @@ int32_t NMailPop3GetMail(int32_t handle, int32_t mailNo, char* subject, char* da
         }
         size = listed.value();
     }
-    const auto message = connection->session.retrieve(mailNo, qsizetype(size) + RetrieveMargin);
+    const auto message =
+        connection->session.retrieve(mailNo, size, qsizetype(size) + RetrieveMargin);
     if (!message.ok()) {
         return fail(message.failure());
     }

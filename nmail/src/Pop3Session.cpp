@@ -2,6 +2,7 @@
 
 #include "Apop.h"
 #include "ByteView.h"
+#include "ConnectRace.h"
 #include "Cp932.h"
 #include "HostLookup.h"
 #include "nmail/NMail.h"
@@ -12,6 +13,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <array>
+#include <mutex>
 
 namespace nmail {
 
@@ -21,8 +23,22 @@ namespace {
 // stay far below it; the bound only stops a server that never ends the reply.
 constexpr qsizetype MaxHeaderBytes = 4 * 1024 * 1024;
 
-// Certificates a test adds to the trusted ones for its own self-signed server.
-constexpr const char* TestCaFileVariable = "MOFURIN_TEST_CA_FILE";
+// A reply may take one more second for every this many bytes the server announced for it, so
+// a large message over a slow line (a 56 kbit/s modem gives about 7 KB/s) still arrives, while
+// a server that trickles a byte at a time is stopped within a bounded time.
+constexpr qint64 SlowestBytesPerSecond = 2048;
+
+struct ExtraTrust
+{
+    std::mutex mutex;
+    QList<QSslCertificate> certificates;
+};
+
+ExtraTrust& extraTrust()
+{
+    static ExtraTrust instance;
+    return instance;
+}
 
 QString socketText(const QAbstractSocket& socket)
 {
@@ -90,6 +106,13 @@ bool hasCapability(QByteArrayView listing, QByteArrayView name)
 
 } // namespace
 
+void setExtraTrustAnchors(const QList<QSslCertificate>& certificates)
+{
+    ExtraTrust& trust = extraTrust();
+    const std::lock_guard lock(trust.mutex);
+    trust.certificates = certificates;
+}
+
 Failure makeFailure(int32_t code, const QString& sentence, const QString& detail)
 {
     Failure failure;
@@ -100,18 +123,20 @@ Failure makeFailure(int32_t code, const QString& sentence, const QString& detail
 
 const Pop3Session::CommandInfo& Pop3Session::info(Command command)
 {
-    // Which replies are multi-line, and in which state each command may be sent.
+    // Which replies are multi-line, in which state each command may be sent, and whether a
+    // reply line that is neither +OK nor -ERR just means "no" (CAPA is optional, and some
+    // servers answer it with anything) instead of a broken stream.
     static const std::array<CommandInfo, 10> table{{
-        {Command::Greeting, "", false, State::Disconnected},
-        {Command::User, "USER", false, State::Authorization},
-        {Command::Pass, "PASS", false, State::Authorization},
-        {Command::Apop, "APOP", false, State::Authorization},
-        {Command::Stat, "STAT", false, State::Transaction},
-        {Command::List, "LIST", false, State::Transaction},
-        {Command::Top, "TOP", true, State::Transaction},
-        {Command::Retr, "RETR", true, State::Transaction},
-        {Command::Capa, "CAPA", true, State::Transaction},
-        {Command::Quit, "QUIT", false, State::Authorization}, // also allowed in Transaction
+        {Command::Greeting, "", false, State::Disconnected, false},
+        {Command::User, "USER", false, State::Authorization, false},
+        {Command::Pass, "PASS", false, State::Authorization, false},
+        {Command::Apop, "APOP", false, State::Authorization, false},
+        {Command::Stat, "STAT", false, State::Transaction, false},
+        {Command::List, "LIST", false, State::Transaction, false},
+        {Command::Top, "TOP", true, State::Transaction, false},
+        {Command::Retr, "RETR", true, State::Transaction, false},
+        {Command::Capa, "CAPA", true, State::Transaction, true},
+        {Command::Quit, "QUIT", false, State::Authorization, false}, // also in Transaction
     }};
     return table[size_t(command)];
 }
@@ -171,51 +196,37 @@ Result<Done> Pop3Session::open(const HostAddress& address)
     } else {
         m_socket = std::make_unique<QTcpSocket>();
     }
-    // Our own replies are short; Nagle would only delay each command.
-    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     const QDeadlineTimer connectDeadline(m_timeouts.connectMs);
-    if (tlsSocket) {
-        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-        config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-        const QString caFile = qEnvironmentVariable(TestCaFileVariable);
-        if (!caFile.isEmpty()) {
-            config.addCaCertificates(caFile, QSsl::Pem);
-        }
-        tlsSocket->setSslConfiguration(config);
-    }
-
     const auto addresses = lookUpHost(address.host, connectDeadline);
     if (!addresses.ok()) {
         return breakWith(addresses.failure());
     }
-    // Each address in the resolver's order (a name often has an IPv6 and an IPv4 one), until
-    // one answers or the deadline is spent.
-    bool connected = false;
-    for (const QHostAddress& candidate : addresses.value()) {
-        m_socket->abort();
-        if (tlsSocket) {
-            // The certificate is checked against the name the user gave, not the address.
-            tlsSocket->connectToHostEncrypted(candidate.toString(), address.port, address.host);
-        } else {
-            m_socket->connectToHost(candidate, address.port);
-        }
-        connected = m_socket->waitForConnected(int(connectDeadline.remainingTime()));
-        if (connected || connectDeadline.hasExpired()) {
-            break;
-        }
+    const auto winner = raceConnect(addresses.value(), address.port, connectDeadline);
+    if (!winner.ok()) {
+        return breakWith(winner.failure());
     }
-    if (!connected) {
-        const QString detail = socketText(*m_socket);
-        if (m_socket->error() == QAbstractSocket::SocketTimeoutError ||
-            connectDeadline.hasExpired()) {
-            return breakWith(makeFailure(
-                NMAIL_ERR_CONNECT, QStringLiteral("メールサーバーへの接続が時間切れになりました。"),
-                detail));
-        }
-        return breakWith(makeFailure(
-            NMAIL_ERR_CONNECT, QStringLiteral("メールサーバーに接続できませんでした。"), detail));
+    if (!m_socket->setSocketDescriptor(winner.value().descriptor)) {
+        closeDescriptor(winner.value().descriptor);
+        return breakWith(makeFailure(NMAIL_ERR_CONNECT,
+                                     QStringLiteral("メールサーバーに接続できませんでした。"),
+                                     socketText(*m_socket)));
     }
+    // Our own replies are short; Nagle would only delay each command.
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (tlsSocket) {
+        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+        config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        {
+            ExtraTrust& trust = extraTrust();
+            const std::lock_guard lock(trust.mutex);
+            if (!trust.certificates.isEmpty()) {
+                config.addCaCertificates(trust.certificates);
+            }
+        }
+        tlsSocket->setSslConfiguration(config);
+        // The certificate is checked against the name the user gave, not the address.
+        tlsSocket->setPeerVerifyName(address.host);
+        tlsSocket->startClientEncryption();
         if (!tlsSocket->waitForEncrypted(int(connectDeadline.remainingTime()))) {
             QStringList reasons;
             for (const QSslError& error : tlsSocket->sslHandshakeErrors()) {
@@ -283,11 +294,10 @@ Result<qint64> Pop3Session::login(QByteArrayView userId, QByteArrayView password
         if (timestamp.isEmpty()) {
             // Falling back to USER/PASS would send the password in the clear, which is what
             // the user chose APOP to avoid (RFC 1939 §7).
-            return makeFailure(
-                NMAIL_ERR_LOGIN,
-                QStringLiteral(
-                    "メールサーバーがAPOPに対応していないため、ログインできませんでした。"),
-                fromServerText(m_greeting));
+            return makeFailure(NMAIL_ERR_LOGIN,
+                               QStringLiteral("メールサーバーの最初の応答に正しいAPOPのタイムスタ"
+                                              "ンプがないため、ログインできませんでした。"),
+                               fromServerText(m_greeting));
         }
         QByteArray argument = userId.toByteArray();
         argument += ' ';
@@ -335,14 +345,13 @@ Result<qint64> Pop3Session::login(QByteArrayView userId, QByteArrayView password
     }
     m_messageCount = count;
     // Only a check with mail to fetch gains from pipelining; an empty mailbox costs nothing
-    // more. A server that does not know CAPA answers -ERR and is spoken to one command at a
-    // time.
+    // more. CAPA is a question, never a condition of the login: a server that does not know
+    // it, or answers with anything but a proper listing, is spoken to one command at a time,
+    // and even a connection lost here leaves the count STAT gave (the calls after it fail).
     if (count > 0) {
-        auto capa = run(Command::Capa, {});
-        if (!capa.ok()) {
-            return capa.failure();
-        }
-        m_pipelining = capa.value().ok && hasCapability(capa.value().body, "PIPELINING");
+        const auto capa = run(Command::Capa, {});
+        m_pipelining =
+            capa.ok() && capa.value().ok && hasCapability(capa.value().body, "PIPELINING");
     }
     return count;
 }
@@ -411,7 +420,8 @@ Result<qint64> Pop3Session::list(qint64 number)
     return size;
 }
 
-Result<Pop3Session::Message> Pop3Session::retrieve(qint64 number, qsizetype storeLimit)
+Result<Pop3Session::Message> Pop3Session::retrieve(qint64 number, qint64 announcedSize,
+                                                   qsizetype storeLimit)
 {
     if (auto valid = checkNumber(number); !valid.ok()) {
         return valid.failure();
@@ -421,7 +431,8 @@ Result<Pop3Session::Message> Pop3Session::retrieve(qint64 number, qsizetype stor
         ahead.push_back({Command::Top, QByteArray::number(number + 1) + " 0"});
         ahead.push_back({Command::List, QByteArray::number(number + 1)});
     }
-    auto reply = run(Command::Retr, QByteArray::number(number), storeLimit, ahead);
+    auto reply = run(Command::Retr, QByteArray::number(number), storeLimit, ahead,
+                     qMax<qint64>(0, announcedSize));
     if (!reply.ok()) {
         return reply.failure();
     }
@@ -458,8 +469,14 @@ QByteArray Pop3Session::commandLine(Command command, QByteArrayView argument)
     return line;
 }
 
+Pop3Session::Deadline Pop3Session::replyDeadline(qint64 expectedBytes) const
+{
+    return {QDeadlineTimer(m_timeouts.replyMs + expectedBytes * 1000 / SlowestBytesPerSecond),
+            m_timeouts.replyMs};
+}
+
 Result<Reply> Pop3Session::run(Command command, QByteArrayView argument, qsizetype bodyLimit,
-                               const std::vector<Request>& ahead)
+                               const std::vector<Request>& ahead, qint64 expectedBytes)
 {
     const CommandInfo& entry = info(command);
     const bool allowed =
@@ -486,16 +503,13 @@ Result<Reply> Pop3Session::run(Command command, QByteArrayView argument, qsizety
             m_pending.push_back(next);
         }
     }
-    // One deadline for the whole command: a reply that trickles in byte by byte does not
-    // extend it.
-    const QDeadlineTimer deadline(m_timeouts.replyMs);
+    const Deadline deadline = replyDeadline(expectedBytes);
     if (!lines.isEmpty()) {
-        if (auto sent = send(lines, deadline); !sent.ok()) {
+        if (auto sent = send(lines, deadline.overall); !sent.ok()) {
             return sent.failure();
         }
     }
-    return receive(entry.multiLine, bodyLimit > 0 ? bodyLimit : ReplyParser::MaxBodyDefault,
-                   deadline);
+    return receive(entry, bodyLimit > 0 ? bodyLimit : ReplyParser::MaxBodyDefault, deadline);
 }
 
 Result<Done> Pop3Session::drainPending()
@@ -505,8 +519,7 @@ Result<Done> Pop3Session::drainPending()
         m_pending.pop_front();
         // Each dropped reply has its own deadline, as it would have had if asked for; its
         // body is parsed to find its end but not kept.
-        const QDeadlineTimer deadline(m_timeouts.replyMs);
-        if (auto reply = receive(info(command).multiLine, 1, deadline); !reply.ok()) {
+        if (auto reply = receive(info(command), 1, replyDeadline(0)); !reply.ok()) {
             return reply.failure();
         }
     }
@@ -535,10 +548,11 @@ Result<Done> Pop3Session::send(const QByteArray& line, const QDeadlineTimer& dea
     return Done{};
 }
 
-Result<Reply> Pop3Session::receive(bool multiLine, qsizetype bodyLimit,
-                                   const QDeadlineTimer& deadline)
+Result<Reply> Pop3Session::receive(const CommandInfo& entry, qsizetype bodyLimit,
+                                   const Deadline& deadline)
 {
-    m_parser.begin(multiLine, bodyLimit);
+    m_parser.begin(entry.multiLine, bodyLimit);
+    QDeadlineTimer idle(deadline.idleMs);
     for (;;) {
         if (!m_input.isEmpty()) {
             qsizetype used = 0;
@@ -546,6 +560,13 @@ Result<Reply> Pop3Session::receive(bool multiLine, qsizetype bodyLimit,
             m_input.remove(0, used);
             if (status == ReplyParser::Status::Complete) {
                 return m_parser.takeReply();
+            }
+            if (status == ReplyParser::Status::Failed && entry.oddStatusMeansNo &&
+                m_parser.error() == ReplyParser::Error::BadStatusLine) {
+                // The odd line was read whole, so the stream is still in step.
+                Reply refusal = m_parser.takeReply();
+                refusal.ok = false;
+                return refusal;
             }
             if (status == ReplyParser::Status::Failed) {
                 const bool tooLong = m_parser.error() == ReplyParser::Error::LineTooLong;
@@ -558,19 +579,21 @@ Result<Reply> Pop3Session::receive(bool multiLine, qsizetype bodyLimit,
         }
         if (m_socket->bytesAvailable() > 0) {
             m_input += m_socket->readAll();
+            idle.setRemainingTime(deadline.idleMs);
             continue;
         }
-        if (deadline.hasExpired()) {
+        if (deadline.overall.hasExpired() || idle.hasExpired()) {
             return timedOut();
         }
         if (m_socket->state() != QAbstractSocket::ConnectedState) {
             return connectionLost();
         }
-        if (!m_socket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
+        const qint64 wait = qMin(deadline.overall.remainingTime(), idle.remainingTime());
+        if (!m_socket->waitForReadyRead(int(qMax<qint64>(1, wait)))) {
             if (m_socket->bytesAvailable() > 0) {
                 continue;
             }
-            if (deadline.hasExpired()) {
+            if (deadline.overall.hasExpired() || idle.hasExpired()) {
                 return timedOut();
             }
             return connectionLost();

@@ -6,6 +6,8 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QList>
+#include <QSslCertificate>
 #include <QSslSocket>
 #include <deque>
 #include <memory>
@@ -16,9 +18,16 @@ namespace nmail {
 // Time limits of a session, in milliseconds. Tests shorten them.
 struct Timeouts
 {
-    int connectMs = 15000; // connection and TLS handshake
-    int replyMs = 30000;   // one command: sending it and its whole reply
+    int connectMs = 15000; // name lookup, connection and TLS handshake
+    // The longest silence within a reply, and the base of each reply's overall limit, which
+    // grows with the size the server announced for it.
+    int replyMs = 30000;
 };
+
+// Certificate authorities trusted for TLS besides the system's. Only tests call this, for
+// their own throwaway servers; the program never does, so its trust comes from the system's
+// store alone.
+void setExtraTrustAnchors(const QList<QSslCertificate>& certificates);
 
 // One POP3 session over a blocking socket (RFC 1939). The session has one state, changed only
 // by setState(); a command may run only in the states the command table allows.
@@ -61,13 +70,14 @@ public:
     // LIST n: the size of message n in octets.
     Result<qint64> list(qint64 number);
     // RETR n: message n, dot-unstuffed. At most storeLimit bytes are kept; cut tells whether
-    // the message went on beyond them.
+    // the message went on beyond them. announcedSize (what LIST said) lets a large message
+    // take the time a slow line needs.
     struct Message
     {
         QByteArray bytes;
         bool cut = false;
     };
-    Result<Message> retrieve(qint64 number, qsizetype storeLimit);
+    Result<Message> retrieve(qint64 number, qint64 announcedSize, qsizetype storeLimit);
     // QUIT when the server is still there, then drop the connection. Never fails.
     void quit();
 
@@ -93,6 +103,7 @@ private:
         const char* verb;
         bool multiLine; // a +OK reply goes on until a line that is exactly "."
         State allowedIn;
+        bool oddStatusMeansNo; // a status line that is neither +OK nor -ERR counts as -ERR
     };
     static const CommandInfo& info(Command command);
 
@@ -104,15 +115,24 @@ private:
         bool operator==(const Request&) const = default;
     };
 
+    // How long a reply may take: overall, and the longest silence between its bytes.
+    struct Deadline
+    {
+        QDeadlineTimer overall;
+        int idleMs;
+    };
+    Deadline replyDeadline(qint64 expectedBytes) const;
+
     // Sends the command (unless it went ahead earlier) together with the ahead requests not
-    // already on their way, and reads the command's reply.
+    // already on their way, and reads the command's reply, which may take longer the more
+    // bytes it is expected to hold.
     Result<Reply> run(Command command, QByteArrayView argument, qsizetype bodyLimit = 0,
-                      const std::vector<Request>& ahead = {});
+                      const std::vector<Request>& ahead = {}, qint64 expectedBytes = 0);
     // Reads and drops the replies of every request still on its way.
     Result<Done> drainPending();
     static QByteArray commandLine(Command command, QByteArrayView argument);
     Result<Done> send(const QByteArray& line, const QDeadlineTimer& deadline);
-    Result<Reply> receive(bool multiLine, qsizetype bodyLimit, const QDeadlineTimer& deadline);
+    Result<Reply> receive(const CommandInfo& entry, qsizetype bodyLimit, const Deadline& deadline);
     Result<Done> checkNumber(qint64 number) const;
     Failure breakWith(Failure failure);
     // The two ways a wait on the socket ends badly; both leave the session broken.

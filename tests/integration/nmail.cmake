@@ -2,4 +2,4 @@
 mofurin_gtest(nmail_dovecot_test LABEL integration TIMEOUT 180
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/nmail/DovecotMailTest.cpp
             ${PROJECT_SOURCE_DIR}/tests/support/DovecotFixture.cpp
-    LIBS nmail)
+    LIBS nmail_internals)

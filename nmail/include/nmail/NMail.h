@@ -18,10 +18,11 @@
 //   [v6address]:port   an IPv6 literal (the port is optional: [::1] means port 110)
 //   pop3://host[:port] plain POP3, port 110 by default
 //   pop3s://host[:port] TLS from the first byte, port 995 by default; the certificate and the
-//                      host name are verified against the system's CA store. The environment
-//                      variable MOFURIN_TEST_CA_FILE, when it names a PEM file, adds the
-//                      certificates in it to the trusted ones (tests use it to trust their
-//                      own self-signed server certificate).
+//                      host name are verified against the system's CA store.
+//
+// A host name with several addresses (an IPv6 and an IPv4 one, say) is connected to as RFC
+// 8305 describes: the next address is tried 250 ms after the one before it, without waiting
+// for it to fail, and the first that answers is kept; all within the connect time-out.
 //
 // Negative results are stable: the program shows a failed login's value to the user.
 
@@ -48,8 +49,9 @@ enum : int32_t
     NMAIL_OPTION_BUFFER_SIZE = 1,     // size in bytes of each text buffer (default 8192, >= 1)
     NMAIL_OPTION_CONNECT_TIMEOUT = 2, // connect time-out in ms, TLS handshake included
                                       // (default 15000, >= 1)
-    NMAIL_OPTION_REPLY_TIMEOUT = 3,   // time-out in ms for each whole reply, however slowly it
-                                      // trickles in (default 30000, >= 1)
+    NMAIL_OPTION_REPLY_TIMEOUT = 3,   // the longest silence in ms within a reply (default
+                                      // 30000, >= 1); a whole reply may take this long plus
+                                      // one second per 2 KB of the size LIST announced
 };
 
 // Kinds of NMailGetMessage.

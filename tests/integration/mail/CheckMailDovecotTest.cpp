@@ -1,6 +1,7 @@
 // The whole mail check, as 受信 runs it, with the real mail library against a real Dovecot:
 // the calls in their order, the notice, the error box with the server's own words, the meow
 // and the hang-up.
+#include "Pop3Session.h"
 #include "mail/CheckMail.h"
 #include "mail/MailLibrary.h"
 #include "mascot/MeowFlag.h"
@@ -13,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QSslCertificate>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -213,10 +215,10 @@ TEST_F(CheckMailDovecotTest, TheAccountTypedButNotSavedIsNotTheOneUsed)
 TEST_F(CheckMailDovecotTest, TlsAndARefusedConnectionAreToldApart)
 {
     saveAccount("tama", "secret");
-    qputenv("MOFURIN_TEST_CA_FILE", s_server->caFile.toLocal8Bit());
+    nmail::setExtraTrustAnchors(QSslCertificate::fromPath(s_server->caFile));
     MailSettings.Pop3Server = QStringLiteral("pop3s://127.0.0.1:%1").arg(s_server->pop3s);
     CheckMail();
-    qunsetenv("MOFURIN_TEST_CA_FILE");
+    nmail::setExtraTrustAnchors({});
     EXPECT_EQ(count(), QStringLiteral("3"));
     EXPECT_TRUE(answerer.boxes.isEmpty());
 

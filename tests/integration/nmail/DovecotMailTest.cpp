@@ -1,8 +1,10 @@
 // The mail library against a real Dovecot: logins, counts, sizes, bodies and TLS.
+#include "Pop3Session.h"
 #include "nmail/NMail.h"
 #include "support/DovecotFixture.h"
 
 #include <QFile>
+#include <QSslCertificate>
 #include <QStringDecoder>
 #include <gtest/gtest.h>
 #include <memory>
@@ -123,17 +125,17 @@ TEST_F(DovecotMailTest, EmptyMailboxCountsZero)
 
 TEST_F(DovecotMailTest, Pop3sTrustsOnlyItsCertificate)
 {
-    qputenv("MOFURIN_TEST_CA_FILE", s_server->caFile.toUtf8());
+    nmail::setExtraTrustAnchors(QSslCertificate::fromPath(s_server->caFile));
     int32_t handle = NMailPop3Connect(tls().c_str());
     ASSERT_GE(handle, 0) << lastMessage().toStdString();
     EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "secret", 0), 3);
     NMailPop3Close(handle);
 
-    qputenv("MOFURIN_TEST_CA_FILE", s_server->untrustedCaFile.toUtf8());
+    nmail::setExtraTrustAnchors(QSslCertificate::fromPath(s_server->untrustedCaFile));
     EXPECT_EQ(NMailPop3Connect(tls().c_str()), -1);
     EXPECT_TRUE(lastMessage().contains(u"暗号化通信"_qs)) << lastMessage().toStdString();
     EXPECT_TRUE(lastMessage().contains(u"certificate"_qs, Qt::CaseInsensitive))
         << lastMessage().toStdString();
 
-    qunsetenv("MOFURIN_TEST_CA_FILE");
+    nmail::setExtraTrustAnchors({});
 }

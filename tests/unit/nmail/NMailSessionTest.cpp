@@ -128,8 +128,12 @@ TEST_F(NMailSessionTest, ApopSendsTheDigestAndNeverFallsBack)
         const Lines expected = {"APOP mrose c4c9334bac560ecc979e58001b3e22fb", "STAT", "QUIT"};
         EXPECT_EQ(server.lines(), expected);
     }
-    {
-        ScriptedServer server("+OK no timestamp here\r\n", ScriptedServer::mailbox({}));
+    // No timestamp, or one that is not a msg-id (a server choosing what we hash): nothing but
+    // QUIT is sent.
+    for (const char* greeting :
+         {"+OK no timestamp here\r\n", "+OK <1896.\xE3\x81\x82@dbc.mtview.ca.us>\r\n"}) {
+        SCOPED_TRACE(greeting);
+        ScriptedServer server(greeting, ScriptedServer::mailbox({}));
         const int32_t handle = NMailPop3Connect(server.host().c_str());
         ASSERT_GE(handle, 0);
         EXPECT_EQ(NMailPop3Authenticate(handle, "mrose", "tanstaaf", 1), NMAIL_ERR_LOGIN);
@@ -303,6 +307,59 @@ TEST_F(NMailSessionTest, ATricklingReplyDoesNotExtendTheDeadline)
               NMAIL_ERR_TIMEOUT);
     EXPECT_LT(clock.elapsed(), 2000);
     NMailPop3Close(handle);
+}
+
+TEST_F(NMailSessionTest, ALargeMessageOverASlowLineArrives)
+{
+    // About 6 KB at about 6 KB/s: far longer than the reply time-out, never silent for long.
+    const std::string large = "Subject: slow\r\n\r\n" + std::string(6000, 's') + "\r\n";
+    auto mailbox = ScriptedServer::mailbox({large});
+    ScriptedServer server(Greeting, [&](const std::string& line) -> Answer {
+        Answer answer = mailbox(line);
+        if (line.rfind("RETR", 0) == 0) {
+            answer.paceMs = 40;
+        }
+        return answer;
+    });
+    NMailSetOption(NMAIL_OPTION_REPLY_TIMEOUT, 300);
+    int32_t handle = -1;
+    ASSERT_EQ(login(server, &handle), 1);
+    const int32_t size = NMailPop3GetMailSize(handle, 1);
+    ASSERT_EQ(size, int32_t(large.size()));
+    std::vector<char> body(size_t(size) + 1, ' ');
+    EXPECT_EQ(NMailPop3GetMail(handle, 1, subject, date, from, header, body.data(), 0, 0), NMAIL_OK)
+        << lastMessage();
+    EXPECT_EQ(std::string(body.data()), large);
+    NMailPop3Close(handle);
+}
+
+TEST_F(NMailSessionTest, CapaNeverSpoilsALogin)
+{
+    struct Case
+    {
+        const char* name;
+        Answer answer;
+        bool usable; // the per-message calls still work afterwards
+    };
+    const Case cases[] = {
+        {"unknown command", {"-ERR unknown command\r\n"}, true},
+        {"neither +OK nor -ERR", {"? what\r\n"}, true},
+        {"listing without PIPELINING", {"+OK\r\nTOP\r\n.\r\n"}, true},
+        {"connection dropped", {"", true}, false},
+        {"listing never ends", {"+OK\r\nTOP\r\n"}, false},
+    };
+    NMailSetOption(NMAIL_OPTION_REPLY_TIMEOUT, 300);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto mailbox = ScriptedServer::mailbox(ThreeMessages);
+        ScriptedServer server(Greeting, [&](const std::string& line) -> Answer {
+            return line == "CAPA" ? c.answer : mailbox(line);
+        });
+        int32_t handle = -1;
+        EXPECT_EQ(login(server, &handle), 3) << lastMessage();
+        EXPECT_EQ(NMailPop3GetMailSize(handle, 1) >= 0, c.usable) << lastMessage();
+        EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+    }
 }
 
 TEST_F(NMailSessionTest, BrokenRepliesEndInClearFailures)

@@ -134,7 +134,17 @@ void ScriptedServer::serveClient(int client)
                 }
                 return;
             }
-            if (!sendAll(client, answer.bytes) || answer.close) {
+            if (answer.paceMs > 0) {
+                for (size_t at = 0; at < answer.bytes.size(); at += 256) {
+                    if (!sendAll(client, answer.bytes.substr(at, 256))) {
+                        return;
+                    }
+                    ::usleep(useconds_t(answer.paceMs) * 1000);
+                }
+            } else if (!sendAll(client, answer.bytes)) {
+                return;
+            }
+            if (answer.close) {
                 return;
             }
         }

@@ -19,6 +19,7 @@ public:
         bool close = false;   // close the connection after sending bytes
         bool trickle = false; // send bytes one at a time, round and round, until the client
                               // goes away
+        int paceMs = 0;       // > 0: send bytes in pieces of 256, paceMs apart (a slow line)
     };
     using Responder = std::function<Answer(const std::string& line)>;
 
