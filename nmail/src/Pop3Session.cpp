@@ -431,8 +431,27 @@ Result<Pop3Session::Message> Pop3Session::retrieve(qint64 number, qint64 announc
         ahead.push_back({Command::Top, QByteArray::number(number + 1) + " 0"});
         ahead.push_back({Command::List, QByteArray::number(number + 1)});
     }
-    auto reply = run(Command::Retr, QByteArray::number(number), storeLimit, ahead,
-                     qMax<qint64>(0, announcedSize));
+    const qint64 expected = qMax<qint64>(0, announcedSize);
+    // RETR marks a message as read (Dovecot sets \Seen) and some hosted services stop offering
+    // what POP3 downloaded, so a check that reads a message must not use it. TOP with at least
+    // as many lines as the message has octets returns the whole message and changes nothing
+    // (RFC 1939 §7). Only a server that refuses TOP is asked with RETR.
+    if (!m_topRefused) {
+        const QByteArray lines = QByteArray::number(qMax<qint64>(1, expected));
+        auto whole = run(Command::Top, QByteArray::number(number) + ' ' + lines, storeLimit, ahead,
+                         expected);
+        if (!whole.ok()) {
+            return whole.failure();
+        }
+        if (whole.value().ok) {
+            Message message;
+            message.cut = whole.value().bodyCut;
+            message.bytes = std::move(whole).value().body;
+            return message;
+        }
+        m_topRefused = true;
+    }
+    auto reply = run(Command::Retr, QByteArray::number(number), storeLimit, ahead, expected);
     if (!reply.ok()) {
         return reply.failure();
     }

@@ -32,13 +32,13 @@ void setExtraTrustAnchors(const QList<QSslCertificate>& certificates);
 // One POP3 session over a blocking socket (RFC 1939). The session has one state, changed only
 // by setState(); a command may run only in the states the command table allows.
 // When the server offers PIPELINING (RFC 2449), the session sends the commands a mail check
-// makes next along with the one asked for (LIST n with TOP n; TOP n+1 and LIST n+1 with
-// RETR n) and reads their replies when they are asked for, so that a check waits on the
-// server about once per message instead of three times. A reply nobody asks for is read and
-// dropped before the next command. Any fault of
-// the stream (time-out, lost connection, a reply that cannot be parsed) leaves the session
-// Broken: the socket is dropped and later commands fail at once, since the next bytes could
-// belong to the reply we gave up on.
+// makes next along with the one asked for (LIST n with TOP n 0; TOP n+1 0 and LIST n+1 with
+// the whole message n) and reads their replies when they are asked for, so that a check waits
+// on the server about once per message instead of three times. A reply nobody asks for is
+// read and dropped before the next command. Any fault of the stream (time-out, lost
+// connection, a reply that cannot be parsed) leaves the session Broken: the socket is dropped
+// and later commands fail at once, since the next bytes could belong to the reply we gave up
+// on.
 class Pop3Session
 {
 public:
@@ -69,9 +69,10 @@ public:
     Result<QByteArray> top(qint64 number);
     // LIST n: the size of message n in octets.
     Result<qint64> list(qint64 number);
-    // RETR n: message n, dot-unstuffed. At most storeLimit bytes are kept; cut tells whether
-    // the message went on beyond them. announcedSize (what LIST said) lets a large message
-    // take the time a slow line needs.
+    // Message n, dot-unstuffed, read so that the server does not count it as downloaded (TOP
+    // with enough lines; RETR only where TOP is refused). At most storeLimit bytes are kept;
+    // cut tells whether the message went on beyond them. announcedSize (what LIST said) lets
+    // a large message take the time a slow line needs.
     struct Message
     {
         QByteArray bytes;
@@ -147,6 +148,7 @@ private:
     QByteArray m_greeting;
     qint64 m_messageCount = 0;
     bool m_pipelining = false;     // the server said PIPELINING to CAPA
+    bool m_topRefused = false;     // the server answered -ERR to TOP for a whole message
     std::deque<Request> m_pending; // sent, in order; replies not read yet
     State m_state = State::Disconnected;
 };

@@ -33,6 +33,7 @@ public:
     QString caFile;          // the server's self-signed certificate
     QString untrustedCaFile; // a certificate that did not sign the server's
     QString logFile;
+    QString mailFolder; // one Maildir per user below it: mailFolder/USER/Maildir
 
 private:
     QProcess m_process;

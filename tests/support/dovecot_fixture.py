@@ -287,7 +287,8 @@ def serve(config_path, max_seconds=900):
     signal.signal(signal.SIGALRM, lambda *_: sys.exit(2))
     server.start()
     print(json.dumps({"pop3": server.pop3, "pop3s": server.pop3s, "ca_file": server.ca_file,
-                      "untrusted_ca_file": server.untrusted_ca_file, "log": server.log}), flush=True)
+                      "untrusted_ca_file": server.untrusted_ca_file, "log": server.log,
+                      "mail": os.path.join(server.folder, "mail")}), flush=True)
     sys.stdin.read()  # until the test closes our standard input
     server.stop()
 

@@ -93,12 +93,15 @@ int32_t NMailPop3GetMailStatus(int32_t handle, int32_t mailNo, char* subject, ch
 // LIST mailNo: the size of the message in bytes, or a negative result.
 int32_t NMailPop3GetMailSize(int32_t handle, int32_t mailNo);
 
-// RETR mailNo: the whole message, dot-unstuffed, into body (size last reported by
-// NMailPop3GetMailSize for this message + 1 bytes; when that call was not made, the library
-// asks LIST itself and assumes that size), and the four header texts as NMailPop3GetMailStatus
-// gives them. A message bigger than the buffer is cut (NMAIL_ERR_TOO_LARGE); when the last
-// size reported for the message was a failure, nothing is retrieved and body is left as it is.
-// flag and reserved are reserved; pass 0. NMAIL_OK or a negative result.
+// The whole message, dot-unstuffed, into body (size last reported by NMailPop3GetMailSize for
+// this message + 1 bytes; when that call was not made, the library asks LIST itself and
+// assumes that size), and the four header texts as NMailPop3GetMailStatus gives them. The
+// message is read with TOP and as many lines as it has octets, which leaves the mailbox as it
+// was (RETR would make the server count it as downloaded and mark it read); only a server
+// that refuses TOP is asked with RETR. A message bigger than the buffer is cut
+// (NMAIL_ERR_TOO_LARGE); when the last size reported for the message was a failure, nothing is
+// retrieved and body is left as it is. flag and reserved are reserved; pass 0. NMAIL_OK or a
+// negative result.
 int32_t NMailPop3GetMail(int32_t handle, int32_t mailNo, char* subject, char* date, char* from,
                          char* header, char* body, int32_t flag, int32_t reserved);
 

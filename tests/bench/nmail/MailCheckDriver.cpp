@@ -1,6 +1,6 @@
 // One mail check through the NMail functions, as the program makes it: connect, log in (STAT),
-// then TOP n 0, LIST n and RETR n for every message, and QUIT. Prints one JSON line with the
-// count, the bytes retrieved and the seconds the check took.
+// then TOP n 0, LIST n and the whole message for every message, and QUIT. Prints one JSON line with
+// the count, the bytes retrieved and the seconds the check took.
 //   bench_nmail_check HOST USER PASSWORD [apop]
 #include "nmail/NMail.h"
 

@@ -3,6 +3,7 @@
 #include "nmail/NMail.h"
 #include "support/DovecotFixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSslCertificate>
 #include <QStringDecoder>
@@ -22,6 +23,20 @@ QString lastMessage()
     NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, buffer.data(), &length);
     QStringDecoder decoder("windows-31j");
     return decoder.decode(QByteArray(buffer.data()));
+}
+
+// The Maildir flags of every message of a user (the letters after ":2,"), by file.
+QStringList maildirFlags(const QString& mailFolder, const QString& user)
+{
+    QStringList flags;
+    for (const char* sub : {"cur", "new"}) {
+        const QDir folder(
+            QStringLiteral("%1/%2/Maildir/%3").arg(mailFolder, user, QLatin1String(sub)));
+        for (const QString& name : folder.entryList(QDir::Files, QDir::Name)) {
+            flags.append(name.section(u':', 0, 0) + u' ' + name.section(QStringLiteral(":2,"), 1));
+        }
+    }
+    return flags;
 }
 
 QString cp932(const char* text)
@@ -65,6 +80,8 @@ std::string DovecotMailTest::s_startError;
 
 TEST_F(DovecotMailTest, PlainLoginRetrievesEveryMessage)
 {
+    const QStringList flagsBefore = maildirFlags(s_server->mailFolder, u"tama"_qs);
+    ASSERT_EQ(flagsBefore.size(), 3);
     const int32_t handle = NMailPop3Connect(plain().c_str());
     ASSERT_GE(handle, 0) << lastMessage().toStdString();
     ASSERT_EQ(NMailPop3Authenticate(handle, "tama", "secret", 0), 3) << lastMessage().toStdString();
@@ -88,6 +105,13 @@ TEST_F(DovecotMailTest, PlainLoginRetrievesEveryMessage)
     NMailPop3GetMail(handle, 3, subject, date, from, header, body.data(), 0, 0);
     EXPECT_NE(std::string(body.data()).find("\r\n\r\n.dot\r\nlast line\r\n"), std::string::npos);
     EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+    // Reading the mail changed nothing the user's other mail programs see: no message became
+    // \Seen, and Dovecot counted no download.
+    EXPECT_EQ(maildirFlags(s_server->mailFolder, u"tama"_qs).join(u'\n').toStdString(),
+              flagsBefore.join(u'\n').toStdString());
+    QFile log(s_server->logFile);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(log.readAll().contains("retr=1")) << "a message was downloaded with RETR";
 }
 
 TEST_F(DovecotMailTest, ApopLogin)

@@ -181,8 +181,17 @@ ScriptedServer::Responder ScriptedServer::mailbox(std::vector<std::string> messa
             return {"+OK " + std::to_string(n) + " " + std::to_string(message.size()) + "\r\n"};
         }
         if (verb == "TOP" || verb == "RETR") {
-            std::string text =
-                verb == "TOP" ? message.substr(0, message.find("\r\n\r\n") + 2) : message;
+            std::string text = message;
+            if (verb == "TOP") {
+                // The header; for lines > 0 also the blank line and as many body lines.
+                size_t lines = std::stoul(line.substr(line.rfind(' ') + 1));
+                size_t end = message.find("\r\n\r\n") + (lines > 0 ? 4 : 2);
+                for (; lines > 0 && end < message.size(); --lines) {
+                    const size_t next = message.find("\r\n", end);
+                    end = next == std::string::npos ? message.size() : next + 2;
+                }
+                text = message.substr(0, end);
+            }
             // Dot-stuffing (RFC 1939 §3).
             std::string stuffed;
             size_t start = 0;
