@@ -3,6 +3,7 @@
 // other handlers in the middle of a mail check.
 #include "ConnectRace.h"
 
+#include "Failures.h"
 #include "nmail/NMail.h"
 
 #include <algorithm>
@@ -151,14 +152,11 @@ Result<RaceWinner> raceConnect(const QList<QHostAddress>& addresses, quint16 por
             continue;
         }
         if (running.empty()) {
-            return makeFailure(NMAIL_ERR_CONNECT,
-                               QStringLiteral("メールサーバーに接続できませんでした。"),
-                               systemText(lastError));
+            return failure(Why::ConnectFailed, systemText(lastError));
         }
         if (deadline.hasExpired()) {
             closeRunning();
-            return makeFailure(NMAIL_ERR_CONNECT,
-                               QStringLiteral("メールサーバーへの接続が時間切れになりました。"));
+            return failure(Why::ConnectTimedOut);
         }
         qint64 wait = deadline.remainingTime();
         if (next < order.size()) {
@@ -175,9 +173,7 @@ Result<RaceWinner> raceConnect(const QList<QHostAddress>& addresses, quint16 por
             }
             lastError = errno;
             closeRunning();
-            return makeFailure(NMAIL_ERR_CONNECT,
-                               QStringLiteral("メールサーバーに接続できませんでした。"),
-                               systemText(lastError));
+            return failure(Why::ConnectFailed, systemText(lastError));
         }
         // Watched in the order they started: on a tie the earlier, preferred address wins.
         for (size_t i = 0; i < watched.size(); ++i) {

@@ -1,5 +1,6 @@
 #include "HostLookup.h"
 
+#include "Failures.h"
 #include "nmail/NMail.h"
 
 #include <chrono>
@@ -23,8 +24,7 @@ struct PendingLookup
 
 Failure notFound(const QString& detail)
 {
-    return makeFailure(NMAIL_ERR_CONNECT, QStringLiteral("メールサーバーが見つかりませんでした。"),
-                       detail);
+    return failure(Why::HostNotFound, detail);
 }
 
 } // namespace
@@ -49,9 +49,7 @@ Result<QList<QHostAddress>> lookUpHost(const QString& name, const QDeadlineTimer
         pending->done.wait(lock, answered);
     } else if (!pending->done.wait_for(lock, std::chrono::milliseconds(deadline.remainingTime()),
                                        answered)) {
-        return makeFailure(NMAIL_ERR_CONNECT,
-                           QStringLiteral("メールサーバーの名前を時間内に調べられませんでした。"),
-                           name);
+        return failure(Why::LookupTimedOut, name);
     }
     const QHostInfo& info = *pending->info;
     if (info.error() != QHostInfo::NoError) {

@@ -4,6 +4,7 @@
 #include "nmail/NMail.h"
 
 #include "Cp932.h"
+#include "Failures.h"
 #include "HostAddress.h"
 #include "MimeHeader.h"
 #include "Pop3Session.h"
@@ -57,14 +58,14 @@ int32_t fail(const Failure& failure)
     return failure.code;
 }
 
-int32_t fail(int32_t code, const QString& sentence)
+int32_t fail(nmail::Why why)
 {
-    return fail(nmail::makeFailure(code, sentence));
+    return fail(nmail::failure(why));
 }
 
 int32_t unknownHandle()
 {
-    return fail(NMAIL_ERR_ARGUMENT, QStringLiteral("接続の番号が正しくありません。"));
+    return fail(nmail::Why::BadHandle);
 }
 
 std::shared_ptr<Connection> find(int32_t handle)
@@ -107,7 +108,7 @@ int32_t NMailInitializeWinSock()
 int32_t NMailSetOption(int32_t option, int32_t value)
 {
     if (value < 1) {
-        return fail(NMAIL_ERR_ARGUMENT, QStringLiteral("設定の値が正しくありません。"));
+        return fail(nmail::Why::BadOptionValue);
     }
     Library& lib = library();
     std::lock_guard lock(lib.mutex);
@@ -122,8 +123,9 @@ int32_t NMailSetOption(int32_t option, int32_t value)
         lib.timeouts.replyMs = value;
         return NMAIL_OK;
     default:
-        lib.lastError = QStringLiteral("その設定の番号はありません。");
-        return NMAIL_ERR_ARGUMENT;
+        const Failure unknown = nmail::failure(nmail::Why::UnknownOption);
+        lib.lastError = unknown.message;
+        return unknown.code;
     }
 }
 
@@ -143,13 +145,11 @@ int32_t NMailEndWinSock()
 int32_t NMailPop3Connect(const char* host)
 {
     if (!host) {
-        return fail(NMAIL_ERR_CONNECT, QStringLiteral("メールサーバーの名前がありません。"));
+        return fail(nmail::Why::NoHostName);
     }
     const auto address = nmail::parseHostAddress(nmail::fromCp932(host));
     if (!address) {
-        return fail(nmail::makeFailure(NMAIL_ERR_CONNECT,
-                                       QStringLiteral("メールサーバーの名前が正しくありません。"),
-                                       nmail::fromCp932(host)));
+        return fail(nmail::failure(nmail::Why::BadHostName, nmail::fromCp932(host)));
     }
     nmail::Timeouts timeouts;
     {
@@ -230,8 +230,7 @@ int32_t NMailPop3GetMail(int32_t handle, int32_t mailNo, char* subject, char* da
     qint64 size = connection->reportedSizes.value(mailNo, SizeFailed - 1);
     if (size == SizeFailed) {
         // The caller sized the buffer from a failed size call: there is no safe size to write.
-        return fail(NMAIL_ERR_ARGUMENT,
-                    QStringLiteral("メールの大きさが分からないため、受け取りませんでした。"));
+        return fail(nmail::Why::SizeUnknown);
     }
     if (size < 0) {
         const auto listed = connection->session.list(mailNo);
@@ -249,11 +248,8 @@ int32_t NMailPop3GetMail(int32_t handle, int32_t mailNo, char* subject, char* da
     fillHeaderTexts(nmail::headerOf(bytes), subject, date, from, header);
     const auto copied = nmail::copyBytes(bytes, body, qsizetype(size) + 1);
     if (copied.cut || message.value().cut) {
-        return fail(nmail::makeFailure(
-            NMAIL_ERR_TOO_LARGE,
-            QStringLiteral(
-                "メールが知らされた大きさより大きいため、途中までしか受け取れませんでした。"),
-            QStringLiteral("%1 / %2").arg(size).arg(bytes.size())));
+        return fail(nmail::failure(nmail::Why::MessageTooLarge,
+                                   QStringLiteral("%1 / %2").arg(size).arg(bytes.size())));
     }
     return NMAIL_OK;
 }
@@ -281,8 +277,9 @@ int32_t NMailPop3Close(int32_t handle)
         std::lock_guard lock(lib.mutex);
         const auto it = lib.connections.find(handle);
         if (it == lib.connections.end()) {
-            lib.lastError = QStringLiteral("接続の番号が正しくありません。");
-            return NMAIL_ERR_ARGUMENT;
+            const Failure unknown = nmail::failure(nmail::Why::BadHandle);
+            lib.lastError = unknown.message;
+            return unknown.code;
         }
         connection = std::move(it->second);
         lib.connections.erase(it);

@@ -4,6 +4,7 @@
 #include "ByteView.h"
 #include "ConnectRace.h"
 #include "Cp932.h"
+#include "Failures.h"
 #include "HostLookup.h"
 #include "nmail/NMail.h"
 
@@ -163,29 +164,26 @@ void Pop3Session::setState(State state)
     }
 }
 
-Failure Pop3Session::breakWith(Failure failure)
+Failure Pop3Session::breakWith(Failure why)
 {
     setState(State::Broken);
-    return failure;
+    return why;
 }
 
 Failure Pop3Session::timedOut()
 {
-    return breakWith(makeFailure(NMAIL_ERR_TIMEOUT,
-                                 QStringLiteral("メールサーバーが時間内に応答しませんでした。")));
+    return breakWith(failure(Why::ReplyTimedOut));
 }
 
 Failure Pop3Session::connectionLost()
 {
-    return breakWith(makeFailure(NMAIL_ERR_CLOSED,
-                                 QStringLiteral("メールサーバーとの接続が切れました。"),
-                                 socketText(*m_socket)));
+    return breakWith(failure(Why::ConnectionLost, socketText(*m_socket)));
 }
 
 Result<Done> Pop3Session::open(const HostAddress& address)
 {
     if (m_state != State::Disconnected) {
-        return makeFailure(NMAIL_ERR_ARGUMENT, QStringLiteral("この接続は既に使われています。"));
+        return failure(Why::SessionInUse);
     }
     // A plain connection uses a plain socket: QSslSocket adds a layer to every read and write.
     QSslSocket* tlsSocket = nullptr;
@@ -207,9 +205,7 @@ Result<Done> Pop3Session::open(const HostAddress& address)
     }
     if (!m_socket->setSocketDescriptor(winner.value().descriptor)) {
         closeDescriptor(winner.value().descriptor);
-        return breakWith(makeFailure(NMAIL_ERR_CONNECT,
-                                     QStringLiteral("メールサーバーに接続できませんでした。"),
-                                     socketText(*m_socket)));
+        return breakWith(failure(Why::ConnectFailed, socketText(*m_socket)));
     }
     // Our own replies are short; Nagle would only delay each command.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -235,34 +231,24 @@ Result<Done> Pop3Session::open(const HostAddress& address)
             if (reasons.isEmpty()) {
                 reasons.append(socketText(*m_socket));
             }
-            return breakWith(makeFailure(NMAIL_ERR_CONNECT,
-                                         QStringLiteral("メールサーバーとの暗号化通信を始められませ"
-                                                        "んでした(証明書を確認してください)。"),
-                                         reasons.join(QStringLiteral("; "))));
+            return breakWith(failure(Why::TlsFailed, reasons.join(QStringLiteral("; "))));
         }
     }
 
     auto greeting = run(Command::Greeting, {});
     if (!greeting.ok()) {
         // Whatever went wrong, the caller sees a failed connection.
-        Failure failure = greeting.failure();
-        if (failure.code == NMAIL_ERR_TIMEOUT) {
-            failure = makeFailure(
-                NMAIL_ERR_CONNECT,
-                QStringLiteral("メールサーバーから時間内に最初の応答がありませんでした。"));
-        } else if (failure.code == NMAIL_ERR_CLOSED) {
-            failure =
-                makeFailure(NMAIL_ERR_CONNECT,
-                            QStringLiteral("メールサーバーが最初の応答をせずに接続を切りました。"),
-                            socketText(*m_socket));
+        Failure lost = greeting.failure();
+        if (lost.code == NMAIL_ERR_TIMEOUT) {
+            lost = failure(Why::NoGreetingInTime);
+        } else if (lost.code == NMAIL_ERR_CLOSED) {
+            lost = failure(Why::ClosedBeforeGreeting, socketText(*m_socket));
         }
-        failure.code = NMAIL_ERR_CONNECT;
-        return breakWith(failure);
+        lost.code = NMAIL_ERR_CONNECT;
+        return breakWith(lost);
     }
     if (!greeting.value().ok) {
-        return breakWith(makeFailure(NMAIL_ERR_CONNECT,
-                                     QStringLiteral("メールサーバーが接続を断りました。"),
-                                     serverText(greeting.value())));
+        return breakWith(failure(Why::GreetingRefused, serverText(greeting.value())));
     }
     m_greeting = greeting.value().statusLine;
     setState(State::Authorization);
@@ -275,73 +261,44 @@ Result<qint64> Pop3Session::login(QByteArrayView userId, QByteArrayView password
     // a command of its own (a DELE, say), so such values never reach the server.
     for (QByteArrayView value : {userId, password}) {
         if (value.contains('\r') || value.contains('\n') || value.contains('\0')) {
-            return makeFailure(
-                NMAIL_ERR_ARGUMENT,
-                QStringLiteral("ユーザーIDかパスワードに改行などの使えない文字が含まれています。"));
+            return failure(Why::BadAccountText);
         }
     }
     if (m_state != State::Authorization) {
-        return makeFailure(m_state == State::Transaction ? NMAIL_ERR_ARGUMENT : NMAIL_ERR_CLOSED,
-                           m_state == State::Transaction
-                               ? QStringLiteral("既にログインしています。")
-                               : QStringLiteral("メールサーバーとの接続が切れています。"));
+        return failure(m_state == State::Transaction ? Why::AlreadyLoggedIn : Why::NotConnected);
     }
 
-    const QString refused =
-        QStringLiteral("ユーザーIDまたはパスワードが正しくないため、ログインできませんでした。");
     if (apop) {
         const QByteArray timestamp = apopTimestamp(m_greeting);
         if (timestamp.isEmpty()) {
             // Falling back to USER/PASS would send the password in the clear, which is what
             // the user chose APOP to avoid (RFC 1939 §7).
-            return makeFailure(NMAIL_ERR_LOGIN,
-                               QStringLiteral("メールサーバーの最初の応答に正しいAPOPのタイムスタ"
-                                              "ンプがないため、ログインできませんでした。"),
-                               fromServerText(m_greeting));
+            return failure(Why::NoApopTimestamp, fromServerText(m_greeting));
         }
         QByteArray argument = userId.toByteArray();
         argument += ' ';
         argument += apopDigest(timestamp, password);
-        auto reply = run(Command::Apop, argument);
-        if (!reply.ok()) {
+        if (auto reply = okOr(Why::LoginRefused, run(Command::Apop, argument)); !reply.ok()) {
             return reply.failure();
         }
-        if (!reply.value().ok) {
-            return makeFailure(NMAIL_ERR_LOGIN, refused, serverText(reply.value()));
-        }
     } else {
-        auto user = run(Command::User, userId);
-        if (!user.ok()) {
+        if (auto user = okOr(Why::LoginRefused, run(Command::User, userId)); !user.ok()) {
             return user.failure();
         }
-        if (!user.value().ok) {
-            return makeFailure(NMAIL_ERR_LOGIN, refused, serverText(user.value()));
-        }
-        auto pass = run(Command::Pass, password);
-        if (!pass.ok()) {
+        if (auto pass = okOr(Why::LoginRefused, run(Command::Pass, password)); !pass.ok()) {
             return pass.failure();
-        }
-        if (!pass.value().ok) {
-            return makeFailure(NMAIL_ERR_LOGIN, refused, serverText(pass.value()));
         }
     }
     setState(State::Transaction);
 
-    auto stat = run(Command::Stat, {});
+    const auto stat = okOr(Why::StatRefused, run(Command::Stat, {}));
     if (!stat.ok()) {
         return stat.failure();
-    }
-    if (!stat.value().ok) {
-        return makeFailure(NMAIL_ERR_SERVER, QStringLiteral("メールの数を調べられませんでした。"),
-                           serverText(stat.value()));
     }
     const auto fields = words(stat.value().text);
     const qint64 count = fields.isEmpty() ? -1 : parseCount(fields[0]);
     if (count < 0 || count > MaxMessageCount) {
-        return breakWith(
-            makeFailure(NMAIL_ERR_PROTOCOL,
-                        QStringLiteral("メールサーバーが返したメールの数が正しくありません。"),
-                        serverText(stat.value())));
+        return breakWith(failure(Why::BadStat, serverText(stat.value())));
     }
     m_messageCount = count;
     // Only a check with mail to fetch gains from pipelining; an empty mailbox costs nothing
@@ -359,16 +316,20 @@ Result<qint64> Pop3Session::login(QByteArrayView userId, QByteArrayView password
 Result<Done> Pop3Session::checkNumber(qint64 number) const
 {
     if (m_state != State::Transaction) {
-        return makeFailure(m_state == State::Authorization ? NMAIL_ERR_ARGUMENT : NMAIL_ERR_CLOSED,
-                           m_state == State::Authorization
-                               ? QStringLiteral("まだログインしていません。")
-                               : QStringLiteral("メールサーバーとの接続が切れています。"));
+        return failure(m_state == State::Authorization ? Why::NotLoggedIn : Why::NotConnected);
     }
     if (number < 1 || number > m_messageCount) {
-        return makeFailure(NMAIL_ERR_ARGUMENT, QStringLiteral("そのメールの番号はありません。"),
-                           QString::number(number));
+        return failure(Why::NoSuchMessage, QString::number(number));
     }
     return Done{};
+}
+
+Result<Reply> Pop3Session::okOr(Why refused, Result<Reply> reply)
+{
+    if (reply.ok() && !reply.value().ok) {
+        return failure(refused, serverText(reply.value()));
+    }
+    return reply;
 }
 
 Result<QByteArray> Pop3Session::top(qint64 number)
@@ -380,14 +341,10 @@ Result<QByteArray> Pop3Session::top(qint64 number)
     if (m_pipelining) {
         ahead.push_back({Command::List, QByteArray::number(number)});
     }
-    auto reply = run(Command::Top, QByteArray::number(number) + " 0", MaxHeaderBytes, ahead);
+    auto reply = okOr(Why::TopRefused,
+                      run(Command::Top, QByteArray::number(number) + " 0", MaxHeaderBytes, ahead));
     if (!reply.ok()) {
         return reply.failure();
-    }
-    if (!reply.value().ok) {
-        return makeFailure(NMAIL_ERR_SERVER,
-                           QStringLiteral("メールのヘッダーを受け取れませんでした。"),
-                           serverText(reply.value()));
     }
     return std::move(reply).value().body;
 }
@@ -397,14 +354,9 @@ Result<qint64> Pop3Session::list(qint64 number)
     if (auto valid = checkNumber(number); !valid.ok()) {
         return valid.failure();
     }
-    auto reply = run(Command::List, QByteArray::number(number));
+    const auto reply = okOr(Why::ListRefused, run(Command::List, QByteArray::number(number)));
     if (!reply.ok()) {
         return reply.failure();
-    }
-    if (!reply.value().ok) {
-        return makeFailure(NMAIL_ERR_SERVER,
-                           QStringLiteral("メールの大きさを調べられませんでした。"),
-                           serverText(reply.value()));
     }
     // "+OK n size". A size that is negative or does not leave room for the caller's NUL in a
     // 32-bit length is not a size at all.
@@ -412,10 +364,7 @@ Result<qint64> Pop3Session::list(qint64 number)
     const qint64 size = fields.size() < 2 ? -1 : parseCount(fields[1]);
     if (fields.size() < 2 || parseCount(fields[0]) != number || size < 0 ||
         size > qint64(INT32_MAX) - 1) {
-        return makeFailure(
-            NMAIL_ERR_PROTOCOL,
-            QStringLiteral("メールサーバーが返したメールの大きさが正しくありません。"),
-            serverText(reply.value()));
+        return failure(Why::BadList, serverText(reply.value()));
     }
     return size;
 }
@@ -436,28 +385,19 @@ Result<Pop3Session::Message> Pop3Session::retrieve(qint64 number, qint64 announc
     // what POP3 downloaded, so a check that reads a message must not use it. TOP with at least
     // as many lines as the message has octets returns the whole message and changes nothing
     // (RFC 1939 §7). Only a server that refuses TOP is asked with RETR.
+    auto reply = Result<Reply>(Reply{});
     if (!m_topRefused) {
         const QByteArray lines = QByteArray::number(qMax<qint64>(1, expected));
-        auto whole = run(Command::Top, QByteArray::number(number) + ' ' + lines, storeLimit, ahead,
-                         expected);
-        if (!whole.ok()) {
-            return whole.failure();
-        }
-        if (whole.value().ok) {
-            Message message;
-            message.cut = whole.value().bodyCut;
-            message.bytes = std::move(whole).value().body;
-            return message;
-        }
-        m_topRefused = true;
+        reply = run(Command::Top, QByteArray::number(number) + ' ' + lines, storeLimit, ahead,
+                    expected);
+        m_topRefused = reply.ok() && !reply.value().ok;
     }
-    auto reply = run(Command::Retr, QByteArray::number(number), storeLimit, ahead, expected);
+    if (m_topRefused) {
+        reply = run(Command::Retr, QByteArray::number(number), storeLimit, ahead, expected);
+    }
+    reply = okOr(Why::RetrieveRefused, std::move(reply));
     if (!reply.ok()) {
         return reply.failure();
-    }
-    if (!reply.value().ok) {
-        return makeFailure(NMAIL_ERR_SERVER, QStringLiteral("メールを受け取れませんでした。"),
-                           serverText(reply.value()));
     }
     Message message;
     message.cut = reply.value().bodyCut;
@@ -501,8 +441,7 @@ Result<Reply> Pop3Session::run(Command command, QByteArrayView argument, qsizety
     const bool allowed =
         entry.allowedIn == m_state || (command == Command::Quit && m_state == State::Transaction);
     if (!allowed) {
-        return makeFailure(NMAIL_ERR_CLOSED,
-                           QStringLiteral("メールサーバーとの接続が切れています。"));
+        return failure(Why::NotConnected);
     }
     const Request request{command, argument.toByteArray()};
     const bool sentAhead = !m_pending.empty() && m_pending.front() == request;
@@ -589,11 +528,10 @@ Result<Reply> Pop3Session::receive(const CommandInfo& entry, qsizetype bodyLimit
             }
             if (status == ReplyParser::Status::Failed) {
                 const bool tooLong = m_parser.error() == ReplyParser::Error::LineTooLong;
-                return breakWith(makeFailure(
-                    NMAIL_ERR_PROTOCOL,
-                    tooLong ? QStringLiteral("メールサーバーの応答の行が長すぎます。")
-                            : QStringLiteral("メールサーバーの応答が正しくありません。"),
-                    tooLong ? QString() : fromServerText(m_parser.reply().statusLine.left(200))));
+                return breakWith(
+                    tooLong ? failure(Why::LineTooLong)
+                            : failure(Why::BadReply,
+                                      fromServerText(m_parser.reply().statusLine.left(200))));
             }
         }
         if (m_socket->bytesAvailable() > 0) {

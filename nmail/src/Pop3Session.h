@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Failures.h"
 #include "HostAddress.h"
 #include "ReplyParser.h"
 #include "Result.h"
@@ -135,7 +136,10 @@ private:
     Result<Done> send(const QByteArray& line, const QDeadlineTimer& deadline);
     Result<Reply> receive(const CommandInfo& entry, qsizetype bodyLimit, const Deadline& deadline);
     Result<Done> checkNumber(qint64 number) const;
-    Failure breakWith(Failure failure);
+    // A reply passed through, except that -ERR becomes the failure given, with the server's
+    // words; a broken connection passes up as it is.
+    static Result<Reply> okOr(Why refused, Result<Reply> reply);
+    Failure breakWith(Failure why);
     // The two ways a wait on the socket ends badly; both leave the session broken.
     Failure timedOut();
     Failure connectionLost();

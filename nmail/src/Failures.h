@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Result.h"
+
+namespace nmail {
+
+// Every way a call of the library fails, each with its stable result code and the one
+// Japanese sentence the user reads; the server's or the system's own words follow it.
+enum class Why
+{
+    // Arguments and handles
+    BadHandle,
+    BadOptionValue,
+    UnknownOption,
+    NoHostName,
+    BadHostName,
+    SessionInUse,
+    BadAccountText,
+    AlreadyLoggedIn,
+    NotLoggedIn,
+    NoSuchMessage,
+    SizeUnknown,
+    // Reaching the server
+    HostNotFound,
+    LookupTimedOut,
+    ConnectFailed,
+    ConnectTimedOut,
+    TlsFailed,
+    NoGreetingInTime,
+    ClosedBeforeGreeting,
+    GreetingRefused,
+    // Logging in
+    LoginRefused,
+    NoApopTimestamp,
+    // The mailbox
+    StatRefused,
+    BadStat,
+    TopRefused,
+    ListRefused,
+    BadList,
+    RetrieveRefused,
+    MessageTooLarge,
+    // The stream
+    ReplyTimedOut,
+    ConnectionLost,
+    NotConnected,
+    LineTooLong,
+    BadReply,
+};
+
+Failure failure(Why why, const QString& detail = {});
+
+} // namespace nmail
