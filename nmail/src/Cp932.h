@@ -1,20 +1,18 @@
 #pragma once
 
+#include "codepage/CodePage.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
 namespace nmail {
 
-// Code page 932 (Windows-31J) at the library's boundary.
-QByteArray toCp932(const QString& text); // characters it lacks become '?'
-QString fromCp932(QByteArrayView bytes);
+// Code page 932 (Windows-31J) at the library's boundary: ToCodePage, FromCodePage and
+// CodePagePrefixLength of the program's one code page library, and the copies into the
+// caller's buffers below.
 
-// The longest prefix of bytes (code page 932) that has at most maxBytes bytes and does not end
-// in the middle of a double-byte character.
-qsizetype cp932PrefixLength(QByteArrayView bytes, qsizetype maxBytes);
-
-// Copies text into a buffer of bufferSize bytes, cut by cp932PrefixLength, NUL-terminated.
+// Copies text into a buffer of bufferSize bytes, cut by CodePagePrefixLength, NUL-terminated.
 // Returns the number of bytes written before the NUL; nothing is written to a null buffer or
 // one of size 0. The returned flag tells whether the text was cut.
 struct CopyResult

@@ -88,7 +88,7 @@ void fillHeaderTexts(QByteArrayView header, char* subject, char* date, char* fro
 {
     const qsizetype size = bufferSize();
     const auto decoded = [&](const char* name) {
-        return nmail::toCp932(nmail::decodeHeaderText(nmail::headerField(header, name)));
+        return ToCodePage(nmail::decodeHeaderText(nmail::headerField(header, name)));
     };
     nmail::copyCp932(decoded("Subject"), subject, size);
     nmail::copyCp932(decoded("Date"), date, size);
@@ -147,9 +147,9 @@ int32_t NMailPop3Connect(const char* host)
     if (!host) {
         return fail(nmail::Why::NoHostName);
     }
-    const auto address = nmail::parseHostAddress(nmail::fromCp932(host));
+    const auto address = nmail::parseHostAddress(FromCodePage(host));
     if (!address) {
-        return fail(nmail::failure(nmail::Why::BadHostName, nmail::fromCp932(host)));
+        return fail(nmail::failure(nmail::Why::BadHostName, FromCodePage(host)));
     }
     nmail::Timeouts timeouts;
     {
@@ -263,7 +263,7 @@ int32_t NMailGetMessage(int32_t kind, char* buffer, int32_t* length)
     {
         Library& lib = library();
         std::lock_guard lock(lib.mutex);
-        text = nmail::toCp932(lib.lastError);
+        text = ToCodePage(lib.lastError);
     }
     *length = int32_t(nmail::copyCp932(text, buffer, *length).written);
     return NMAIL_OK;

@@ -5,7 +5,7 @@
 #include "mail/TrimNull.h"
 #include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
-#include "settings/CodePage.h"
+#include "codepage/CodePage.h"
 #include "settings/IdPassForm.h"
 #include "settings/MailSettings.h"
 #include "settings/ProfileFile.h"

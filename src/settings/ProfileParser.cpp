@@ -1,6 +1,6 @@
 #include "settings/ProfileParser.h"
 
-#include "settings/CodePage.h"
+#include "codepage/CodePage.h"
 
 #include <QString>
 #include <limits>

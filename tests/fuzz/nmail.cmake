@@ -8,8 +8,8 @@ if(MOFURIN_FUZZ)
     set(target fuzz_nmail_ReplyParser)
     add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/nmail/ReplyParserFuzzer.cpp
                    ${nmail_dir}/ReplyParser.cpp ${nmail_dir}/MimeHeader.cpp
-                   ${nmail_dir}/Cp932.cpp)
-    target_include_directories(${target} PRIVATE ${nmail_dir})
+                   ${nmail_dir}/Cp932.cpp ${PROJECT_SOURCE_DIR}/codepage/src/CodePage.cpp)
+    target_include_directories(${target} PRIVATE ${nmail_dir} ${PROJECT_SOURCE_DIR}/codepage/include)
     target_compile_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_libraries(${target} PRIVATE Qt6::Core)

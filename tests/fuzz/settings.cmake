@@ -7,14 +7,15 @@ if(MOFURIN_FUZZ)
     # instrumentation.
     set(settings_dir ${PROJECT_SOURCE_DIR}/src/settings)
     set(settings_sources
-        ${settings_dir}/AtomicFile.cpp ${settings_dir}/CodePage.cpp
+        ${settings_dir}/AtomicFile.cpp ${PROJECT_SOURCE_DIR}/codepage/src/CodePage.cpp
         ${settings_dir}/MailSettings.cpp ${settings_dir}/ProfileParser.cpp
         ${settings_dir}/ServerFile.cpp ${settings_dir}/SettingsPaths.cpp)
     foreach(name ServerFile Profile)
         set(target fuzz_settings_${name})
         add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/settings/${name}Fuzzer.cpp
                        ${settings_sources})
-        target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+        target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src
+                                   ${PROJECT_SOURCE_DIR}/codepage/include)
         target_compile_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
         target_link_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
         target_link_libraries(${target} PRIVATE mofurin_platform Qt6::Core)

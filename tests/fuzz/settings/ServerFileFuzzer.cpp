@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the server-file reader and checks what it gives back.
-#include "settings/CodePage.h"
+#include "codepage/CodePage.h"
 #include "settings/ServerFile.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "settings/ProfileFile.h"
 
-#include "settings/CodePage.h"
+#include "codepage/CodePage.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "mail/MailLibrary.h"
 #include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
-#include "settings/CodePage.h"
+#include "codepage/CodePage.h"
 #include "settings/IdPassForm.h"
 #include "settings/MailSettings.h"
 #include "settings/SetForm.h"

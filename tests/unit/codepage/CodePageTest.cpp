@@ -1,4 +1,4 @@
-#include "settings/CodePage.h"
+#include "codepage/CodePage.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +42,8 @@ TEST(CodePage, CharacterWithoutAFormBecomesOneQuestionMark)
     const QString text = QStringLiteral("a😀b한c");
     EXPECT_FALSE(FitsCodePage(text));
     EXPECT_EQ(ToCodePage(text), QByteArray("a?b?c"));
+    // Its own extensions survive the way there and back.
+    EXPECT_EQ(FromCodePage(ToCodePage(u"①髙😀€"_qs)), u"①髙??"_qs);
 }
 
 TEST(CodePage, BadBytesBecomeReplacementCharactersAndTheRestIsRead)

@@ -1,4 +1,4 @@
-#include "settings/CodePage.h"
+#include "codepage/CodePage.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
