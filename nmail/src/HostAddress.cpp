@@ -48,6 +48,9 @@ std::optional<HostAddress> parseHostAddress(const QString& text)
         address.tls = true;
         address.port = Pop3sPort;
         rest = rest.mid(8);
+    } else if (rest.startsWith(u"pop3+stls://", Qt::CaseInsensitive)) {
+        address.requireStls = true;
+        rest = rest.mid(12);
     } else if (rest.startsWith(u"pop3://", Qt::CaseInsensitive)) {
         rest = rest.mid(7);
     } else if (rest.contains(u"://")) {

@@ -10,10 +10,12 @@ struct HostAddress
 {
     QString host; // a name or an address literal, without brackets
     quint16 port = 0;
-    bool tls = false; // TLS from the first byte (pop3s://)
+    bool tls = false;         // TLS from the first byte (pop3s://)
+    bool requireStls = false; // STLS must be offered and taken (pop3+stls://)
 };
 
-// Parses "host", "host:port", "[v6]:port", "pop3://host[:port]" and "pop3s://host[:port]".
+// Parses "host", "host:port", "[v6]:port", "pop3://host[:port]", "pop3+stls://host[:port]" and
+// "pop3s://host[:port]".
 // Blanks around the text are ignored, as a server name typed into a dialog often has them.
 // Returns nothing for an empty host, a bad port (not 1-65535), an unknown scheme or a host
 // holding blanks or control characters.

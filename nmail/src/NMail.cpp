@@ -8,6 +8,7 @@
 #include "HostAddress.h"
 #include "MimeHeader.h"
 #include "Pop3Session.h"
+#include "Trust.h"
 
 #include <QHash>
 #include <atomic>
@@ -42,6 +43,8 @@ struct Library
     qsizetype bufferSize = 8192;
     nmail::Timeouts timeouts;
     QString lastError;
+    int32_t lastResult = NMAIL_OK;
+    std::optional<Failure::Certificate> lastCertificate;
 };
 
 Library& library()
@@ -55,6 +58,8 @@ int32_t fail(const Failure& failure)
     Library& lib = library();
     std::lock_guard lock(lib.mutex);
     lib.lastError = failure.message;
+    lib.lastResult = failure.code;
+    lib.lastCertificate = failure.certificate;
     return failure.code;
 }
 
@@ -125,6 +130,8 @@ int32_t NMailSetOption(int32_t option, int32_t value)
     default:
         const Failure unknown = nmail::failure(nmail::Why::UnknownOption);
         lib.lastError = unknown.message;
+        lib.lastResult = unknown.code;
+        lib.lastCertificate.reset();
         return unknown.code;
     }
 }
@@ -256,16 +263,65 @@ int32_t NMailPop3GetMail(int32_t handle, int32_t mailNo, char* subject, char* da
 
 int32_t NMailGetMessage(int32_t kind, char* buffer, int32_t* length)
 {
-    if (kind != NMAIL_MESSAGE_LAST_ERROR || !buffer || !length || *length < 1) {
+    if (kind < NMAIL_MESSAGE_LAST_ERROR || kind > NMAIL_MESSAGE_CERTIFICATE_PROBLEM || !buffer ||
+        !length || *length < 1) {
         return NMAIL_ERR_ARGUMENT;
     }
     QByteArray text;
     {
         Library& lib = library();
         std::lock_guard lock(lib.mutex);
-        text = ToCodePage(lib.lastError);
+        const auto& certificate = lib.lastCertificate;
+        switch (kind) {
+        case NMAIL_MESSAGE_LAST_ERROR:
+            text = ToCodePage(lib.lastError);
+            break;
+        case NMAIL_MESSAGE_CERTIFICATE_SUBJECT:
+            text = certificate ? ToCodePage(certificate->subject) : QByteArray();
+            break;
+        case NMAIL_MESSAGE_CERTIFICATE_VALIDITY:
+            text = certificate ? ToCodePage(certificate->validity) : QByteArray();
+            break;
+        case NMAIL_MESSAGE_CERTIFICATE_FINGERPRINT:
+            text = certificate ? ToCodePage(certificate->fingerprint) : QByteArray();
+            break;
+        default:
+            text = certificate ? ToCodePage(certificate->problem) : QByteArray();
+            break;
+        }
     }
     *length = int32_t(nmail::copyCp932(text, buffer, *length).written);
+    return NMAIL_OK;
+}
+
+int32_t NMailGetLastResult()
+{
+    Library& lib = library();
+    std::lock_guard lock(lib.mutex);
+    return lib.lastResult;
+}
+
+int32_t NMailPop3IsEncrypted(int32_t handle)
+{
+    const auto connection = find(handle);
+    if (!connection) {
+        return unknownHandle();
+    }
+    return connection->session.encrypted() ? 1 : 0;
+}
+
+int32_t NMailSetPinnedCertificate(const char* host, const char* fingerprint)
+{
+    const auto address = host ? nmail::parseHostAddress(FromCodePage(host)) : std::nullopt;
+    if (!address) {
+        return fail(nmail::Why::BadHostName);
+    }
+    const QString text = fingerprint ? QString::fromLatin1(fingerprint) : QString();
+    const QByteArray digest = nmail::fingerprintFromText(text);
+    if (!text.trimmed().isEmpty() && digest.isEmpty()) {
+        return fail(nmail::Why::BadOptionValue);
+    }
+    nmail::setPinnedCertificate(address->host, address->port, digest);
     return NMAIL_OK;
 }
 
@@ -279,6 +335,8 @@ int32_t NMailPop3Close(int32_t handle)
         if (it == lib.connections.end()) {
             const Failure unknown = nmail::failure(nmail::Why::BadHandle);
             lib.lastError = unknown.message;
+            lib.lastResult = unknown.code;
+            lib.lastCertificate.reset();
             return unknown.code;
         }
         connection = std::move(it->second);

@@ -6,15 +6,17 @@
 #include "Cp932.h"
 #include "Failures.h"
 #include "HostLookup.h"
+#include "Trust.h"
 #include "nmail/NMail.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QList>
 #include <QSslConfiguration>
 #include <QSslError>
 #include <QStringList>
 #include <algorithm>
 #include <array>
-#include <mutex>
 
 namespace nmail {
 
@@ -28,18 +30,6 @@ constexpr qsizetype MaxHeaderBytes = 4 * 1024 * 1024;
 // a large message over a slow line (a 56 kbit/s modem gives about 7 KB/s) still arrives, while
 // a server that trickles a byte at a time is stopped within a bounded time.
 constexpr qint64 SlowestBytesPerSecond = 2048;
-
-struct ExtraTrust
-{
-    std::mutex mutex;
-    QList<QSslCertificate> certificates;
-};
-
-ExtraTrust& extraTrust()
-{
-    static ExtraTrust instance;
-    return instance;
-}
 
 QString socketText(const QAbstractSocket& socket)
 {
@@ -105,14 +95,52 @@ bool hasCapability(QByteArrayView listing, QByteArrayView name)
     return false;
 }
 
-} // namespace
-
-void setExtraTrustAnchors(const QList<QSslCertificate>& certificates)
+// The certificate as the user is shown it, with what was wrong with it.
+Failure::Certificate describe(const QSslCertificate& certificate, const QList<QSslError>& errors)
 {
-    ExtraTrust& trust = extraTrust();
-    const std::lock_guard lock(trust.mutex);
-    trust.certificates = certificates;
+    Failure::Certificate report;
+    report.subject = certificate.subjectDisplayName();
+    const QString format = QStringLiteral("yyyy/MM/dd HH:mm");
+    report.validity = certificate.effectiveDate().toLocalTime().toString(format) +
+                      QStringLiteral(" ～ ") +
+                      certificate.expiryDate().toLocalTime().toString(format);
+    report.fingerprint = fingerprintText(certificate);
+    QStringList problems;
+    for (const QSslError& error : errors) {
+        QString text;
+        switch (error.error()) {
+        case QSslError::SelfSignedCertificate:
+        case QSslError::SelfSignedCertificateInChain:
+            text = QStringLiteral("自己署名の証明書です");
+            break;
+        case QSslError::UnableToGetLocalIssuerCertificate:
+        case QSslError::UnableToGetIssuerCertificate:
+        case QSslError::UnableToVerifyFirstCertificate:
+        case QSslError::CertificateUntrusted:
+            text = QStringLiteral("信頼できる認証局の署名がありません");
+            break;
+        case QSslError::HostNameMismatch:
+            text = QStringLiteral("証明書の名前がサーバーの名前と合いません");
+            break;
+        case QSslError::CertificateExpired:
+            text = QStringLiteral("証明書の有効期限が切れています");
+            break;
+        case QSslError::CertificateNotYetValid:
+            text = QStringLiteral("証明書はまだ有効になっていません");
+            break;
+        default:
+            text = error.errorString();
+            break;
+        }
+        if (!problems.contains(text)) {
+            problems.append(text);
+        }
+    }
+    report.problem = problems.join(QStringLiteral("。")) + (problems.isEmpty() ? "" : "。");
+    return report;
 }
+
+} // namespace
 
 Failure makeFailure(int32_t code, const QString& sentence, const QString& detail)
 {
@@ -124,20 +152,24 @@ Failure makeFailure(int32_t code, const QString& sentence, const QString& detail
 
 const Pop3Session::CommandInfo& Pop3Session::info(Command command)
 {
-    // Which replies are multi-line, in which state each command may be sent, and whether a
+    // Which replies are multi-line, in which states each command may be sent, and whether a
     // reply line that is neither +OK nor -ERR just means "no" (CAPA is optional, and some
     // servers answer it with anything) instead of a broken stream.
-    static const std::array<CommandInfo, 10> table{{
-        {Command::Greeting, "", false, State::Disconnected, false},
-        {Command::User, "USER", false, State::Authorization, false},
-        {Command::Pass, "PASS", false, State::Authorization, false},
-        {Command::Apop, "APOP", false, State::Authorization, false},
-        {Command::Stat, "STAT", false, State::Transaction, false},
-        {Command::List, "LIST", false, State::Transaction, false},
-        {Command::Top, "TOP", true, State::Transaction, false},
-        {Command::Retr, "RETR", true, State::Transaction, false},
-        {Command::Capa, "CAPA", true, State::Transaction, true},
-        {Command::Quit, "QUIT", false, State::Authorization, false}, // also in Transaction
+    constexpr unsigned Greeting = 1u << unsigned(State::Disconnected);
+    constexpr unsigned Login = 1u << unsigned(State::Authorization);
+    constexpr unsigned Mailbox = 1u << unsigned(State::Transaction);
+    static const std::array<CommandInfo, 11> table{{
+        {Command::Greeting, "", false, Greeting, false},
+        {Command::User, "USER", false, Login, false},
+        {Command::Pass, "PASS", false, Login, false},
+        {Command::Apop, "APOP", false, Login, false},
+        {Command::Stls, "STLS", false, Login, false},
+        {Command::Stat, "STAT", false, Mailbox, false},
+        {Command::List, "LIST", false, Mailbox, false},
+        {Command::Top, "TOP", true, Mailbox, false},
+        {Command::Retr, "RETR", true, Mailbox, false},
+        {Command::Capa, "CAPA", true, Login | Mailbox, true},
+        {Command::Quit, "QUIT", false, Login | Mailbox, false},
     }};
     return table[size_t(command)];
 }
@@ -185,15 +217,8 @@ Result<Done> Pop3Session::open(const HostAddress& address)
     if (m_state != State::Disconnected) {
         return failure(Why::SessionInUse);
     }
-    // A plain connection uses a plain socket: QSslSocket adds a layer to every read and write.
-    QSslSocket* tlsSocket = nullptr;
-    if (address.tls) {
-        auto socket = std::make_unique<QSslSocket>();
-        tlsSocket = socket.get();
-        m_socket = std::move(socket);
-    } else {
-        m_socket = std::make_unique<QTcpSocket>();
-    }
+    // Every connection may become a TLS one: STLS upgrades a plain one.
+    m_socket = std::make_unique<QSslSocket>();
     const QDeadlineTimer connectDeadline(m_timeouts.connectMs);
     const auto addresses = lookUpHost(address.host, connectDeadline);
     if (!addresses.ok()) {
@@ -209,29 +234,9 @@ Result<Done> Pop3Session::open(const HostAddress& address)
     }
     // Our own replies are short; Nagle would only delay each command.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    if (tlsSocket) {
-        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-        config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-        {
-            ExtraTrust& trust = extraTrust();
-            const std::lock_guard lock(trust.mutex);
-            if (!trust.certificates.isEmpty()) {
-                config.addCaCertificates(trust.certificates);
-            }
-        }
-        tlsSocket->setSslConfiguration(config);
-        // The certificate is checked against the name the user gave, not the address.
-        tlsSocket->setPeerVerifyName(address.host);
-        tlsSocket->startClientEncryption();
-        if (!tlsSocket->waitForEncrypted(int(connectDeadline.remainingTime()))) {
-            QStringList reasons;
-            for (const QSslError& error : tlsSocket->sslHandshakeErrors()) {
-                reasons.append(error.errorString());
-            }
-            if (reasons.isEmpty()) {
-                reasons.append(socketText(*m_socket));
-            }
-            return breakWith(failure(Why::TlsFailed, reasons.join(QStringLiteral("; "))));
+    if (address.tls) {
+        if (auto secured = encrypt(address, connectDeadline); !secured.ok()) {
+            return breakWith(secured.failure());
         }
     }
 
@@ -252,7 +257,98 @@ Result<Done> Pop3Session::open(const HostAddress& address)
     }
     m_greeting = greeting.value().statusLine;
     setState(State::Authorization);
+    if (!address.tls) {
+        if (auto upgraded = upgrade(address); !upgraded.ok()) {
+            return breakWith(upgraded.failure());
+        }
+    }
     return Done{};
+}
+
+Result<Done> Pop3Session::upgrade(const HostAddress& address)
+{
+    const auto capa = run(Command::Capa, {});
+    if (!capa.ok()) {
+        return capa.failure();
+    }
+    if (!capa.value().ok || !hasCapability(capa.value().body, "STLS")) {
+        if (address.requireStls) {
+            return failure(Why::TlsMissing);
+        }
+        return Done{};
+    }
+    if (auto stls = okOr(Why::StlsRefused, run(Command::Stls, {})); !stls.ok()) {
+        return stls.failure();
+    }
+    // Whatever arrived before the handshake was not protected by it, so none of it may be
+    // read as the server's words under TLS (RFC 2595 §4; the STARTTLS injection attacks).
+    m_input.clear();
+    (void)m_socket->readAll();
+    if (auto secured = encrypt(address, QDeadlineTimer(m_timeouts.connectMs)); !secured.ok()) {
+        return secured.failure();
+    }
+    // The capabilities may differ once the connection is private (RFC 2595 §4).
+    if (const auto again = run(Command::Capa, {}); !again.ok()) {
+        return again.failure();
+    }
+    return Done{};
+}
+
+Result<Done> Pop3Session::encrypt(const HostAddress& address, const QDeadlineTimer& deadline)
+{
+    QSslSocket* tls = m_socket.get();
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    if (const auto anchors = extraTrustAnchors(); !anchors.isEmpty()) {
+        config.addCaCertificates(anchors);
+    }
+    tls->setSslConfiguration(config);
+    // The certificate is checked against the name the user gave, not the address.
+    tls->setPeerVerifyName(address.host);
+    const QByteArray pin = pinnedCertificate(address.host, address.port);
+    QList<QSslError> problems;
+    // Emitted inside the handshake when verification fails: the certificate the user pinned
+    // for this server is accepted whatever the authorities say.
+    const auto watch =
+        QObject::connect(tls, &QSslSocket::sslErrors, tls, [&](const QList<QSslError>& errors) {
+            problems = errors;
+            if (!pin.isEmpty() &&
+                tls->peerCertificate().digest(QCryptographicHash::Sha256) == pin) {
+                tls->ignoreSslErrors();
+            }
+        });
+    tls->startClientEncryption();
+    const bool encrypted = tls->waitForEncrypted(int(qMax<qint64>(1, deadline.remainingTime())));
+    QObject::disconnect(watch);
+    const QSslCertificate peer = tls->peerCertificate();
+    if (!pin.isEmpty() && !peer.isNull() && peer.digest(QCryptographicHash::Sha256) != pin) {
+        // Even a certificate an authority signed: the user trusted another one for this server.
+        Failure changed = failure(Why::CertificateChanged);
+        changed.certificate = describe(peer, problems);
+        return changed;
+    }
+    if (encrypted) {
+        return Done{};
+    }
+    if (!problems.isEmpty() && !peer.isNull()) {
+        Failure untrusted = failure(Why::CertificateUntrusted, describe(peer, problems).problem);
+        untrusted.certificate = describe(peer, problems);
+        return untrusted;
+    }
+    QStringList reasons;
+    for (const QSslError& error : tls->sslHandshakeErrors()) {
+        reasons.append(error.errorString());
+    }
+    if (reasons.isEmpty()) {
+        reasons.append(socketText(*m_socket));
+    }
+    return failure(Why::TlsFailed, reasons.join(QStringLiteral("; ")));
+}
+
+bool Pop3Session::encrypted() const
+{
+    const QSslSocket* tls = m_socket.get();
+    return tls && tls->isEncrypted();
 }
 
 Result<qint64> Pop3Session::login(QByteArrayView userId, QByteArrayView password, bool apop)
@@ -438,9 +534,7 @@ Result<Reply> Pop3Session::run(Command command, QByteArrayView argument, qsizety
                                const std::vector<Request>& ahead, qint64 expectedBytes)
 {
     const CommandInfo& entry = info(command);
-    const bool allowed =
-        entry.allowedIn == m_state || (command == Command::Quit && m_state == State::Transaction);
-    if (!allowed) {
+    if ((entry.states & (1u << unsigned(m_state))) == 0) {
         return failure(Why::NotConnected);
     }
     const Request request{command, argument.toByteArray()};

@@ -25,11 +25,6 @@ struct Timeouts
     int replyMs = 30000;
 };
 
-// Certificate authorities trusted for TLS besides the system's. Only tests call this, for
-// their own throwaway servers; the program never does, so its trust comes from the system's
-// store alone.
-void setExtraTrustAnchors(const QList<QSslCertificate>& certificates);
-
 // One POP3 session over a blocking socket (RFC 1939). The session has one state, changed only
 // by setState(); a command may run only in the states the command table allows.
 // When the server offers PIPELINING (RFC 2449), the session sends the commands a mail check
@@ -62,8 +57,10 @@ public:
 
     State state() const { return m_state; }
 
-    // Connects and reads the greeting.
+    // Connects, reads the greeting and, unless TLS came first, takes STLS when it is offered.
     Result<Done> open(const HostAddress& address);
+    // Whether the connection is encrypted now.
+    bool encrypted() const;
     // USER/PASS or APOP, then STAT; the number of waiting messages.
     Result<qint64> login(QByteArrayView userId, QByteArrayView password, bool apop);
     // TOP n 0: the header lines of message n (bounded; cut silently when huge).
@@ -92,6 +89,7 @@ private:
         User,
         Pass,
         Apop,
+        Stls,
         Stat,
         List,
         Top,
@@ -103,8 +101,8 @@ private:
     {
         Command command;
         const char* verb;
-        bool multiLine; // a +OK reply goes on until a line that is exactly "."
-        State allowedIn;
+        bool multiLine;        // a +OK reply goes on until a line that is exactly "."
+        unsigned states;       // bit (1 << State) set for each state the command may be sent in
         bool oddStatusMeansNo; // a status line that is neither +OK nor -ERR counts as -ERR
     };
     static const CommandInfo& info(Command command);
@@ -133,6 +131,11 @@ private:
     // Reads and drops the replies of every request still on its way.
     Result<Done> drainPending();
     static QByteArray commandLine(Command command, QByteArrayView argument);
+    // CAPA, and STLS when it is listed; a server that must offer it and does not is refused.
+    Result<Done> upgrade(const HostAddress& address);
+    // The TLS handshake on the connected socket, verified against the system's authorities
+    // and the host name, or against the certificate pinned for the server.
+    Result<Done> encrypt(const HostAddress& address, const QDeadlineTimer& deadline);
     Result<Done> send(const QByteArray& line, const QDeadlineTimer& deadline);
     Result<Reply> receive(const CommandInfo& entry, qsizetype bodyLimit, const Deadline& deadline);
     Result<Done> checkNumber(qint64 number) const;
@@ -146,7 +149,7 @@ private:
     void setState(State state);
 
     Timeouts m_timeouts;
-    std::unique_ptr<QTcpSocket> m_socket; // a QSslSocket for TLS connections
+    std::unique_ptr<QSslSocket> m_socket; // used plain until TLS starts
     QByteArray m_input;                   // received bytes not yet given to the parser
     ReplyParser m_parser;
     QByteArray m_greeting;

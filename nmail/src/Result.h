@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <variant>
 
@@ -13,6 +14,15 @@ struct Failure
 {
     int32_t code = 0;
     QString message;
+    // The server's certificate when it is why the call failed, for the user to judge.
+    struct Certificate
+    {
+        QString subject;
+        QString validity;
+        QString fingerprint; // SHA-256
+        QString problem;     // which check it failed, in Japanese
+    };
+    std::optional<Certificate> certificate;
 };
 
 Failure makeFailure(int32_t code, const QString& sentence, const QString& detail = {});

@@ -28,9 +28,11 @@ public:
     // Starts the server; false with a reason when it could not.
     bool start(const QByteArray& configJson, QString* error);
 
-    int pop3 = 0;            // plain POP3, APOP timestamp in the greeting
-    int pop3s = 0;           // TLS from the first byte
-    QString caFile;          // the server's self-signed certificate
+    // The JSON may also hold "tls": false (plain POP3 only, logins in the clear allowed) and
+    // "certificate_name" (the name the server's certificate is made out to); see the script.
+    int pop3 = 0;   // POP3 with STLS (unless "tls" is false), APOP timestamp in the greeting
+    int pop3s = 0;  // TLS from the first byte (0 without "tls")
+    QString caFile; // the server's self-signed certificate
     QString untrustedCaFile; // a certificate that did not sign the server's
     QString logFile;
     QString mailFolder; // one Maildir per user below it: mailFolder/USER/Maildir

@@ -99,16 +99,24 @@ def port_open(port):
 def make_certificate(folder, name, common_name="127.0.0.1"):
     cert = os.path.join(folder, f"{name}.pem")
     key = os.path.join(folder, f"{name}.key")
+    names = ("IP:127.0.0.1,DNS:localhost" if common_name == "127.0.0.1"
+             else f"DNS:{common_name}")
     subprocess.run(
         ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
          "-subj", f"/CN={common_name}", "-keyout", key, "-out", cert,
-         "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"],
+         "-addext", f"subjectAltName={names}"],
         check=True, capture_output=True, timeout=60)
     return cert, key
 
 
 class Dovecot:
-    def __init__(self, users, folder=None):
+    def __init__(self, users, folder=None, tls=True, certificate_name="127.0.0.1"):
+        # tls: the plain listener offers STLS (as Debian's own Dovecot does) and refuses any
+        # login in the clear, so a login that works proves TLS; a POP3S listener runs beside
+        # it. Without tls, plain POP3 only, as an old server. certificate_name: the name the
+        # server's certificate is made out to (another name makes a wrong-name certificate).
+        self.tls = tls
+        self.certificate_name = certificate_name
         self.users = users
         self._own_folder = folder is None
         self.folder = folder or tempfile.mkdtemp(prefix="mofurin-dovecot-")
@@ -144,11 +152,16 @@ class Dovecot:
 
     def _write_config(self):
         d = self.folder
-        cert, key = make_certificate(d, "server")
+        cert, key = make_certificate(d, "server", self.certificate_name)
         self.ca_file = cert
         self.untrusted_ca_file, _ = make_certificate(d, "stranger")
         for sub in ("run", "state"):
             os.makedirs(os.path.join(d, sub), exist_ok=True)
+        pop3s_listener = f"""  inet_listener pop3s {{
+    address = 127.0.0.1
+    port = {self.pop3s}
+    ssl = yes
+  }}""" if self.tls else ""
         config = f"""
 base_dir = {d}/run
 state_dir = {d}/state
@@ -158,13 +171,13 @@ listen = 127.0.0.1
 default_login_user = dovenull
 default_internal_user = dovecot
 default_internal_group = dovecot
-disable_plaintext_auth = no
+disable_plaintext_auth = {"yes" if self.tls else "no"}
 auth_mechanisms = plain apop
 auth_failure_delay = 0
 auth_verbose = yes
 first_valid_uid = 1
 first_valid_gid = 1
-ssl = yes
+ssl = {"yes" if self.tls else "no"}
 ssl_cert = <{cert}
 ssl_key = <{key}
 mail_location = maildir:{d}/mail/%u/Maildir
@@ -183,11 +196,7 @@ service pop3-login {{
     address = 127.0.0.1
     port = {self.pop3}
   }}
-  inet_listener pop3s {{
-    address = 127.0.0.1
-    port = {self.pop3s}
-    ssl = yes
-  }}
+{pop3s_listener}
 }}
 service anvil {{
   chroot =
@@ -205,14 +214,14 @@ service anvil {{
         if shutil.which("dovecot") is None:
             raise RuntimeError("dovecot is not installed (apt-get install dovecot-pop3d)")
         os.chmod(self.folder, 0o755)  # the dovecot user must reach the Maildirs below it
-        self.pop3, self.pop3s = free_port(), free_port()
+        self.pop3, self.pop3s = free_port(), (free_port() if self.tls else 0)
         self._write_mailboxes()
         self._write_config()
         self.proc = subprocess.Popen(["dovecot", "-F", "-c", self.conf],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                      start_new_session=True)
         deadline = time.monotonic() + START_TIMEOUT
-        while not (port_open(self.pop3) and port_open(self.pop3s)):
+        while not (port_open(self.pop3) and (not self.tls or port_open(self.pop3s))):
             if self.proc.poll() is not None or time.monotonic() > deadline:
                 err = self.proc.stderr.read().decode(errors="replace") if self.proc.poll() is not None else ""
                 log = open(self.log, errors="replace").read() if os.path.exists(self.log) else ""
@@ -279,7 +288,8 @@ def _users_from_config(config):
 def serve(config_path, max_seconds=900):
     with open(config_path, encoding="utf-8") as f:
         config = json.load(f)
-    server = Dovecot(_users_from_config(config))
+    server = Dovecot(_users_from_config(config), tls=config.get("tls", True),
+                     certificate_name=config.get("certificate_name", "127.0.0.1"))
     atexit.register(server.stop)
     for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         signal.signal(sig, lambda *_: sys.exit(1))

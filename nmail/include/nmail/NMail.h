@@ -13,12 +13,20 @@
 // thread at a time per connection handle.
 //
 // Host syntax of NMailPop3Connect:
-//   host               plain POP3 on port 110
-//   host:port          plain POP3 on the given port
+//   host               POP3 on port 110, upgraded to TLS when the server offers STLS
+//   host:port          the same on the given port
 //   [v6address]:port   an IPv6 literal (the port is optional: [::1] means port 110)
-//   pop3://host[:port] plain POP3, port 110 by default
-//   pop3s://host[:port] TLS from the first byte, port 995 by default; the certificate and the
-//                      host name are verified against the system's CA store.
+//   pop3://host[:port] the same as host[:port]
+//   pop3+stls://host[:port] POP3 on port 110 that must upgrade to TLS: a server that does not
+//                      offer STLS is refused (NMAIL_ERR_TLS_MISSING) before any login
+//   pop3s://host[:port] TLS from the first byte, port 995 by default
+//
+// STLS (RFC 2595): right after the greeting the library asks CAPA; when the server lists
+// STLS, the connection is upgraded before any login command, whatever the server sent before
+// the handshake is discarded, and CAPA is asked again. When STLS is offered but the upgrade
+// fails, the connection fails: nothing is ever sent in the clear instead. Certificates are
+// verified against the system's CA store and the host name as given; a certificate pinned for
+// the server with NMailSetPinnedCertificate is accepted instead, and required.
 //
 // A host name with several addresses (an IPv6 and an IPv4 one, say) is connected to as RFC
 // 8305 describes: the next address is tried 250 ms after the one before it, without waiting
@@ -32,15 +40,19 @@
 enum : int32_t
 {
     NMAIL_OK = 0,
-    NMAIL_ERR_CONNECT = -1,   // no connection: bad host, unknown host, refused, TLS, no greeting
-    NMAIL_ERR_LOGIN = -2,     // the server refused the login, or APOP is impossible
-    NMAIL_ERR_PROTOCOL = -3,  // a reply the library cannot accept (malformed, too long, absurd)
-    NMAIL_ERR_TIMEOUT = -4,   // the server did not answer within the reply time-out
-    NMAIL_ERR_CLOSED = -5,    // the connection was lost (or is unusable after an earlier fault)
-    NMAIL_ERR_ARGUMENT = -6,  // a bad argument: unknown handle, message number, option, or a
-                              // user ID / password holding CR or LF
-    NMAIL_ERR_SERVER = -7,    // the server answered -ERR to a command other than the login
-    NMAIL_ERR_TOO_LARGE = -8, // the message was bigger than its buffer; what fits was stored
+    NMAIL_ERR_CONNECT = -1,     // no connection: bad host, unknown host, refused, TLS, no greeting
+    NMAIL_ERR_LOGIN = -2,       // the server refused the login, or APOP is impossible
+    NMAIL_ERR_PROTOCOL = -3,    // a reply the library cannot accept (malformed, too long, absurd)
+    NMAIL_ERR_TIMEOUT = -4,     // the server did not answer within the reply time-out
+    NMAIL_ERR_CLOSED = -5,      // the connection was lost (or is unusable after an earlier fault)
+    NMAIL_ERR_ARGUMENT = -6,    // a bad argument: unknown handle, message number, option, or a
+                                // user ID / password holding CR or LF
+    NMAIL_ERR_SERVER = -7,      // the server answered -ERR to a command other than the login
+    NMAIL_ERR_TOO_LARGE = -8,   // the message was bigger than its buffer; what fits was stored
+    NMAIL_ERR_CERTIFICATE = -9, // the server's certificate could not be verified
+    NMAIL_ERR_CERTIFICATE_CHANGED = -10, // the server presented another certificate than the
+                                         // one pinned for it (it may be an attack)
+    NMAIL_ERR_TLS_MISSING = -11,         // pop3+stls:// and the server offered no STLS
 };
 
 // Options of NMailSetOption.
@@ -58,6 +70,12 @@ enum : int32_t
 enum : int32_t
 {
     NMAIL_MESSAGE_LAST_ERROR = 0, // the reason of the last failure (empty when none yet)
+    // The server's certificate when the last failure was NMAIL_ERR_CERTIFICATE or
+    // NMAIL_ERR_CERTIFICATE_CHANGED (empty otherwise):
+    NMAIL_MESSAGE_CERTIFICATE_SUBJECT = 1,
+    NMAIL_MESSAGE_CERTIFICATE_VALIDITY = 2,    // from and until, local time
+    NMAIL_MESSAGE_CERTIFICATE_FINGERPRINT = 3, // SHA-256, "AB:CD:..." as openssl prints it
+    NMAIL_MESSAGE_CERTIFICATE_PROBLEM = 4,     // which checks it failed, in Japanese
 };
 
 #ifdef __cplusplus
@@ -110,6 +128,19 @@ int32_t NMailPop3GetMail(int32_t handle, int32_t mailNo, char* subject, char* da
 // written before the NUL. NMAIL_OK, or NMAIL_ERR_ARGUMENT for an unknown kind, a null
 // pointer or a length below 1.
 int32_t NMailGetMessage(int32_t kind, char* buffer, int32_t* length);
+
+// The result code of the last failure (NMAIL_OK when none yet): NMailPop3Connect returns -1
+// for every failure, and this tells them apart.
+int32_t NMailGetLastResult();
+
+// 1 when the connection is encrypted (pop3s:// or upgraded with STLS), 0 when it is not, or
+// NMAIL_ERR_ARGUMENT for an unknown handle.
+int32_t NMailPop3IsEncrypted(int32_t handle);
+
+// Pins a certificate for a server (host text as NMailPop3Connect takes it; its host and port
+// count) by its SHA-256 fingerprint (hex, colons optional), or removes the pin when
+// fingerprint is null or empty. NMAIL_OK, or NMAIL_ERR_ARGUMENT for a bad host or fingerprint.
+int32_t NMailSetPinnedCertificate(const char* host, const char* fingerprint);
 
 // Sends QUIT (waiting for its reply within the reply time-out) and closes the connection.
 // NMAIL_OK, or NMAIL_ERR_ARGUMENT for an unknown handle; the handle is released either way.

@@ -1,10 +1,12 @@
 // The mail library against a real Dovecot: logins, counts, sizes, bodies and TLS.
-#include "Pop3Session.h"
+#include "Trust.h"
 #include "nmail/NMail.h"
 #include "support/DovecotFixture.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSslCertificate>
 #include <QStringDecoder>
 #include <gtest/gtest.h>
@@ -16,11 +18,11 @@ namespace {
 
 constexpr int TextSize = 8192;
 
-QString lastMessage()
+QString lastMessage(int32_t kind = NMAIL_MESSAGE_LAST_ERROR)
 {
     std::vector<char> buffer(TextSize);
     int32_t length = TextSize;
-    NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, buffer.data(), &length);
+    NMailGetMessage(kind, buffer.data(), &length);
     QStringDecoder decoder("windows-31j");
     return decoder.decode(QByteArray(buffer.data()));
 }
@@ -55,11 +57,14 @@ protected:
         if (!s_server->start(DovecotFixture::TamaAndEmpty, &error)) {
             s_startError = error.toStdString();
         }
+        // The server offers STLS with its own throwaway certificate; trust it as a user would.
+        nmail::setExtraTrustAnchors(QSslCertificate::fromPath(s_server->caFile));
         NMailInitializeWinSock();
         NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, TextSize);
     }
     static void TearDownTestSuite()
     {
+        nmail::setExtraTrustAnchors({});
         NMailEndWinSock();
         s_server.reset();
     }
@@ -149,7 +154,6 @@ TEST_F(DovecotMailTest, EmptyMailboxCountsZero)
 
 TEST_F(DovecotMailTest, Pop3sTrustsOnlyItsCertificate)
 {
-    nmail::setExtraTrustAnchors(QSslCertificate::fromPath(s_server->caFile));
     int32_t handle = NMailPop3Connect(tls().c_str());
     ASSERT_GE(handle, 0) << lastMessage().toStdString();
     EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "secret", 0), 3);
@@ -158,8 +162,78 @@ TEST_F(DovecotMailTest, Pop3sTrustsOnlyItsCertificate)
     nmail::setExtraTrustAnchors(QSslCertificate::fromPath(s_server->untrustedCaFile));
     EXPECT_EQ(NMailPop3Connect(tls().c_str()), -1);
     EXPECT_TRUE(lastMessage().contains(u"暗号化通信"_qs)) << lastMessage().toStdString();
-    EXPECT_TRUE(lastMessage().contains(u"certificate"_qs, Qt::CaseInsensitive))
-        << lastMessage().toStdString();
+    EXPECT_TRUE(lastMessage().contains(u"証明書"_qs)) << lastMessage().toStdString();
+    EXPECT_EQ(NMailGetLastResult(), NMAIL_ERR_CERTIFICATE);
 
+    nmail::setExtraTrustAnchors(QSslCertificate::fromPath(s_server->caFile));
+}
+
+// The plain listener offers STLS and refuses every login in the clear, so a login that works
+// was made under TLS.
+TEST_F(DovecotMailTest, ABareHostNameLogsInOverStls)
+{
+    const int32_t handle = NMailPop3Connect(plain().c_str());
+    ASSERT_GE(handle, 0) << lastMessage().toStdString();
+    EXPECT_EQ(NMailPop3IsEncrypted(handle), 1);
+    EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "secret", 0), 3) << lastMessage().toStdString();
+    NMailPop3Close(handle);
+}
+
+// A certificate the system does not trust: its details for the user, a pin that lets the next
+// connection in, and a pinned server that presents another certificate is refused.
+TEST_F(DovecotMailTest, AnUntrustedCertificateCanBeTrustedOnce)
+{
     nmail::setExtraTrustAnchors({});
+    EXPECT_EQ(NMailPop3Connect(plain().c_str()), -1);
+    EXPECT_EQ(NMailGetLastResult(), NMAIL_ERR_CERTIFICATE);
+    EXPECT_TRUE(lastMessage(NMAIL_MESSAGE_CERTIFICATE_PROBLEM).contains(u"自己署名"_qs))
+        << lastMessage(NMAIL_MESSAGE_CERTIFICATE_PROBLEM).toStdString();
+    EXPECT_EQ(lastMessage(NMAIL_MESSAGE_CERTIFICATE_SUBJECT), u"127.0.0.1"_qs);
+    QProcess openssl;
+    openssl.start(u"openssl"_qs, {u"x509"_qs, u"-noout"_qs, u"-fingerprint"_qs, u"-sha256"_qs,
+                                  u"-in"_qs, s_server->caFile});
+    ASSERT_TRUE(openssl.waitForFinished(10000));
+    const QString printed = QString::fromLatin1(openssl.readAllStandardOutput()).trimmed();
+    const QString fingerprint = lastMessage(NMAIL_MESSAGE_CERTIFICATE_FINGERPRINT);
+    ASSERT_FALSE(fingerprint.isEmpty());
+    EXPECT_TRUE(printed.endsWith(u'=' + fingerprint)) << printed.toStdString();
+
+    ASSERT_EQ(NMailSetPinnedCertificate(plain().c_str(), fingerprint.toLatin1().constData()),
+              NMAIL_OK);
+    int32_t handle = NMailPop3Connect(plain().c_str());
+    ASSERT_GE(handle, 0) << lastMessage().toStdString();
+    EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "secret", 0), 3);
+    NMailPop3Close(handle);
+
+    // Pinned to another certificate: refused, even where an authority vouches for this one.
+    nmail::setExtraTrustAnchors(QSslCertificate::fromPath(s_server->caFile));
+    const QString stranger = QSslCertificate::fromPath(s_server->untrustedCaFile)
+                                 .value(0)
+                                 .digest(QCryptographicHash::Sha256)
+                                 .toHex();
+    NMailSetPinnedCertificate(plain().c_str(), stranger.toLatin1().constData());
+    EXPECT_EQ(NMailPop3Connect(plain().c_str()), -1);
+    EXPECT_EQ(NMailGetLastResult(), NMAIL_ERR_CERTIFICATE_CHANGED);
+    EXPECT_EQ(lastMessage(NMAIL_MESSAGE_CERTIFICATE_FINGERPRINT), fingerprint);
+    NMailSetPinnedCertificate(plain().c_str(), nullptr);
+}
+
+// A certificate made out to another name: the reason, and Dovecot never sees a login.
+TEST(DovecotStlsTest, AWrongNameCertificateReceivesNoPassword)
+{
+    DovecotFixture server;
+    QString error;
+    ASSERT_TRUE(server.start(R"({"certificate_name": "mail.example.jp",
+        "users": {"tama": {"password": "secret"}}})",
+                             &error))
+        << error.toStdString();
+    nmail::setExtraTrustAnchors(QSslCertificate::fromPath(server.caFile));
+    const std::string host = "127.0.0.1:" + std::to_string(server.pop3);
+    EXPECT_EQ(NMailPop3Connect(host.c_str()), -1);
+    EXPECT_EQ(NMailGetLastResult(), NMAIL_ERR_CERTIFICATE);
+    EXPECT_TRUE(lastMessage(NMAIL_MESSAGE_CERTIFICATE_PROBLEM).contains(u"名前"_qs));
+    nmail::setExtraTrustAnchors({});
+    QFile log(server.logFile);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(log.readAll().contains("user=<tama>"));
 }

@@ -123,6 +123,7 @@ TEST(HostAddressTest, ParsesTheHostSyntaxes)
         QString host;
         quint16 port;
         bool tls;
+        bool requireStls = false;
     };
     const Case cases[] = {
         {u"mail.example.jp"_qs, true, u"mail.example.jp"_qs, 110, false},
@@ -136,6 +137,8 @@ TEST(HostAddressTest, ParsesTheHostSyntaxes)
         {u"POP3://mail.example.jp:2110/"_qs, true, u"mail.example.jp"_qs, 2110, false},
         {u"pop3s://mail.example.jp"_qs, true, u"mail.example.jp"_qs, 995, true},
         {u"pop3s://[::1]:9950"_qs, true, u"::1"_qs, 9950, true},
+        {u"pop3+stls://mail.example.jp"_qs, true, u"mail.example.jp"_qs, 110, false, true},
+        {u"POP3+STLS://[::1]:2110"_qs, true, u"::1"_qs, 2110, false, true},
         {u"メール.example.jp"_qs, true, u"メール.example.jp"_qs, 110, false},
         {u""_qs, false, {}, 0, false},
         {u"   "_qs, false, {}, 0, false},
@@ -158,6 +161,7 @@ TEST(HostAddressTest, ParsesTheHostSyntaxes)
             EXPECT_EQ(address->host, c.host);
             EXPECT_EQ(address->port, c.port) << c.text.toStdString();
             EXPECT_EQ(address->tls, c.tls);
+            EXPECT_EQ(address->requireStls, c.requireStls) << c.text.toStdString();
         }
     }
 }

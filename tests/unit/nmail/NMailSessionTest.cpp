@@ -98,10 +98,10 @@ TEST_F(NMailSessionTest, UserPassCheckSendsTheExactLines)
     }
     EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
     // The server does not know CAPA, so each command waits for the reply of the one before.
-    const Lines expected = {"USER tama",     "PASS secret",   "STAT",          "CAPA",
-                            "TOP 1 0",       "LIST 1",        wholeMessage(1), "TOP 2 0",
-                            "LIST 2",        wholeMessage(2), "TOP 3 0",       "LIST 3",
-                            wholeMessage(3), "QUIT"};
+    const Lines expected = {"CAPA",    "USER tama",     "PASS secret",   "STAT",
+                            "CAPA",    "TOP 1 0",       "LIST 1",        wholeMessage(1),
+                            "TOP 2 0", "LIST 2",        wholeMessage(2), "TOP 3 0",
+                            "LIST 3",  wholeMessage(3), "QUIT"};
     EXPECT_EQ(server.lines(), expected);
 }
 
@@ -139,7 +139,8 @@ TEST_F(NMailSessionTest, ApopSendsTheDigestAndNeverFallsBack)
         ASSERT_GE(handle, 0);
         EXPECT_EQ(NMailPop3Authenticate(handle, "mrose", "tanstaaf", -1), 0);
         NMailPop3Close(handle);
-        const Lines expected = {"APOP mrose c4c9334bac560ecc979e58001b3e22fb", "STAT", "QUIT"};
+        const Lines expected = {"CAPA", "APOP mrose c4c9334bac560ecc979e58001b3e22fb", "STAT",
+                                "QUIT"};
         EXPECT_EQ(server.lines(), expected);
     }
     // No timestamp, or one that is not a msg-id (a server choosing what we hash): nothing but
@@ -153,7 +154,7 @@ TEST_F(NMailSessionTest, ApopSendsTheDigestAndNeverFallsBack)
         EXPECT_EQ(NMailPop3Authenticate(handle, "mrose", "tanstaaf", 1), NMAIL_ERR_LOGIN);
         EXPECT_NE(lastMessage().find("APOP"), std::string::npos);
         NMailPop3Close(handle);
-        EXPECT_EQ(server.lines(), Lines{"QUIT"});
+        EXPECT_EQ(server.lines(), (Lines{"CAPA", "QUIT"}));
     }
 }
 
@@ -162,6 +163,9 @@ TEST_F(NMailSessionTest, LoginFailuresCarryTheServersText)
     ScriptedServer server(Greeting, [](const std::string& line) -> Answer {
         if (line.rfind("PASS", 0) == 0) {
             return {"-ERR [AUTH] Authentication failed.\r\n"};
+        }
+        if (line == "CAPA") {
+            return {"-ERR unknown command\r\n"};
         }
         return {"+OK\r\n", line == "QUIT"};
     });
@@ -173,7 +177,7 @@ TEST_F(NMailSessionTest, LoginFailuresCarryTheServersText)
     // Without a login the per-message calls fail at once, sending nothing.
     EXPECT_LT(NMailPop3GetMailSize(handle, 1), 0);
     EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
-    EXPECT_EQ(server.lines(), (Lines{"USER tama", "PASS secret", "QUIT"}));
+    EXPECT_EQ(server.lines(), (Lines{"CAPA", "USER tama", "PASS secret", "QUIT"}));
 }
 
 TEST_F(NMailSessionTest, LineEndsInTheAccountAreRefusedBeforeAnythingIsSent)
@@ -188,7 +192,7 @@ TEST_F(NMailSessionTest, LineEndsInTheAccountAreRefusedBeforeAnythingIsSent)
     // The connection stays usable for a proper login.
     EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "x", 0), 0);
     NMailPop3Close(handle);
-    EXPECT_EQ(server.lines(), (Lines{"USER tama", "PASS x", "STAT", "QUIT"}));
+    EXPECT_EQ(server.lines(), (Lines{"CAPA", "USER tama", "PASS x", "STAT", "QUIT"}));
 }
 
 TEST_F(NMailSessionTest, BadHandlesAndArgumentsFailCleanly)
@@ -209,7 +213,7 @@ TEST_F(NMailSessionTest, BadHandlesAndArgumentsFailCleanly)
     EXPECT_EQ(NMailPop3GetMailSize(handle, 4), NMAIL_ERR_ARGUMENT);
     EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
     EXPECT_EQ(NMailPop3Close(handle), NMAIL_ERR_ARGUMENT); // already released
-    EXPECT_EQ(server.lines(), (Lines{"USER tama", "PASS secret", "STAT", "CAPA", "QUIT"}));
+    EXPECT_EQ(server.lines(), (Lines{"CAPA", "USER tama", "PASS secret", "STAT", "CAPA", "QUIT"}));
 }
 
 TEST_F(NMailSessionTest, GetMessageNeverWritesPastItsLength)
@@ -366,8 +370,54 @@ TEST_F(NMailSessionTest, OnlyAServerThatRefusesTopIsAskedWithRetr)
     }
     NMailPop3Close(handle);
     // Refused once, TOP is not asked again for a whole message.
-    EXPECT_EQ(server.lines(), (Lines{"USER tama", "PASS secret", "STAT", "CAPA", "LIST 1",
+    EXPECT_EQ(server.lines(), (Lines{"CAPA", "USER tama", "PASS secret", "STAT", "CAPA", "LIST 1",
                                      wholeMessage(1), "RETR 1", "LIST 2", "RETR 2", "QUIT"}));
+}
+
+// STLS offered means STLS taken or no connection: the account never crosses in the clear.
+TEST_F(NMailSessionTest, StlsIsNeverDowngraded)
+{
+    struct Case
+    {
+        const char* name;
+        const char* host;   // the scheme before the scripted server's address
+        const char* capa;   // the answer to CAPA
+        const char* stls;   // the answer to STLS
+        int32_t result;     // NMailGetLastResult after the failed connect
+        const char* reason; // a part of the failure's text
+    };
+    const Case cases[] = {
+        {"offered, then the handshake fails", "", "+OK\r\nSTLS\r\n.\r\n", "+OK go ahead\r\n",
+         NMAIL_ERR_CONNECT, "暗号化通信"},
+        {"offered, then refused", "pop3://", "+OK\r\nSTLS\r\n.\r\n", "-ERR not now\r\n",
+         NMAIL_ERR_CONNECT, "-ERR not now"},
+        {"demanded, not offered", "pop3+stls://", "+OK\r\nTOP\r\n.\r\n", "", NMAIL_ERR_TLS_MISSING,
+         "STLS"},
+        {"demanded, CAPA unknown", "pop3+stls://", "-ERR what\r\n", "", NMAIL_ERR_TLS_MISSING,
+         "STLS"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto mailbox = ScriptedServer::mailbox(ThreeMessages);
+        ScriptedServer server(Greeting, [&](const std::string& line) -> Answer {
+            if (line == "CAPA") {
+                return {c.capa};
+            }
+            if (line == "STLS") {
+                return {c.stls};
+            }
+            return line.rfind("USER", 0) == 0 || line.rfind("APOP", 0) == 0 ? mailbox(line)
+                                                                            : Answer{"", true};
+        });
+        const std::string host = c.host + server.host();
+        EXPECT_EQ(NMailPop3Connect(host.c_str()), -1);
+        EXPECT_EQ(NMailGetLastResult(), c.result);
+        EXPECT_NE(lastMessage().find(c.reason), std::string::npos) << lastMessage();
+        const Lines lines = server.lines();
+        EXPECT_TRUE(std::none_of(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.rfind("USER", 0) == 0 || line.rfind("APOP", 0) == 0;
+        }));
+    }
 }
 
 TEST_F(NMailSessionTest, CapaNeverSpoilsALogin)
@@ -389,8 +439,10 @@ TEST_F(NMailSessionTest, CapaNeverSpoilsALogin)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto mailbox = ScriptedServer::mailbox(ThreeMessages);
+        bool loggedIn = false; // only the CAPA after STAT answers oddly
         ScriptedServer server(Greeting, [&](const std::string& line) -> Answer {
-            return line == "CAPA" ? c.answer : mailbox(line);
+            loggedIn = loggedIn || line == "STAT";
+            return line == "CAPA" && loggedIn ? c.answer : mailbox(line);
         });
         int32_t handle = -1;
         EXPECT_EQ(login(server, &handle), 3) << lastMessage();
@@ -497,7 +549,7 @@ TEST_F(NMailSessionTest, GetMailWithoutASizeCallAsksListItself)
     EXPECT_EQ(std::string(body.data()), ThreeMessages[2]);
     EXPECT_STREQ(subject, "three");
     NMailPop3Close(handle);
-    EXPECT_EQ(server.lines(), (Lines{"USER tama", "PASS secret", "STAT", "CAPA", "LIST 3",
+    EXPECT_EQ(server.lines(), (Lines{"CAPA", "USER tama", "PASS secret", "STAT", "CAPA", "LIST 3",
                                      wholeMessage(3), "QUIT"}));
 }
 
@@ -519,10 +571,10 @@ TEST_F(NMailSessionTest, PipeliningSendsTheNextCommandsAhead)
     }
     EXPECT_STREQ(subject, "three");
     EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
-    const Lines expected = {"USER tama",     "PASS secret",   "STAT",          "CAPA",
-                            "TOP 1 0",       "LIST 1",        wholeMessage(1), "TOP 2 0",
-                            "LIST 2",        wholeMessage(2), "TOP 3 0",       "LIST 3",
-                            wholeMessage(3), "QUIT"};
+    const Lines expected = {"CAPA",    "USER tama",     "PASS secret",   "STAT",
+                            "CAPA",    "TOP 1 0",       "LIST 1",        wholeMessage(1),
+                            "TOP 2 0", "LIST 2",        wholeMessage(2), "TOP 3 0",
+                            "LIST 3",  wholeMessage(3), "QUIT"};
     EXPECT_EQ(server.lines(), expected);
     const std::vector<Lines> batches = server.batches();
     const std::vector<Lines> together = {{"TOP 1 0", "LIST 1"},
