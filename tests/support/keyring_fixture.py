@@ -11,6 +11,8 @@ folder, with no service files (so nothing is started behind the test's back), an
     stop-keyring     stop it and wait until the name is gone
     freeze-keyring   stop its process (SIGSTOP): it keeps its name and answers nothing
     thaw-keyring     let it run again (SIGCONT)
+    lock-keyring     lock the login keyring; with no prompter on the bus, every unlock the
+                     keyring then asks for is refused, as by a user who dismisses the prompt
     lookup ACCOUNT   what the keyring holds for ACCOUNT under the service "mofurin", read with
                      secret-tool: "ok SECRET" or "none"
     quit             stop everything and exit
@@ -154,6 +156,15 @@ def main():
             frozen = command == 'freeze-keyring'
             keyring.send_signal(signal.SIGSTOP if frozen else signal.SIGCONT)
             print('ok', flush=True)
+        elif command == 'lock-keyring':
+            result = subprocess.run(
+                ['dbus-send', '--bus=' + address, '--print-reply', '--reply-timeout=5000',
+                 '--dest=' + SECRETS, '/org/freedesktop/secrets',
+                 'org.freedesktop.Secret.Service.Lock',
+                 'array:objpath:/org/freedesktop/secrets/collection/login'],
+                capture_output=True, text=True, timeout=10)
+            locked = result.returncode == 0 and 'collection/login' in result.stdout
+            print('ok' if locked else 'error ' + result.stderr.strip(), flush=True)
         elif command == 'lookup':
             result = subprocess.run(
                 ['secret-tool', 'lookup', 'server', 'mofurin', 'user', argument],

@@ -220,6 +220,38 @@ TEST_F(KeyringTest, AKeyringThatStopsAnsweringCostsOnlyTheTimeOut)
     m_store.Remove(QStringLiteral("taro"));
 }
 
+TEST_F(KeyringTest, ALockedKeyringThatStaysLockedDeletesNothing)
+{
+    ASSERT_EQ(m_store.Write(QStringLiteral("jiro"), QStringLiteral("tama")).status, Status::Ok);
+    ASSERT_EQ(s_bus->command(QStringLiteral("lock-keyring")), QStringLiteral("ok"));
+    PasswordPlace place(m_store, m_paths);
+
+    // Nothing can be stored: the password stays in the file.
+    const PasswordPlace::Outcome on = place.SetKeyringOn(true);
+    EXPECT_FALSE(on.done);
+    EXPECT_FALSE(on.message.isEmpty());
+    EXPECT_EQ(contents(m_paths.account), Account);
+    EXPECT_FALSE(place.KeyringOn());
+
+    // A locked keyring reads as holding nothing (libsecret reports no error), so the check gets
+    // no password and the option can be turned off; the keyring's copy must survive both.
+    const QByteArray emptied = "[EXEINI]\r\nNAME=jiro\r\nNAME2=\r\nNAME3=1\r\n";
+    QFile file(m_paths.account);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(emptied);
+    file.close();
+    ASSERT_TRUE(Profile::WriteString(m_paths.options, QStringLiteral("MOFURIN"),
+                                     QStringLiteral("KEYRING"), QStringLiteral("1")));
+    EXPECT_TRUE(place.Read().password.isEmpty());
+    EXPECT_TRUE(place.SetKeyringOn(false).done);
+    EXPECT_EQ(contents(m_paths.account), emptied);
+
+    // Unlocked again (a restart with the password), the keyring still holds it.
+    ASSERT_EQ(s_bus->command(QStringLiteral("start-keyring")), QStringLiteral("ok"));
+    EXPECT_EQ(lookup(QStringLiteral("jiro")), QStringLiteral("ok tama"));
+    m_store.Remove(QStringLiteral("jiro"));
+}
+
 TEST_F(KeyringTest, NoSecretServiceLeavesThePasswordInTheFile)
 {
     ASSERT_EQ(s_bus->command(QStringLiteral("stop-keyring")), QStringLiteral("ok"));
