@@ -135,7 +135,7 @@ PasswordPlace::Outcome PasswordPlace::SaveAccount(const QString& id, const QStri
     if (const QString error = saveToFile(id, QString()); !error.isEmpty())
         return {false, error};
     // The keyring keeps no password for an ID the file no longer names.
-    if (oldId != id)
+    if (!oldId.isEmpty() && oldId != id)
         m_store.Remove(oldId);
     return {true, {}};
 }
