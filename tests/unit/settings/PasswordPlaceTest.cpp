@@ -80,7 +80,7 @@ protected:
     QByteArray option() const
     {
         return Profile::GetString(m_paths.options, QStringLiteral("MOFURIN"),
-                                  QStringLiteral("KEYRING"), QStringLiteral("<none>"))
+                                  QStringLiteral("KEYRING"), QStringLiteral("-"))
             .toLatin1();
     }
 
@@ -92,6 +92,19 @@ protected:
 
 TEST_F(PasswordPlaceTest, MovesNeverEmptyAPlaceBeforeTheOtherHoldsThePassword)
 {
+    enum Fault
+    {
+        Ok,
+        Down,     // the keyring does not answer
+        Garbles,  // it gives back another password than it was given
+        NoFolder, // the options file's folder is missing: the option cannot be written
+    };
+    const Entries none;
+    const Entries neko{{Taro, Neko}};
+    const Entries old{{Taro, QStringLiteral("old")}};
+    const Entries cat{{Taro, QStringLiteral("neko\U0001F431")}}; // no Shift-JIS form
+    const QByteArray& S = Saved;
+    const QByteArray& E = Emptied;
     const struct
     {
         const char* name;
@@ -99,187 +112,43 @@ TEST_F(PasswordPlaceTest, MovesNeverEmptyAPlaceBeforeTheOtherHoldsThePassword)
         QByteArray account;
         const char* option;
         Entries stored;
-        bool down;
-        bool garbles;
-        bool optionsFolderMissing;
+        Fault fault;
         bool done;
         QByteArray accountAfter;
         QByteArray optionAfter;
         Entries storedAfter;
     } cases[] = {
-        {"on: moves",
-         true,
-         Saved,
-         nullptr,
-         {},
-         false,
-         false,
-         false,
-         true,
-         Emptied,
-         "1",
-         {{Taro, Neko}}},
-        {"on: keyring down",
-         true,
-         Saved,
-         nullptr,
-         {},
-         true,
-         false,
-         false,
-         false,
-         Saved,
-         "<none>",
-         {}},
-        {"on: keyring gives back another password",
-         true,
-         Saved,
-         "0",
-         {},
-         false,
-         true,
-         false,
-         false,
-         Saved,
-         "0",
-         {{Taro, Neko}}},
-        {"on: nothing to move, keyring down",
-         true,
-         Emptied,
-         nullptr,
-         {},
-         true,
-         false,
-         false,
-         false,
-         Emptied,
-         "<none>",
-         {}},
-        {"on: the option cannot be written",
-         true,
-         Saved,
-         nullptr,
-         {},
-         false,
-         false,
-         true,
-         false,
-         Saved,
-         "<none>",
-         {{Taro, Neko}}},
-        {"on: finishes a move that stopped",
-         true,
-         Saved,
-         "1",
-         {{Taro, Neko}},
-         false,
-         false,
-         false,
-         true,
-         Emptied,
-         "1",
-         {{Taro, Neko}}},
-        {"off: moves back",
-         false,
-         Emptied,
-         "1",
-         {{Taro, Neko}},
-         false,
-         false,
-         false,
-         true,
-         Saved,
-         "0",
-         {}},
-        {"off: keyring down, file empty",
-         false,
-         Emptied,
-         "1",
-         {{Taro, Neko}},
-         true,
-         false,
-         false,
-         false,
-         Emptied,
-         "1",
-         {{Taro, Neko}}},
-        {"off: keyring down, file holds one",
-         false,
-         Saved,
-         "1",
-         {{Taro, Neko}},
-         true,
-         false,
-         false,
-         true,
-         Saved,
-         "0",
-         {{Taro, Neko}}},
-        {"off: the file's password is newer",
-         false,
-         Saved,
-         "1",
-         {{Taro, QStringLiteral("old")}},
-         false,
-         false,
-         false,
-         true,
-         Saved,
-         "0",
-         {}},
-        {"off: a password the file cannot hold",
-         false,
-         Emptied,
-         "1",
-         {{Taro, QStringLiteral("neko\U0001F431")}},
-         false,
-         false,
-         false,
-         false,
-         Emptied,
-         "1",
-         {{Taro, QStringLiteral("neko\U0001F431")}}},
-        {"off: nothing stored",
-         false,
-         Emptied,
-         "1",
-         {},
-         false,
-         false,
-         false,
-         true,
-         Emptied,
-         "0",
-         {}},
-        {"off: already off",
-         false,
-         Saved,
-         "0",
-         {{Taro, Neko}},
-         false,
-         false,
-         false,
-         true,
-         Saved,
-         "0",
-         {{Taro, Neko}}},
+        // clang-format off
+        {"on: moves",               true,  S, nullptr, none, Ok,       true,  E, "1", neko},
+        {"on: keyring down",        true,  S, nullptr, none, Down,     false, S, "-", none},
+        {"on: other password back", true,  S, "0",     none, Garbles,  false, S, "0", neko},
+        {"on: none to move, down",  true,  E, nullptr, none, Down,     false, E, "-", none},
+        {"on: option not written",  true,  S, nullptr, none, NoFolder, false, S, "-", neko},
+        {"on: ends a stopped move", true,  S, "1",     neko, Ok,       true,  E, "1", neko},
+        {"off: moves back",         false, E, "1",     neko, Ok,       true,  S, "0", none},
+        {"off: down, file empty",   false, E, "1",     neko, Down,     false, E, "1", neko},
+        {"off: down, file holds",   false, S, "1",     neko, Down,     true,  S, "0", neko},
+        {"off: file's is newer",    false, S, "1",     old,  Ok,       true,  S, "0", none},
+        {"off: file cannot hold",   false, E, "1",     cat,  Ok,       false, E, "1", cat},
+        {"off: nothing stored",     false, E, "1",     none, Ok,       true,  E, "0", none},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
-        m_paths = {dir.filePath(c.optionsFolderMissing ? QStringLiteral("missing/ini.ini")
-                                                       : QStringLiteral("ini.ini")),
+        m_paths = {dir.filePath(c.fault == NoFolder ? QStringLiteral("missing/ini.ini")
+                                                    : QStringLiteral("ini.ini")),
                    dir.filePath(QStringLiteral("iniIdPass.ini"))};
         prepare(c.account, c.option);
         m_store = FakeStore();
         m_store.entries = c.stored;
-        m_store.down = c.down;
-        m_store.garbles = c.garbles;
+        m_store.down = c.fault == Down;
+        m_store.garbles = c.fault == Garbles;
 
         const PasswordPlace::Outcome outcome = PasswordPlace(m_store, m_paths).SetKeyringOn(c.on);
         EXPECT_EQ(outcome.done, c.done);
         // Every refusal, and every move that left something behind, says so.
-        if (!c.done || c.down) {
+        if (!c.done || c.fault == Down) {
             EXPECT_FALSE(outcome.message.isEmpty());
         }
         EXPECT_EQ(contents(m_paths.account), c.accountAfter);
@@ -299,13 +168,13 @@ TEST_F(PasswordPlaceTest, TheCheckReadsTheFileFirstAndTheKeyringOnlyWhenOn)
         bool asksKeyring;
         bool message;
     } cases[] = {
-        {Emptied, nullptr, false, {}, false, false},
-        {Emptied, "0", false, {}, false, false},
-        {Emptied, "true", false, {}, false, false},
-        {Saved, "1", false, Neko, false, false},
-        {Emptied, "1", false, QStringLiteral("kuro"), true, false},
-        {Emptied, " 1 ", false, QStringLiteral("kuro"), true, false},
-        {Emptied, "1", true, {}, true, true},
+        // clang-format off
+        {Emptied, nullptr, false, {},                    false, false},
+        {Emptied, "true",  false, {},                    false, false},
+        {Saved,   "1",     false, Neko,                  false, false},
+        {Emptied, " 1 ",   false, QStringLiteral("kuro"), true,  false},
+        {Emptied, "1",     true,  {},                    true,  true},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.option == nullptr ? "no option" : c.option);
