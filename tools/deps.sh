@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Mofurin needs. "run" is enough to build and start the kitten;
 # "test" adds everything the test suite starts (Xvfb, openbox, Dovecot, PulseAudio, D-Bus mock,
-# fonts) and the fuzzing and benchmark tools. Only missing packages are installed; as a normal
-# user the script prints the one apt-get line to run instead.
+# GNOME Keyring, fonts) and the fuzzing and benchmark tools. Only missing packages are installed;
+# as a normal user the script prints the one apt-get line to run instead. libsecret is what
+# QtKeychain loads at run time to reach the Secret Service (GNOME Keyring, KeePassXC).
 set -euo pipefail
 
 run_packages=(
@@ -11,6 +12,7 @@ run_packages=(
     libsndfile1-dev
     fonts-noto-cjk
     pulseaudio-utils
+    qtkeychain-qt6-dev libsecret-1-0
 )
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
@@ -19,6 +21,7 @@ test_packages=(
     dovecot-core dovecot-pop3d openssl
     pulseaudio sox
     dbus python3 python3-dbusmock
+    gnome-keyring libsecret-tools libglib2.0-dev
     librsvg2-bin
 )
 
