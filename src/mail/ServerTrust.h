@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// What the program remembers about the security of each mail server, in a profile file of its
+// own beside the options file: that it has spoken TLS there (so a later session that is not
+// offered STLS, a sign of someone stripping it on the way, is refused until the user agrees),
+// and the one certificate the user chose to trust for it. A server is its host and port.
+class ServerTrust
+{
+public:
+    explicit ServerTrust(QString filePath);
+
+    // The server a server text names, as "host port" in lower case: "Mail.example.jp",
+    // "pop3://mail.example.jp:110" and "pop3+stls://mail.example.jp" are one server.
+    static QString keyOf(const QString& serverText);
+    // The text to hand the mail library: STLS is demanded where TLS was spoken before and the
+    // user named no scheme of their own.
+    static QString connectText(const QString& serverText, bool tlsSeen);
+
+    bool tlsSeen(const QString& key) const;
+    bool setTlsSeen(const QString& key, bool seen);
+    QString pinnedCertificate(const QString& key) const; // SHA-256 fingerprint, or empty
+    bool setPinnedCertificate(const QString& key, const QString& fingerprint);
+
+private:
+    QString m_filePath;
+};
