@@ -16,7 +16,7 @@ run_packages=(
 )
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     xvfb xauth openbox xdotool x11-utils imagemagick
     dovecot-core dovecot-pop3d openssl
     pulseaudio sox
