@@ -100,10 +100,12 @@ void CheckMail(QWidget* progressWindow)
             } else {
                 // 3. and 4. The account, read afresh from the account file every time.
                 const QString path = AccountFilePath();
-                const QString id = Profile::GetString(path, QStringLiteral("EXEINI"),
-                                                      QStringLiteral("NAME"), QString(), 256);
-                const QString pass = Profile::GetString(path, QStringLiteral("EXEINI"),
-                                                        QStringLiteral("NAME2"), QString(), 256);
+                const QString id =
+                    Profile::GetString(path, QStringLiteral("EXEINI"), QStringLiteral("NAME"),
+                                       QString(), AccountReadBuffer);
+                const QString pass =
+                    Profile::GetString(path, QStringLiteral("EXEINI"), QStringLiteral("NAME2"),
+                                       QString(), AccountReadBuffer);
                 IdPassForm& account = IdPassForm::Get();
                 account.IdText->setText(id);
                 account.PassText->setText(pass);
