@@ -14,9 +14,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QWidget>
 #include <array>
 #include <optional>
@@ -59,9 +61,11 @@ public:
             m_caption = m_window->windowTitle();
             m_window->setWindowTitle(QStringLiteral("メールのチェックをしています。"));
         }
-        // One pass of the event loop hands the caption and the pointer to the window system
-        // before the blocking calls begin.
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // Hand the caption and the pointer to the window system before the blocking calls
+        // begin. Only the requests are flushed: running the event loop here would let a due
+        // behaviour tick run its meow, whose wait handles clicks, and so start a second check
+        // or close the bar inside this one.
+        QGuiApplication::sync();
     }
     ~Progress()
     {
@@ -80,6 +84,14 @@ private:
 
 void CheckMail(QWidget* progressWindow)
 {
+    // One check at a time. The error box waits for the user in an event loop, and whatever runs
+    // there (a meow's wait handles clicks) must not start another check inside this one.
+    static bool running = false;
+    if (running)
+        return;
+    running = true;
+    const auto done = qScopeGuard([] { running = false; });
+
     MailLibrary& library = CurrentMailLibrary();
     std::array<std::vector<char>, 4> buffers;
     for (auto& b : buffers)

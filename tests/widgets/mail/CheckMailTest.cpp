@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QTimer>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -213,4 +214,19 @@ TEST_F(CheckMailTest, TheHangUpFollowsEveryCheckOnlyWhenTicked)
     MailSettings.Pop3Server.clear();
     CheckMail();
     EXPECT_EQ(dialUp.enumerations, 3);
+}
+
+TEST_F(CheckMailTest, NothingThatFallsDueDuringACheckStartsAnotherInsideIt)
+{
+    writeAccount("[EXEINI]\r\nNAME=kitten\r\nNAME2=wrong\r\n");
+    library.loginResult = -1;
+    // A second 受信 that falls due while the check shows its progress or waits in its error
+    // box. Every box is answered, so a nested check would show in the calls, not hang.
+    QTimer::singleShot(0, [] { CheckMail(); });
+    answerer.onClose = [this] { answerer.answerNext(); };
+    answerer.answerNext();
+    CheckMail();
+    EXPECT_EQ(library.calls, QStringList({QStringLiteral("connect 127.0.0.1:1110"),
+                                          QStringLiteral("login 7 kitten wrong 0"),
+                                          QStringLiteral("message"), QStringLiteral("close 7")}));
 }
