@@ -5,6 +5,7 @@
 #include "mail/TrimNull.h"
 #include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
+#include "platform/MessageBoxLook.h"
 #include "settings/CodePage.h"
 #include "settings/IdPassForm.h"
 #include "settings/MailSettings.h"
@@ -43,10 +44,10 @@ void showLibraryError(MailLibrary& library, char* buffer)
         TrimNull(FromCodePage(QByteArrayView(buffer, qstrnlen(buffer, TextBufferSize)))),
         QMessageBox::Ok);
     box.setObjectName(QStringLiteral("MailErrorBox"));
-    // The busy pointer of the check must not hide that the box waits for the user.
-    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    // The text is the server's or the system's own; the busy pointer of the check must not hide
+    // that the box waits for the user.
+    PrepareMessageBox(box);
     box.exec();
-    QApplication::restoreOverrideCursor();
 }
 
 // Shows the progress text in the bar's caption and a busy pointer while the check blocks the

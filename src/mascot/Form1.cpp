@@ -6,6 +6,7 @@
 #include "mascot/Wait.h"
 #include "menu/Form2.h"
 #include "nmail/NMail.h"
+#include "platform/MessageBoxLook.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Twips.h"
 #include "settings/IdPassForm.h"
@@ -208,6 +209,7 @@ void Form1::Command2_Click()
     QMessageBox box(QMessageBox::Critical, QStringLiteral("エラー"), MeowErrorMessage(result),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("MeowErrorBox"));
+    PrepareMessageBox(box);
     box.exec();
 }
 

@@ -149,6 +149,59 @@ class MascotOnTheDesktop(unittest.TestCase):
         wait_until(lambda: abs(self.desktop.geometry(kitten)[0] - nx) <= 1, timeout=2,
                    what="the kitten to go back above the bar")
 
+    def test_every_box_stays_above_the_kitten_the_bar_and_the_notice(self):
+        # Away from the screen's centre, where the boxes open, so that clicks reach the kitten
+        # and the bar while a box is open.
+        kitten = self.start_at(100, 100)
+        self.wait_shaped(kitten)
+        self.desktop.pointer(150, 160)
+        self.desktop.xdotool("click", "--repeat", 2, "--delay", 80, 1)
+        bar = self.desktop.wait_window("モフリちゃん", timeout=5)
+        bx, by, _, _ = self.desktop.geometry(bar)
+
+        def press(x):  # a button of the bar: 鳴かす 20, 受信 64, HP 134
+            self.desktop.pointer(bx + x, by + 7)
+            self.desktop.xdotool("click", 1)
+
+        def assert_above(box, windows):
+            order = self.desktop.stacking()
+            for window in windows:
+                self.assertLess(order.index(window), order.index(box), "%x over the box" % window)
+
+        def close(box, key="Return"):
+            self.desktop.run("xdotool", "windowactivate", "--sync", str(box), "key", key)
+            wait_until(lambda: box not in self.desktop.windows(self.desktop.title(box) or ""),
+                       timeout=5, what="the box to close")
+
+        # 受信 against a port nobody listens on: the connection error box.
+        press(64)
+        box = self.desktop.wait_window("エラー", timeout=10)
+        assert_above(box, [kitten, bar])
+        # Clicks on the kitten and on the bar's title bar let openbox raise them; the box stays
+        # on top.
+        self.desktop.pointer(150, 150)
+        self.desktop.xdotool("click", 1)
+        self.desktop.pointer(bx + 20, by - 8)
+        self.desktop.xdotool("click", 1)
+        time.sleep(0.5)
+        assert_above(box, [kitten, bar])
+        self.desktop.screenshot("box-above-kitten-and-bar")
+        close(box)
+        notice = self.desktop.wait_window("新着お知らせ", timeout=5)
+
+        # 鳴かす without a sound server: the sound error box, above the notice as well.
+        press(20)
+        box = self.desktop.wait_window("エラー", timeout=5)
+        assert_above(box, [kitten, bar, notice])
+        self.desktop.screenshot("sound-error-above-notice")
+        close(box)
+
+        # HP: the question.
+        press(134)
+        offer = self.desktop.wait_window("確認", timeout=5)
+        assert_above(offer, [kitten, bar, notice])
+        close(offer, "Escape")
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -163,6 +163,25 @@ TEST_F(CheckMailTest, AFailedConnectionIsReportedNotHiddenAndNeverClosed)
     EXPECT_EQ(count(), QStringLiteral("0"));
 }
 
+TEST_F(CheckMailTest, TheServersOwnTextIsShownAsPlainText)
+{
+    // A hostile server's reply: rendered as rich text it would fetch and show the image.
+    writeAccount("[EXEINI]\r\nNAME=kitten\r\nNAME2=wrong\r\n");
+    library.loginResult = -1;
+    library.error = "-ERR <img src=\"http://evil.example/x.png\"><a href=\"x\">here</a>";
+    Qt::TextFormat format = Qt::AutoText;
+    answerer.onClose = [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                format = box->textFormat();
+    };
+    answerer.answerNext();
+    CheckMail();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], QStringLiteral("エラー|") + QString::fromLatin1(library.error));
+    EXPECT_EQ(format, Qt::PlainText);
+}
+
 TEST_F(CheckMailTest, AnIncompleteAccountOpensTheDialogAndSkipsTheLogin)
 {
     writeAccount("[EXEINI]\r\nNAME=kitten\r\n");
