@@ -189,18 +189,26 @@ class MascotOnTheDesktop(unittest.TestCase):
         close(box)
         notice = self.desktop.wait_window("新着お知らせ", timeout=5)
 
-        # 鳴かす without a sound server: the sound error box, above the notice as well.
-        press(20)
-        box = self.desktop.wait_window("エラー", timeout=5)
-        assert_above(box, [kitten, bar, notice])
-        self.desktop.screenshot("sound-error-above-notice")
-        close(box)
-
         # HP: the question.
         press(134)
         offer = self.desktop.wait_window("確認", timeout=5)
         assert_above(offer, [kitten, bar, notice])
         close(offer, "Escape")
+
+        # 鳴かす without a sound server: the sound error box, above the notice as well. It comes
+        # once per meowing spell: the next ticks meow silently.
+        press(20)
+        box = self.desktop.wait_window("エラー", timeout=5)
+        assert_above(box, [kitten, bar, notice])
+        self.desktop.screenshot("sound-error-above-notice")
+        close(box)
+        time.sleep(4.5)
+        self.assertEqual(self.desktop.windows("エラー"), [])
+        # Closing the notice ends the spell; the next spell's failure is shown again.
+        close(notice, "alt+F4")
+        time.sleep(2.5)
+        press(20)
+        close(self.desktop.wait_window("エラー", timeout=5))
 
 
 if __name__ == "__main__":
