@@ -15,7 +15,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -62,11 +61,10 @@ public:
             m_caption = m_window->windowTitle();
             m_window->setWindowTitle(QStringLiteral("メールのチェックをしています。"));
         }
-        // Hand the caption and the pointer to the window system before the blocking calls
-        // begin. Only the requests are flushed: running the event loop here would let a due
-        // behaviour tick run its meow, whose wait handles clicks, and so start a second check
-        // or close the bar inside this one.
-        QGuiApplication::sync();
+        // Both reach the X server at once (Qt flushes a new title and a new pointer itself), so
+        // no pass of the event loop is needed here; one would let a due behaviour tick run its
+        // meow, whose wait handles clicks, and so start a second check or close the bar inside
+        // this one.
     }
     ~Progress()
     {
