@@ -9,6 +9,9 @@
 
 namespace {
 
+// Finds the keeper of a box prepared before (the class has no meta-object of its own).
+const QString KeeperName = QStringLiteral("mofurin_box_keeper");
+
 // Lives as a child of its box: raises the box whenever it is shown or another window of the
 // program takes the focus while it is open, and puts the arrow pointer up while it is shown.
 class BoxKeeper : public QObject
@@ -16,6 +19,7 @@ class BoxKeeper : public QObject
 public:
     explicit BoxKeeper(QMessageBox& box) : QObject(&box), m_box(&box)
     {
+        setObjectName(KeeperName);
         box.installEventFilter(this);
         connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* focus) {
             // A click on the kitten or the bar lets the window manager raise it; the box goes
@@ -67,6 +71,6 @@ void PrepareMessageBox(QMessageBox& box)
     if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
         informative->setTextFormat(Qt::PlainText);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    if (!box.findChild<BoxKeeper*>(QString(), Qt::FindDirectChildrenOnly))
+    if (!box.findChild<QObject*>(KeeperName, Qt::FindDirectChildrenOnly))
         new BoxKeeper(box);
 }
