@@ -6,6 +6,7 @@
 #include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
 #include "codepage/CodePage.h"
+#include "platform/MessageBoxLook.h"
 #include "settings/IdPassForm.h"
 #include "settings/MailSettings.h"
 #include "settings/ProfileFile.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QWidget>
 #include <array>
 #include <optional>
@@ -41,10 +43,10 @@ void showLibraryError(MailLibrary& library, char* buffer)
         TrimNull(FromCodePage(QByteArrayView(buffer, qstrnlen(buffer, TextBufferSize)))),
         QMessageBox::Ok);
     box.setObjectName(QStringLiteral("MailErrorBox"));
-    // The busy pointer of the check must not hide that the box waits for the user.
-    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    // The text is the server's or the system's own; the busy pointer of the check must not hide
+    // that the box waits for the user.
+    PrepareMessageBox(box);
     box.exec();
-    QApplication::restoreOverrideCursor();
 }
 
 // Shows the progress text in the bar's caption and a busy pointer while the check blocks the
@@ -59,9 +61,10 @@ public:
             m_caption = m_window->windowTitle();
             m_window->setWindowTitle(QStringLiteral("メールのチェックをしています。"));
         }
-        // One pass of the event loop hands the caption and the pointer to the window system
-        // before the blocking calls begin.
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // Both reach the X server at once (Qt flushes a new title and a new pointer itself), so
+        // no pass of the event loop is needed here; one would let a due behaviour tick run its
+        // meow, whose wait handles clicks, and so start a second check or close the bar inside
+        // this one.
     }
     ~Progress()
     {
@@ -80,6 +83,14 @@ private:
 
 void CheckMail(QWidget* progressWindow)
 {
+    // One check at a time. The error box waits for the user in an event loop, and whatever runs
+    // there (a meow's wait handles clicks) must not start another check inside this one.
+    static bool running = false;
+    if (running)
+        return;
+    running = true;
+    const auto done = qScopeGuard([] { running = false; });
+
     MailLibrary& library = CurrentMailLibrary();
     std::array<std::vector<char>, 4> buffers;
     for (auto& b : buffers)
@@ -100,10 +111,12 @@ void CheckMail(QWidget* progressWindow)
             } else {
                 // 3. and 4. The account, read afresh from the account file every time.
                 const QString path = AccountFilePath();
-                const QString id = Profile::GetString(path, QStringLiteral("EXEINI"),
-                                                      QStringLiteral("NAME"), QString(), 256);
-                const QString pass = Profile::GetString(path, QStringLiteral("EXEINI"),
-                                                        QStringLiteral("NAME2"), QString(), 256);
+                const QString id =
+                    Profile::GetString(path, QStringLiteral("EXEINI"), QStringLiteral("NAME"),
+                                       QString(), AccountReadBuffer);
+                const QString pass =
+                    Profile::GetString(path, QStringLiteral("EXEINI"), QStringLiteral("NAME2"),
+                                       QString(), AccountReadBuffer);
                 IdPassForm& account = IdPassForm::Get();
                 account.IdText->setText(id);
                 account.PassText->setText(pass);

@@ -6,6 +6,7 @@
 #include "mascot/Wait.h"
 #include "menu/Form2.h"
 #include "nmail/NMail.h"
+#include "platform/MessageBoxLook.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Twips.h"
 #include "settings/IdPassForm.h"
@@ -203,11 +204,22 @@ void Form1::Command2_Click()
     PlayWave(QString(), 0, 0, 0, -1);
     const qint32 result = PlayWave(ProgramPath(u"\\Sound\\Kouka.wav"), option(ChkSynchro),
                                    option(ChkLoop), option(ChkOnMem), 0);
-    if (result == 0)
+    // While the kitten meows on every tick, a sound output that keeps failing would open a box
+    // every two seconds, and each box shuts the user out of the bar and the notice that end the
+    // meowing. So a spell shows its failure once and then meows silently; a different result
+    // is news and is shown again.
+    const bool meowing = MeowFlag == 1;
+    const bool alreadyShown = meowing && result == m_spellSoundResult;
+    m_spellSoundResult = meowing ? result : 0;
+    if (result == 0 || alreadyShown)
         return;
     QMessageBox box(QMessageBox::Critical, QStringLiteral("エラー"), MeowErrorMessage(result),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("MeowErrorBox"));
+    if (meowing)
+        box.setInformativeText(QStringLiteral("このあとは音を出さずに鳴き続けます。鳴きやませるには"
+                                              "「新着お知らせ」かコマンドバーを閉じてください。"));
+    PrepareMessageBox(box);
     box.exec();
 }
 
@@ -243,6 +255,7 @@ void Form1::Timer1_Timer()
         Wait(600);
         f = 0;
     } else {
+        m_spellSoundResult = 0; // the spell is over: its next failure is shown again
         if (kiHenkou >= 7)
             kiHenkou = 0;
         ++kiHenkou;

@@ -29,7 +29,8 @@ public:
     // Stops all sound, releases the mail library and ends the process at once.
     void Unload();
 
-    // The sound test button's handler: the one routine that plays the meow.
+    // The sound test button's handler: the one routine that plays the meow. A failure is shown
+    // in a box; while the kitten meows on every tick (MeowFlag is 1) only once per spell.
     void Command2_Click();
     // One tick of the behaviour timer.
     void Timer1_Timer();
@@ -79,6 +80,9 @@ private:
 
     int m_picture = -1;
     bool m_inTick = false;
+    // The sound result last met during the current meowing spell (0 outside one): a failure is
+    // shown once per spell, again only when the result changes.
+    qint32 m_spellSoundResult = 0;
 
     // Dragging: the system move starts once the pointer has travelled past the drag distance
     // with the button held, so that a double-click still reaches the window. Where the window

@@ -6,6 +6,7 @@
 #include "menu/DialUpHangUp.h"
 #include "menu/Homepage.h"
 #include "platform/Browser.h"
+#include "platform/MessageBoxLook.h"
 #include "platform/Twips.h"
 #include "settings/SetForm.h"
 #include "sound/PlayWave.h"
@@ -180,6 +181,7 @@ void Form2::Command4_Click()
         QStringLiteral("「ミャウ工房」作者のホームページです。ちょっと見てみますか？"),
         QMessageBox::Yes | QMessageBox::No, this);
     offer.setObjectName(QStringLiteral("HomepageOffer"));
+    PrepareMessageBox(offer);
     if (offer.exec() != QMessageBox::Yes)
         return;
     BrowserObject browser;
@@ -190,6 +192,7 @@ void Form2::Command4_Click()
             QStringLiteral("ブラウザを起動できませんでした。\r\n%1").arg(HomepageUrl()),
             QMessageBox::Ok, this);
         failed.setObjectName(QStringLiteral("BrowserErrorBox"));
+        PrepareMessageBox(failed);
         failed.exec();
     }
 }

@@ -1,6 +1,7 @@
 #include "settings/DialogLook.h"
 
 #include "mascot/FramePictures.h"
+#include "platform/MessageBoxLook.h"
 #include "platform/Twips.h"
 
 #include <QApplication>
@@ -127,6 +128,7 @@ void OpenSaveErrorBox(QDialog* dialog, const QString& text)
     auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("エラー"), text,
                                 QMessageBox::Ok, dialog);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    PrepareMessageBox(*box);
     box->open();
 }
 

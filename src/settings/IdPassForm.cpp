@@ -32,6 +32,14 @@ QString saveAccount(const QString& id, const QString& password)
     if (!Profile::CanStoreValue(id) || !Profile::CanStoreValue(password))
         return QStringLiteral("IDかパスワードに、保存できない文字(改行、またはシフトJISにない文字)"
                               "が含まれています。");
+    // Every check reads the two values through a fixed buffer: a longer one would log in cut.
+    constexpr int AccountValueBytes = AccountReadBuffer - 1;
+    if (Profile::StoredValue(id).size() > AccountValueBytes ||
+        Profile::StoredValue(password).size() > AccountValueBytes)
+        return QStringLiteral("IDかパスワードが長すぎて保存できません。"
+                              "それぞれ半角%1文字(全角%2文字)までです。")
+            .arg(AccountValueBytes)
+            .arg(AccountValueBytes / 2);
     const QString path = AccountFilePath();
     QByteArray before;
     const SettingsIo::ReadStatus status =

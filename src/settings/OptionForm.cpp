@@ -3,7 +3,6 @@
 #include "settings/DialogLook.h"
 #include "settings/MailSettings.h"
 #include "settings/ServerFile.h"
-#include "settings/SettingsPaths.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -107,19 +106,23 @@ void OptionForm::ShowModeless()
 
 void OptionForm::OkCommand_Click()
 {
-    MailSettings.SmtpServer = SmtpText->text();
-    MailSettings.Pop3Server = Pop3Text->text();
-    MailSettings.MailAddress = MailText->text();
-    MailSettings.UseApop = ApopCheck->isChecked() ? 1 : 0;
+    MailSettingsRecord edited = MailSettings;
+    edited.SmtpServer = SmtpText->text();
+    edited.Pop3Server = Pop3Text->text();
+    edited.MailAddress = MailText->text();
+    edited.UseApop = ApopCheck->isChecked() ? 1 : 0;
 
     // A server file that cannot be written would silently lose the settings at the next start;
     // say so and keep the dialog open, with everything typed, so the user can retry or cancel.
+    // The record changes only once the file holds the same values: a cancel after a failed save
+    // leaves the server the next check connects to as it was.
     QString error;
-    if (!SaveServerFileTo(ServerFilePath(), MailSettings, &error)) {
+    if (!SaveServerFile(edited, &error)) {
         DialogLook::OpenSaveErrorBox(
             this, QStringLiteral("サーバー設定を保存できませんでした。\n") + error);
         return;
     }
+    MailSettings = edited;
     accept();
 }
 

@@ -37,6 +37,11 @@ int GetInt(const QString& path, const QString& section, const QString& key, int 
     return LeadingInteger(*value);
 }
 
+QByteArray StoredValue(const QString& value)
+{
+    return QuoteForReading(ToCodePage(value));
+}
+
 bool CanStoreValue(const QString& value)
 {
     return FitsCodePage(value) && !HasLineBreakOrNul(value);
@@ -58,7 +63,7 @@ bool WriteString(const QString& path, const QString& section, const QString& key
     case SettingsIo::ReadStatus::Failed:
         return false;
     }
-    const std::optional<QByteArray> edited = SetValue(bytes, section, key, ToCodePage(value));
+    const std::optional<QByteArray> edited = SetValue(bytes, section, key, StoredValue(value));
     if (!edited)
         return false;
     return SettingsIo::WriteFileAtomically(path, *edited,

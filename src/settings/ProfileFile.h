@@ -28,12 +28,18 @@ int GetInt(const QString& path, const QString& section, const QString& key, int 
 
 // The WritePrivateProfileString write: creates the file, the section and the key as needed,
 // replaces that key's value and leaves every other line byte for byte; the file is replaced
-// atomically. OwnerOnly: a newly created file is mode 0600; an existing file keeps its mode.
-// Returns false, leaving the file untouched, when the folder is missing (it is never created),
-// the path is not a regular file, the file cannot be read whole, the text cannot be stored (a
-// line break or NUL, a character code page 932 lacks) or the write fails.
+// atomically. A value the reader would trim or unquote is stored quoted (StoredValue), so it
+// reads back exactly. OwnerOnly: a newly created file is mode 0600; an existing file keeps its
+// mode. Returns false, leaving the file untouched, when the folder is missing (it is never
+// created), the path is not a regular file, the file cannot be read whole, the text cannot be
+// stored (a line break or NUL, a character code page 932 lacks) or the write fails.
 bool WriteString(const QString& path, const QString& section, const QString& key,
                  const QString& value, FileMode mode = FileMode::Normal);
+
+// The bytes WriteString stores after the '=' for value: its code page 932 form, quoted where
+// the reader would change it. A read through a buffer of n bytes gives it back whole when this
+// is at most n-1 bytes long.
+QByteArray StoredValue(const QString& value);
 
 // Whether WriteString can store value: no line break or NUL, and every character has a code
 // page 932 form. Lets a caller that writes several keys refuse before writing any of them.

@@ -190,6 +190,16 @@ std::optional<QByteArray> SetValue(QByteArrayView file, QStringView section, QSt
     return result;
 }
 
+QByteArray QuoteForReading(QByteArrayView value)
+{
+    // Both ends are single bytes: the second byte of a double-byte character is never a blank
+    // or a quote.
+    const auto changedByReader = [](char c) { return IsBlank(c) || c == '"' || c == '\''; };
+    if (value.isEmpty() || (!changedByReader(value.front()) && !changedByReader(value.back())))
+        return value.toByteArray();
+    return '"' + value.toByteArray() + '"';
+}
+
 int LeadingInteger(QByteArrayView value)
 {
     qsizetype at = 0;

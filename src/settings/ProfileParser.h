@@ -34,6 +34,12 @@ std::optional<QByteArray> FindValue(QByteArrayView file, QStringView section, QS
 std::optional<QByteArray> SetValue(QByteArrayView file, QStringView section, QStringView key,
                                    QByteArrayView value);
 
+// The bytes to write after '=' so that FindValue, and Windows' own reader, give value back
+// unchanged: wrapped in one pair of double quotes when it starts or ends with a blank or a quote,
+// which the readers would otherwise trim or strip. Every other value is written as it is, so a
+// file keeps the form Windows gives it.
+QByteArray QuoteForReading(QByteArrayView value);
+
 // The integer of a value with the leading-number rule of GetPrivateProfileInt: blanks, then an
 // optional sign and decimal digits up to the first other character; no digits give 0. Values
 // beyond the int range stop at its ends instead of wrapping around.

@@ -173,10 +173,9 @@ void LoadServerFile()
     LoadServerFileFrom(ServerFilePath(), MailSettings);
 }
 
-void SaveServerFile()
+bool SaveServerFile(const MailSettingsRecord& from, QString* error)
 {
-    // The confirm that calls this has no way to report a failure; the old file then stays.
-    SaveServerFileTo(ServerFilePath(), MailSettings);
+    return SaveServerFileTo(ServerFilePath(), from, error);
 }
 
 qint16 ApopNumber(QStringView value)

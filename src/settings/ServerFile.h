@@ -15,9 +15,10 @@
 // current directory when it is a regular file that can be read; otherwise nothing changes.
 void LoadServerFile();
 
-// Rewrites vbmail.ini in the current directory from MailSettings. Nothing is written (the old
-// file stays) when a field cannot be stored; see SaveServerFileTo.
-void SaveServerFile();
+// Rewrites vbmail.ini in the current directory from a record (MailSettings unless given). False,
+// with the old file untouched and error (when given) saying why, when a field cannot be stored
+// or the write fails; see SaveServerFileTo.
+bool SaveServerFile(const MailSettingsRecord& from = MailSettings, QString* error = nullptr);
 
 // The two above with the path and the record given, and a result. LoadServerFileFrom changes
 // into only when the whole file was read; false when it is missing, not a regular file or

@@ -10,3 +10,7 @@ QString ServerFilePath();  // "vbmail.ini" in the current directory
 
 // The one section of both profile files.
 inline const QString ProfileSection = QStringLiteral("EXEINI");
+
+// Every mail check reads NAME and NAME2 through a buffer of this many bytes, one of them for the
+// terminating NUL, so a stored value may take at most 255 bytes.
+inline constexpr int AccountReadBuffer = 256;

@@ -4,6 +4,7 @@ dragging, the right click, the double-click and the bar that holds it."""
 import os
 import time
 import unittest
+import urllib.parse
 
 from desktop import Desktop, Mofurin, wait_until
 import pictures
@@ -27,9 +28,9 @@ class MascotOnTheDesktop(unittest.TestCase):
         self.app.write_settings()
         self.addCleanup(self.app.stop)
 
-    def start_at(self, x, y):
+    def start_at(self, x, y, env=None):
         self.desktop.pointer(x, y)
-        self.app.start()
+        self.app.start(env)
         return self.app.wait_kitten()
 
     def wait_shaped(self, kitten):
@@ -148,6 +149,81 @@ class MascotOnTheDesktop(unittest.TestCase):
         self.desktop.xdotool("mouseup", 1)
         wait_until(lambda: abs(self.desktop.geometry(kitten)[0] - nx) <= 1, timeout=2,
                    what="the kitten to go back above the bar")
+
+    def test_every_box_stays_above_the_kitten_the_bar_and_the_notice(self):
+        # A stand-in browser launcher records the address HP hands it.
+        bin_dir = os.path.join(self.desktop.tmp, "bin")
+        opened = os.path.join(self.desktop.tmp, "opened.txt")
+        os.makedirs(bin_dir)
+        with open(os.path.join(bin_dir, "xdg-open"), "w") as f:
+            f.write("#!/bin/sh\necho \"$1\" > '%s'\n" % opened)
+        os.chmod(os.path.join(bin_dir, "xdg-open"), 0o755)
+        # Away from the screen's centre, where the boxes open, so that clicks reach the kitten
+        # and the bar while a box is open.
+        kitten = self.start_at(100, 100, {"PATH": bin_dir + ":" + os.environ["PATH"]})
+        self.wait_shaped(kitten)
+        self.desktop.pointer(150, 160)
+        self.desktop.xdotool("click", "--repeat", 2, "--delay", 80, 1)
+        bar = self.desktop.wait_window("モフリちゃん", timeout=5)
+        bx, by, _, _ = self.desktop.geometry(bar)
+
+        def press(x):  # a button of the bar: 鳴かす 20, 受信 64, HP 134
+            self.desktop.pointer(bx + x, by + 7)
+            self.desktop.xdotool("click", 1)
+
+        def assert_above(box, windows):
+            order = self.desktop.stacking()
+            for window in windows:
+                self.assertLess(order.index(window), order.index(box), "%x over the box" % window)
+
+        def close(box, key="Return"):
+            self.desktop.run("xdotool", "windowactivate", "--sync", str(box), "key", key)
+            wait_until(lambda: box not in self.desktop.windows(self.desktop.title(box) or ""),
+                       timeout=5, what="the box to close")
+
+        # 受信 against a port nobody listens on: the connection error box.
+        press(64)
+        box = self.desktop.wait_window("エラー", timeout=10)
+        assert_above(box, [kitten, bar])
+        # Clicks on the kitten and on the bar's title bar let openbox raise them; the box stays
+        # on top.
+        self.desktop.pointer(150, 150)
+        self.desktop.xdotool("click", 1)
+        self.desktop.pointer(bx + 20, by - 8)
+        self.desktop.xdotool("click", 1)
+        time.sleep(0.5)
+        assert_above(box, [kitten, bar])
+        self.desktop.screenshot("box-above-kitten-and-bar")
+        close(box)
+        notice = self.desktop.wait_window("新着お知らせ", timeout=5)
+
+        # HP: the question; 「はい」 opens the homepage in the installation.
+        press(134)
+        offer = self.desktop.wait_window("確認", timeout=5)
+        assert_above(offer, [kitten, bar, notice])
+        close(offer, "Return")
+        wait_until(lambda: os.path.exists(opened), timeout=5, what="the browser to be started")
+        with open(opened) as f:
+            address = f.read().strip()
+        self.assertTrue(address.startswith("file://"), address)
+        page = urllib.parse.unquote(urllib.parse.urlparse(address).path)
+        self.assertEqual(os.path.dirname(os.path.dirname(page)), self.app.install)
+        self.assertTrue(os.path.isfile(page), page)
+
+        # 鳴かす without a sound server: the sound error box, above the notice as well. It comes
+        # once per meowing spell: the next ticks meow silently.
+        press(20)
+        box = self.desktop.wait_window("エラー", timeout=5)
+        assert_above(box, [kitten, bar, notice])
+        self.desktop.screenshot("sound-error-above-notice")
+        close(box)
+        time.sleep(4.5)
+        self.assertEqual(self.desktop.windows("エラー"), [])
+        # Closing the notice ends the spell; the next spell's failure is shown again.
+        close(notice, "alt+F4")
+        time.sleep(2.5)
+        press(20)
+        close(self.desktop.wait_window("エラー", timeout=5))
 
 
 if __name__ == "__main__":

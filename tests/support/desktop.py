@@ -177,6 +177,12 @@ class Desktop:
             return (x - left, y - top, w + left + right, h + top + bottom)
         return (x, y, w, h)
 
+    def stacking(self):
+        """The managed windows from bottom to top, as the window manager stacks them
+        (_NET_CLIENT_LIST_STACKING)."""
+        out = self.run("xprop", "-root", "_NET_CLIENT_LIST_STACKING", check=False)
+        return [int(w, 16) for w in re.findall(r"0x[0-9a-fA-F]+", out)]
+
     def wm_state(self, window):
         return self.run("xprop", "-id", str(window), "_NET_WM_STATE", check=False)
 

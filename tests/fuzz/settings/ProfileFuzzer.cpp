@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the profile reader and editor: a write must read back, and must not
-// change what any other key reads.
+// change what any other key reads; a value quoted for reading must read back exactly.
 #include "settings/ProfileParser.h"
 
 #include <QString>
@@ -29,5 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (QString::compare(key, other, Qt::CaseInsensitive) != 0 &&
         Profile::FindValue(*edited, section, other) != Profile::FindValue(file, section, other))
         std::abort();
+
+    // Any value without a line break reads back exactly once it is quoted for reading.
+    const QByteArrayView value = file.first(qMin<qsizetype>(file.size(), 40));
+    if (!value.contains('\r') && !value.contains('\n') && !value.contains('\0')) {
+        const auto quoted = Profile::SetValue(file, section, key, Profile::QuoteForReading(value));
+        if (!quoted || Profile::FindValue(*quoted, section, key) != value.toByteArray())
+            std::abort();
+    }
     return 0;
 }

@@ -100,6 +100,26 @@ TEST_F(ProfileFileTest, ValuesAreCutToTheBufferWithoutSplittingACharacter)
     EXPECT_EQ(Profile::GetString(path, Section, "NONE", QString(300, u'd')), QString(255, u'd'));
 }
 
+TEST_F(ProfileFileTest, ValuesTheReaderWouldChangeAreQuotedAndReadBackExactly)
+{
+    // Windows' reader, like ours, trims blanks and strips one pair of enclosing quotes.
+    const QString path = PathOf("iniIdPass.ini");
+    const std::pair<QString, QByteArray> cases[] = {
+        {QStringLiteral(" user "), "\" user \""},
+        {QStringLiteral("\tpass"), "\"\tpass\""},
+        {QStringLiteral("\"quoted\""), "\"\"quoted\"\""},
+        {QStringLiteral("'single'"), "\"'single'\""},
+        {QStringLiteral("\""), "\"\"\""},
+        {QStringLiteral("in \"the\" middle"), "in \"the\" middle"},
+        {QStringLiteral("パス ワード"), ToCodePage(QStringLiteral("パス ワード"))},
+    };
+    for (const auto& [value, stored] : cases) {
+        ASSERT_TRUE(Profile::WriteString(path, Section, "NAME2", value));
+        EXPECT_EQ(Contents(path), "[EXEINI]\r\nNAME2=" + stored + "\r\n");
+        EXPECT_EQ(Profile::GetString(path, Section, "NAME2"), value);
+    }
+}
+
 TEST_F(ProfileFileTest, WindowsFileReadsTheSameAndKeepsEveryOtherByte)
 {
     const QString path = PathOf("iniIdPass.ini");

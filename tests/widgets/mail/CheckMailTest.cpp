@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QTimer>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -162,6 +163,25 @@ TEST_F(CheckMailTest, AFailedConnectionIsReportedNotHiddenAndNeverClosed)
     EXPECT_EQ(count(), QStringLiteral("0"));
 }
 
+TEST_F(CheckMailTest, TheServersOwnTextIsShownAsPlainText)
+{
+    // A hostile server's reply: rendered as rich text it would fetch and show the image.
+    writeAccount("[EXEINI]\r\nNAME=kitten\r\nNAME2=wrong\r\n");
+    library.loginResult = -1;
+    library.error = "-ERR <img src=\"http://evil.example/x.png\"><a href=\"x\">here</a>";
+    Qt::TextFormat format = Qt::AutoText;
+    answerer.onClose = [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                format = box->textFormat();
+    };
+    answerer.answerNext();
+    CheckMail();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], QStringLiteral("エラー|") + QString::fromLatin1(library.error));
+    EXPECT_EQ(format, Qt::PlainText);
+}
+
 TEST_F(CheckMailTest, AnIncompleteAccountOpensTheDialogAndSkipsTheLogin)
 {
     writeAccount("[EXEINI]\r\nNAME=kitten\r\n");
@@ -213,4 +233,19 @@ TEST_F(CheckMailTest, TheHangUpFollowsEveryCheckOnlyWhenTicked)
     MailSettings.Pop3Server.clear();
     CheckMail();
     EXPECT_EQ(dialUp.enumerations, 3);
+}
+
+TEST_F(CheckMailTest, NothingThatFallsDueDuringACheckStartsAnotherInsideIt)
+{
+    writeAccount("[EXEINI]\r\nNAME=kitten\r\nNAME2=wrong\r\n");
+    library.loginResult = -1;
+    // A second 受信 that falls due while the check shows its progress or waits in its error
+    // box. Every box is answered, so a nested check would show in the calls, not hang.
+    QTimer::singleShot(0, [] { CheckMail(); });
+    answerer.onClose = [this] { answerer.answerNext(); };
+    answerer.answerNext();
+    CheckMail();
+    EXPECT_EQ(library.calls, QStringList({QStringLiteral("connect 127.0.0.1:1110"),
+                                          QStringLiteral("login 7 kitten wrong 0"),
+                                          QStringLiteral("message"), QStringLiteral("close 7")}));
 }

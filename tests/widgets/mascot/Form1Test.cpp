@@ -2,6 +2,7 @@
 
 #include "mascot/FramePictures.h"
 #include "mascot/MeowFlag.h"
+#include "mascot/Wait.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Twips.h"
 #include "settings/IdPassForm.h"
@@ -22,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -296,6 +298,55 @@ TEST_F(Form1Test, ATickDueWhileASoundErrorIsShownIsSkipped)
     EXPECT_EQ(boxes, 1);
     EXPECT_EQ(f.CurrentPicture(), 0);
     EXPECT_EQ(f.kiHenkou, 1);
+}
+
+TEST_F(Form1Test, ASoundFailureIsShownOncePerMeowingSpellAndSaysHowToStop)
+{
+    configure();
+    Form1& f = load();
+    // Each meow's 600 ms wait passes at once.
+    qint64 now = 0;
+    SetMillisecondClockForTesting([&now] { return now += 1000; });
+    QStringList shown;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                shown << box->text() + QLatin1Char('|') + box->informativeText();
+                box->button(QMessageBox::Ok)->click();
+            }
+    });
+    answerer.start(10);
+    const auto ticks = [&](int n) {
+        for (int i = 0; i < n; ++i)
+            f.Timer1_Timer();
+    };
+
+    sound.playAnswer = false; // no sound output: every meow fails with 4
+    MeowFlag = 1;
+    ticks(3);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith(QStringLiteral("API がエラーを返しました|")));
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("閉じて"))) << shown[0].toStdString();
+    const auto meows = sound.plays();
+    EXPECT_EQ(
+        std::count_if(meows.begin(), meows.end(),
+                      [](const auto& call) { return call.name.value_or("").endsWith(".wav"); }),
+        3); // it went on meowing, silently
+
+    f.ChkOnMem->setChecked(true); // now the file is missing (3): a different failure
+    ticks(2);
+    f.ChkOnMem->setChecked(false);
+    ticks(1); // and back to 4
+    EXPECT_EQ(shown.size(), 3);
+
+    // The spell ends and a new one begins: its failure is shown again.
+    MeowFlag = 0;
+    ticks(1);
+    MeowFlag = 1;
+    ticks(2);
+    EXPECT_EQ(shown.size(), 4);
+    SetMillisecondClockForTesting({});
 }
 
 TEST_F(Form1Test, RightButtonEndsAtOnceAndUnloadStopsTheSound)

@@ -1,16 +1,20 @@
 #include "menu/Form2.h"
 
 #include "mascot/MeowFlag.h"
+#include "platform/ProgramFolder.h"
 #include "platform/Twips.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
@@ -153,12 +157,32 @@ TEST_F(Form2Test, TheHomepageOfferOpensTheBrowserOnlyOnYes)
     QTest::qWait(200);
     EXPECT_FALSE(QFile::exists(log));
 
+    // The address handed to the browser exists: by default the page in the installation,
+    // with every picture it shows.
+    SetProgramFolderForTesting(QStringLiteral(MOFURIN_INSTALL_DIR));
     answerNextBox(QMessageBox::Yes);
     bar.Command4_Click();
+    SetProgramFolderForTesting(QString());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(log), 5000);
     QFile opened(log);
     ASSERT_TRUE(opened.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(opened.readAll().startsWith("https://"));
+    const QUrl address(QString::fromUtf8(opened.readAll().trimmed()));
+    if (const QString web = QString::fromUtf8(MOFURIN_HOMEPAGE_URL); !web.isEmpty()) {
+        EXPECT_EQ(address, QUrl(web)); // a build given the maker's web site
+    } else {
+        ASSERT_TRUE(address.isLocalFile()) << address.toString().toStdString();
+        QFile page(address.toLocalFile());
+        ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << address.toString().toStdString();
+        const QString html = QString::fromUtf8(page.readAll());
+        const QDir folder = QFileInfo(page).dir();
+        QRegularExpressionMatchIterator pictures =
+            QRegularExpression(QStringLiteral("src=\"([^\"]+)\"")).globalMatch(html);
+        EXPECT_TRUE(pictures.hasNext());
+        while (pictures.hasNext()) {
+            const QString picture = pictures.next().captured(1);
+            EXPECT_TRUE(folder.exists(picture)) << picture.toStdString();
+        }
+    }
 
     // No browser at all: the user is told so.
     QFile::remove(bin.filePath(QStringLiteral("xdg-open")));

@@ -117,8 +117,11 @@ TEST_F(IdPassFormTest, AnAccountThatCannotBeSavedWholeLeavesTheOldOneAndSaysSo)
          QStringLiteral("neko\U0001F408")},
         {"an ID with a line break", SavedAccount(), QStringLiteral("new\nDELE 1"),
          QStringLiteral("pass")},
-        {"the password's write fails after the ID's", nearlyFull, QString(400, u'i'),
+        {"the password's write fails after the ID's", nearlyFull, QString(255, u'i'),
          QStringLiteral("new pass")},
+        // A check reads 255 bytes of each; a longer password would log in cut.
+        {"a password longer than a check reads", SavedAccount(), QStringLiteral("new id"),
+         QString(256, u'p')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -156,10 +159,12 @@ TEST_F(IdPassFormTest, ConfirmWithTheSaveBoxTickedWritesTheAccountOwnerOnly)
     EXPECT_FALSE(IdPassForm::Exists());
     EXPECT_EQ(MailSettings.UserId, QStringLiteral(" user "));
     EXPECT_EQ(MailSettings.UserPass, QStringLiteral("パス word"));
-    EXPECT_EQ(ReadBytes(AccountFile()), QByteArray("[EXEINI]\r\nNAME= user \r\nNAME2=") +
+    // Quoted, so that the blanks read back (unquoted, the reader would trim them).
+    EXPECT_EQ(ReadBytes(AccountFile()), QByteArray("[EXEINI]\r\nNAME=\" user \"\r\nNAME2=") +
                                             Cp932(QStringLiteral("パス word")) +
                                             QByteArray("\r\nNAME3=1\r\n"));
     EXPECT_EQ(FileMode(AccountFile()), mode_t(0600));
+    EXPECT_EQ(IdPassForm::Get().IdText->text(), QStringLiteral(" user "));
 }
 
 TEST_F(IdPassFormTest, ConfirmWithoutSavingKeepsTheFileAccountForTheNextRead)

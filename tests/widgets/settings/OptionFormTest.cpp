@@ -181,9 +181,12 @@ TEST_F(OptionFormTest, AServerFileThatCannotBeWrittenIsReportedAndTheDialogStays
 {
     // A folder where the server file belongs: the write cannot succeed.
     ASSERT_TRUE(QDir(Path(QString())).mkdir(QStringLiteral("vbmail.ini")));
+    MailSettings.Pop3Server = QStringLiteral("old.example.jp");
     OptionForm& form = OptionForm::Get();
     form.Pop3Text->setText(QStringLiteral("pop.example.jp"));
     form.OkCommand->click();
+    // Nothing was saved, so the next check still connects to the old server.
+    EXPECT_EQ(MailSettings.Pop3Server, QStringLiteral("old.example.jp"));
 
     ASSERT_TRUE(OptionForm::Exists());
     EXPECT_TRUE(form.isVisible());
@@ -194,6 +197,10 @@ TEST_F(OptionFormTest, AServerFileThatCannotBeWrittenIsReportedAndTheDialogStays
     EXPECT_TRUE(box->isVisible());
     box->button(QMessageBox::Ok)->click();
     EXPECT_TRUE(QFileInfo(ServerFile()).isDir());
+
+    // Cancelled after the failed save: the record is as it was before the dialog opened.
+    form.CancelCommand->click();
+    EXPECT_EQ(MailSettings.Pop3Server, QStringLiteral("old.example.jp"));
 }
 
 } // namespace
