@@ -1,11 +1,13 @@
 #include "mail/CheckMail.h"
 
+#include "codepage/CodePage.h"
+#include "mail/MailCheck.h"
 #include "mail/MailLibrary.h"
 #include "mail/MsgForm.h"
-#include "mail/TrimNull.h"
+#include "mail/ServerTrust.h"
 #include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
-#include "codepage/CodePage.h"
+#include "nmail/NMail.h"
 #include "platform/MessageBoxLook.h"
 #include "settings/IdPassForm.h"
 #include "settings/MailSettings.h"
@@ -20,33 +22,78 @@
 #include <QPointer>
 #include <QScopeGuard>
 #include <QWidget>
-#include <array>
 #include <optional>
-#include <vector>
 
 namespace {
-constexpr int32_t TextBufferSize = 8192;
-
-// The largest message buffer the check allocates. Nothing retrieved is kept, so a message the
-// server claims to be larger than this is skipped rather than sized into gigabytes of spaces.
-constexpr int64_t MaxMessageBuffer = 256 * 1024 * 1024;
-
 // A modal box titled "エラー" with an OK button and no icon, as the login failure has always been
-// reported.
-void showLibraryError(MailLibrary& library, char* buffer)
+// reported. The text is the server's or the system's own.
+void showLibraryError(const QString& text)
 {
-    int32_t length = TextBufferSize;
-    library.GetMessage(0, buffer, &length);
-    buffer[TextBufferSize - 1] = '\0';
-    QMessageBox box(
-        QMessageBox::NoIcon, QStringLiteral("エラー"),
-        TrimNull(FromCodePage(QByteArrayView(buffer, qstrnlen(buffer, TextBufferSize)))),
-        QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("エラー"), text, QMessageBox::Ok);
     box.setObjectName(QStringLiteral("MailErrorBox"));
-    // The text is the server's or the system's own; the busy pointer of the check must not hide
-    // that the box waits for the user.
     PrepareMessageBox(box);
     box.exec();
+}
+
+// A question about the server's security: Yes or No, No unless the user chooses otherwise.
+bool askAboutTrust(QMessageBox::Icon icon, const QString& text)
+{
+    QMessageBox box(icon, QStringLiteral("エラー"), text, QMessageBox::Yes | QMessageBox::No);
+    box.setObjectName(QStringLiteral("MailTrustBox"));
+    box.setDefaultButton(QMessageBox::No);
+    PrepareMessageBox(box);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString describe(const MailCheck::Outcome::Certificate& certificate)
+{
+    return QStringLiteral("発行先: %1\n有効期間: %2\nSHA-256 指紋:\n%3")
+        .arg(certificate.subject, certificate.validity, certificate.fingerprint);
+}
+
+// A connection that failed is said, never hidden behind "no new mail". Where the server's
+// security is why, the user decides: trust a certificate once for this server, or accept that
+// a server which spoke TLS before no longer offers it. Either is remembered for the next check.
+void reportConnectFailure(const MailCheck::Outcome& outcome, ServerTrust& trust,
+                          const QString& server, bool tlsDemanded)
+{
+    const QString key = ServerTrust::keyOf(server);
+    if (outcome.failureCode == NMAIL_ERR_CERTIFICATE && outcome.certificate) {
+        if (askAboutTrust(QMessageBox::Question,
+                          outcome.failure + QStringLiteral("\n\n") +
+                              describe(*outcome.certificate) +
+                              QStringLiteral("\n\nこの証明書を、このサーバー(%1)についてだけ信頼"
+                                             "しますか?\n指紋がサーバーの管理者の知らせるものと"
+                                             "同じか確かめてから「はい」を押してください。")
+                                  .arg(key)))
+            trust.setPinnedCertificate(key, outcome.certificate->fingerprint);
+        return;
+    }
+    if (outcome.failureCode == NMAIL_ERR_CERTIFICATE_CHANGED && outcome.certificate) {
+        if (askAboutTrust(QMessageBox::Warning,
+                          QStringLiteral("警告: ") + outcome.failure + QStringLiteral("\n\n") +
+                              QStringLiteral("新しい証明書\n") + describe(*outcome.certificate) +
+                              QStringLiteral("\n\n信頼していた証明書の指紋:\n%1\n\nサーバーの管理"
+                                             "者が証明書を替えたと確かめられたときだけ「はい」を押"
+                                             "してください。新しい証明書を信頼しますか?")
+                                  .arg(trust.pinnedCertificate(key))))
+            trust.setPinnedCertificate(key, outcome.certificate->fingerprint);
+        return;
+    }
+    if (outcome.failureCode == NMAIL_ERR_TLS_MISSING && tlsDemanded) {
+        if (askAboutTrust(
+                QMessageBox::Warning,
+                QStringLiteral("警告: このサーバー(%1)とは以前暗号化通信をしていましたが、"
+                               "今回は暗号化(STLS)が提供されていません。途中で誰かが暗"
+                               "号化を妨げているおそれがあるため、パスワードを送らずに接"
+                               "続をやめました。\n\nサーバーが暗号化をやめたと確かめら"
+                               "れたときだけ「はい」を押してください。今後このサーバー"
+                               "には暗号化なしで接続しますか?")
+                    .arg(key)))
+            trust.setTlsSeen(key, false);
+        return;
+    }
+    showLibraryError(outcome.failure);
 }
 
 // Shows the progress text in the bar's caption and a busy pointer while the check blocks the
@@ -92,77 +139,65 @@ void CheckMail(QWidget* progressWindow)
     const auto done = qScopeGuard([] { running = false; });
 
     MailLibrary& library = CurrentMailLibrary();
-    std::array<std::vector<char>, 4> buffers;
-    for (auto& b : buffers)
-        b.assign(TextBufferSize, '\0');
-
     int32_t count = 0;
     {
         std::optional<Progress> progress;
-        // 1. No server configured: no library call at all.
+        // No server configured: no library call at all.
         if (!MailSettings.Pop3Server.isEmpty()) {
             progress.emplace(progressWindow);
-            // 2. Connect. A failed connection makes no close call.
-            const QByteArray host = ToCodePage(MailSettings.Pop3Server);
-            const int32_t handle = library.Pop3Connect(host.constData());
-            if (handle == -1) {
-                // A connection that could not be made is not "no new mail": say why first.
-                showLibraryError(library, buffers[0].data());
-            } else {
-                // 3. and 4. The account, read afresh from the account file every time.
-                const QString path = AccountFilePath();
-                const QString id =
-                    Profile::GetString(path, QStringLiteral("EXEINI"), QStringLiteral("NAME"),
-                                       QString(), AccountReadBuffer);
-                const QString pass =
-                    Profile::GetString(path, QStringLiteral("EXEINI"), QStringLiteral("NAME2"),
-                                       QString(), AccountReadBuffer);
-                IdPassForm& account = IdPassForm::Get();
-                account.IdText->setText(id);
-                account.PassText->setText(pass);
-                MailSettings.UserId = id;
-                MailSettings.UserPass = pass;
+            const QString server = MailSettings.Pop3Server;
+            ServerTrust trust(ServerTrustFilePath());
+            const QString key = ServerTrust::keyOf(server);
+            const bool tlsSeen = trust.tlsSeen(key);
+            const QByteArray pin = trust.pinnedCertificate(key).toLatin1();
+            library.SetPinnedCertificate(ToCodePage(server).constData(),
+                                         pin.isEmpty() ? nullptr : pin.constData());
+            const QString connectText = ServerTrust::connectText(server, tlsSeen);
 
-                if (MailSettings.UserId.isEmpty() || MailSettings.UserPass.isEmpty()) {
-                    // 5. An incomplete account: ask for it, skip the login.
-                    account.ShowModeless();
-                } else {
-                    // 6. Log in.
-                    const QByteArray user = ToCodePage(MailSettings.UserId);
-                    const QByteArray password = ToCodePage(MailSettings.UserPass);
-                    count = library.Pop3Authenticate(handle, user.constData(), password.constData(),
-                                                     MailSettings.UseApop != 0 ? -1 : 0);
-                    // 7. Retrieve every waiting message, in ascending order.
-                    for (int32_t n = 1; n <= count; ++n) {
-                        library.Pop3GetMailStatus(handle, n, buffers[0].data(), buffers[1].data(),
-                                                  buffers[2].data(), buffers[3].data(), 0);
-                        const int32_t size = library.Pop3GetMailSize(handle, n);
-                        // A negative or absurd size cannot size a buffer: skip that message.
-                        if (size < 0 || size >= MaxMessageBuffer)
-                            continue;
-                        std::vector<char> body(static_cast<size_t>(size) + 1, ' ');
-                        library.Pop3GetMail(handle, n, buffers[0].data(), buffers[1].data(),
-                                            buffers[2].data(), buffers[3].data(), body.data(), 0,
-                                            0);
-                    }
-                    // 8. A failed login: the library's reason.
-                    if (count < 0)
-                        showLibraryError(library, buffers[0].data());
-                }
-                // 9. Close on every path past the connect.
-                library.Pop3Close(handle);
+            // The account, read afresh from the account file once the connection stands; the
+            // account dialog's boxes show what the check uses.
+            const auto account = [] {
+                const QString path = AccountFilePath();
+                const MailAccount stored{
+                    Profile::GetString(path, QStringLiteral("EXEINI"), QStringLiteral("NAME"),
+                                       QString(), AccountReadBuffer),
+                    Profile::GetString(path, QStringLiteral("EXEINI"), QStringLiteral("NAME2"),
+                                       QString(), AccountReadBuffer)};
+                IdPassForm& dialog = IdPassForm::Get();
+                dialog.IdText->setText(stored.userId);
+                dialog.PassText->setText(stored.password);
+                MailSettings.UserId = stored.userId;
+                MailSettings.UserPass = stored.password;
+                return stored;
+            };
+            // A failed login's reason, before the connection closes.
+            const auto loginFailed = [](const MailCheck::Outcome& failed) {
+                showLibraryError(failed.failure);
+            };
+            MailCheck check(library);
+            const MailCheck::Outcome outcome =
+                check.run(connectText, MailSettings.UseApop != 0, account, loginFailed);
+            if (!outcome.connected) {
+                reportConnectFailure(outcome, trust, server, connectText != server);
+            } else {
+                if (outcome.encrypted && !tlsSeen)
+                    trust.setTlsSeen(key, true);
+                // An incomplete account: ask for it.
+                if (outcome.accountIncomplete)
+                    IdPassForm::Get().ShowModeless();
+                count = outcome.count;
             }
         }
     }
 
-    // 10. The report.
+    // The report.
     MsgForm::Report(QString::number(count), count >= 1
                                                 ? QStringLiteral("新着メールが有ります。")
                                                 : QStringLiteral("新着メールはありませんでした。"));
-    // 11. Mail waits: the kitten meows, as the bar's 鳴かす button does.
+    // Mail waits: the kitten meows, as the bar's 鳴かす button does.
     if (count >= 1)
         MeowFlag = 1;
-    // 12. The hang-up box, after every check.
+    // The hang-up box, after every check.
     if (SetForm::Get().Check1->checkState() == Qt::Checked)
         HangUpAllDialUp(DefaultDialUpService());
 }

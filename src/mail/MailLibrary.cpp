@@ -31,6 +31,12 @@ public:
         return NMailGetMessage(kind, buffer, length);
     }
     int32_t Pop3Close(int32_t handle) override { return NMailPop3Close(handle); }
+    int32_t GetLastResult() override { return NMailGetLastResult(); }
+    int32_t Pop3IsEncrypted(int32_t handle) override { return NMailPop3IsEncrypted(handle); }
+    int32_t SetPinnedCertificate(const char* host, const char* fingerprint) override
+    {
+        return NMailSetPinnedCertificate(host, fingerprint);
+    }
 };
 
 MailLibrary* g_override = nullptr;

@@ -19,6 +19,14 @@ public:
                                 int32_t reserved) = 0;
     virtual int32_t GetMessage(int32_t kind, char* buffer, int32_t* length) = 0;
     virtual int32_t Pop3Close(int32_t handle) = 0;
+    // What tells failures apart and secures connections. A stand-in that does not care about
+    // them keeps these answers: no failure code, a plain connection, nothing pinned.
+    virtual int32_t GetLastResult() { return 0; }
+    virtual int32_t Pop3IsEncrypted(int32_t /*handle*/) { return 0; }
+    virtual int32_t SetPinnedCertificate(const char* /*host*/, const char* /*fingerprint*/)
+    {
+        return 0;
+    }
 };
 
 MailLibrary& CurrentMailLibrary();

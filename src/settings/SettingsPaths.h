@@ -7,6 +7,9 @@
 QString OptionsFilePath(); // program folder + "\★MailData\ini.ini": the hang-up flag
 QString AccountFilePath(); // program folder + "\★MailData\iniIdPass.ini": user ID, password
 QString ServerFilePath();  // "vbmail.ini" in the current directory
+// Beside the options file: per mail server, whether it spoke TLS and the certificate its user
+// trusts ("tls.ini").
+QString ServerTrustFilePath();
 
 // The one section of both profile files.
 inline const QString ProfileSection = QStringLiteral("EXEINI");

@@ -36,13 +36,14 @@ public:
     void HangUp(const DialUpConnection&) override {}
 };
 
-// Presses OK on the next visible message box and records "title|text". onClose runs just
-// before the press, so a test can note when the box came among the library calls.
+// Presses OK (or the chosen button) on the next visible message box and records "title|text".
+// onClose runs just before the press, so a test can note when the box came among the library calls.
 class BoxAnswerer
 {
 public:
     QStringList boxes;
     std::function<void()> onClose;
+    QMessageBox::StandardButton press = QMessageBox::Ok; // or Yes / No for a question
 
     void answerNext()
     {
@@ -52,7 +53,7 @@ public:
                     boxes << box->windowTitle() + QLatin1Char('|') + box->text();
                     if (onClose)
                         onClose();
-                    box->button(QMessageBox::Ok)->click();
+                    box->button(press)->click();
                     return;
                 }
             }

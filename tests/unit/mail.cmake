@@ -1,4 +1,5 @@
 mofurin_gtest(mail_unit_test LABEL unit
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/mail/TrimNullTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/mail/ServerTrustTest.cpp
-    LIBS mofurin_mail)
+            ${CMAKE_CURRENT_LIST_DIR}/mail/MailCheckTest.cpp
+    LIBS mofurin_mail_core)

@@ -1,13 +1,14 @@
 #include "mail/CheckMail.h"
 
+#include "codepage/CodePage.h"
 #include "mail/MailLibrary.h"
 #include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
-#include "codepage/CodePage.h"
 #include "settings/IdPassForm.h"
 #include "settings/MailSettings.h"
 #include "settings/SetForm.h"
 #include "support/MailCheckHarness.h"
+#include "support/RecordingMailLibrary.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -16,64 +17,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-// Records every call in order and answers as scripted.
-class RecordingLibrary : public MailLibrary
-{
-public:
-    QStringList calls;
-    int32_t connectResult = 7;
-    int32_t loginResult = 0;
-    int32_t size = 100;
-    // The library answers in code page 932.
-    QByteArray error =
-        ToCodePage(QStringLiteral("ログインできませんでした。 -ERR [AUTH] Authentication failed."));
-
-    int32_t Pop3Connect(const char* host) override
-    {
-        calls << QStringLiteral("connect %1").arg(QString::fromUtf8(host));
-        return connectResult;
-    }
-    int32_t Pop3Authenticate(int32_t handle, const char* user, const char* pass,
-                             int32_t apop) override
-    {
-        calls << QStringLiteral("login %1 %2 %3 %4")
-                     .arg(handle)
-                     .arg(QString::fromUtf8(user), QString::fromUtf8(pass))
-                     .arg(apop);
-        return loginResult;
-    }
-    int32_t Pop3GetMailStatus(int32_t, int32_t n, char*, char*, char*, char*, int32_t) override
-    {
-        calls << QStringLiteral("status %1").arg(n);
-        return 0;
-    }
-    int32_t Pop3GetMailSize(int32_t, int32_t n) override
-    {
-        calls << QStringLiteral("size %1").arg(n);
-        return size;
-    }
-    int32_t Pop3GetMail(int32_t, int32_t n, char*, char*, char*, char*, char* body, int32_t,
-                        int32_t) override
-    {
-        // The buffer holds size + 1 spaces and no terminator.
-        calls << QStringLiteral("mail %1 %2")
-                     .arg(n)
-                     .arg(qstrnlen(body, static_cast<size_t>(size) + 1));
-        return 0;
-    }
-    int32_t GetMessage(int32_t, char* buffer, int32_t* length) override
-    {
-        calls << QStringLiteral("message");
-        qstrncpy(buffer, error.constData(), static_cast<size_t>(*length));
-        return 0;
-    }
-    int32_t Pop3Close(int32_t handle) override
-    {
-        calls << QStringLiteral("close %1").arg(handle);
-        return 0;
-    }
-};
-
 class CheckMailTest : public ::testing::Test
 {
 protected:
@@ -180,6 +123,51 @@ TEST_F(CheckMailTest, TheServersOwnTextIsShownAsPlainText)
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_EQ(boxes[0], QStringLiteral("エラー|") + QString::fromLatin1(library.error));
     EXPECT_EQ(format, Qt::PlainText);
+}
+
+// What the user decides about a server's security is remembered for the next check.
+TEST_F(CheckMailTest, TrustDecisionsAreAskedOnceAndRemembered)
+{
+    writeAccount("[EXEINI]\r\nNAME=kitten\r\nNAME2=secret\r\n");
+    // A certificate the system does not trust: the user trusts it for this server.
+    library.connectResult = -1;
+    library.lastResult = NMAIL_ERR_CERTIFICATE;
+    library.certificate[0] = "127.0.0.1";
+    library.certificate[2] = "AB:CD:EF";
+    answerer.press = QMessageBox::Yes;
+    answerer.answerNext();
+    CheckMail();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("AB:CD:EF"))) << boxes[0].toStdString();
+    library.connectResult = 7;
+    library.loginResult = 0;
+    library.calls.clear();
+    library.encryptedAnswer = 1;
+    CheckMail();
+    EXPECT_EQ(library.pinned, QStringLiteral("AB:CD:EF"));
+    EXPECT_EQ(library.calls.value(0), QStringLiteral("connect 127.0.0.1:1110"));
+
+    // TLS was spoken there: from now on it is demanded, and a server that no longer offers it
+    // is refused until the user accepts the change.
+    library.calls.clear();
+    library.connectResult = -1;
+    library.lastResult = NMAIL_ERR_TLS_MISSING;
+    answerer.press = QMessageBox::No;
+    answerer.answerNext();
+    CheckMail();
+    EXPECT_EQ(library.calls.value(0), QStringLiteral("connect pop3+stls://127.0.0.1:1110"));
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_TRUE(boxes[1].contains(QStringLiteral("STLS"))) << boxes[1].toStdString();
+    library.calls.clear();
+    answerer.press = QMessageBox::Yes;
+    answerer.answerNext();
+    CheckMail();
+    EXPECT_EQ(library.calls.value(0), QStringLiteral("connect pop3+stls://127.0.0.1:1110"));
+    library.calls.clear();
+    library.connectResult = 7;
+    library.encryptedAnswer = 0;
+    CheckMail();
+    EXPECT_EQ(library.calls.value(0), QStringLiteral("connect 127.0.0.1:1110"));
 }
 
 TEST_F(CheckMailTest, AnIncompleteAccountOpensTheDialogAndSkipsTheLogin)

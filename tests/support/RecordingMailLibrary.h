@@ -1,0 +1,85 @@
+#pragma once
+
+// A stand-in for the mail library that records every call in order and answers as scripted.
+#include "codepage/CodePage.h"
+#include "mail/MailLibrary.h"
+#include "nmail/NMail.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Records every call in order and answers as scripted.
+class RecordingLibrary : public MailLibrary
+{
+public:
+    QStringList calls;
+    int32_t connectResult = 7;
+    int32_t loginResult = 0;
+    int32_t size = 100;
+    // The library answers in code page 932.
+    QByteArray error =
+        ToCodePage(QStringLiteral("ログインできませんでした。 -ERR [AUTH] Authentication failed."));
+
+    int32_t Pop3Connect(const char* host) override
+    {
+        calls << QStringLiteral("connect %1").arg(QString::fromUtf8(host));
+        return connectResult;
+    }
+    int32_t Pop3Authenticate(int32_t handle, const char* user, const char* pass,
+                             int32_t apop) override
+    {
+        calls << QStringLiteral("login %1 %2 %3 %4")
+                     .arg(handle)
+                     .arg(QString::fromUtf8(user), QString::fromUtf8(pass))
+                     .arg(apop);
+        return loginResult;
+    }
+    int32_t Pop3GetMailStatus(int32_t, int32_t n, char*, char*, char*, char*, int32_t) override
+    {
+        calls << QStringLiteral("status %1").arg(n);
+        return 0;
+    }
+    int32_t Pop3GetMailSize(int32_t, int32_t n) override
+    {
+        calls << QStringLiteral("size %1").arg(n);
+        return size;
+    }
+    int32_t Pop3GetMail(int32_t, int32_t n, char*, char*, char*, char*, char* body, int32_t,
+                        int32_t) override
+    {
+        // The buffer holds size + 1 spaces and no terminator.
+        calls << QStringLiteral("mail %1 %2")
+                     .arg(n)
+                     .arg(qstrnlen(body, static_cast<size_t>(size) + 1));
+        return 0;
+    }
+    // The result code of the last failure, and the certificate texts by message kind.
+    int32_t lastResult = 0;
+    QByteArray certificate[4];
+
+    int32_t GetMessage(int32_t kind, char* buffer, int32_t* length) override
+    {
+        if (kind != NMAIL_MESSAGE_LAST_ERROR) {
+            qstrncpy(buffer, certificate[(kind - 1) & 3].constData(), static_cast<size_t>(*length));
+            return 0;
+        }
+        calls << QStringLiteral("message");
+        qstrncpy(buffer, error.constData(), static_cast<size_t>(*length));
+        return 0;
+    }
+    int32_t GetLastResult() override { return lastResult; }
+    int32_t SetPinnedCertificate(const char*, const char* fingerprint) override
+    {
+        pinned = fingerprint ? QString::fromLatin1(fingerprint) : QString();
+        return 0;
+    }
+    QString pinned; // what the last check pinned for its server
+    int32_t encryptedAnswer = 0;
+    int32_t Pop3IsEncrypted(int32_t) override { return encryptedAnswer; }
+    int32_t Pop3Close(int32_t handle) override
+    {
+        calls << QStringLiteral("close %1").arg(handle);
+        return 0;
+    }
+};

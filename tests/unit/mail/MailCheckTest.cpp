@@ -1,0 +1,93 @@
+// One check without windows against a scripted library: the calls in order and the outcome.
+#include "mail/MailCheck.h"
+
+#include "support/RecordingMailLibrary.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const MailAccount Stored{u"tama"_s, u"secret"_s};
+
+} // namespace
+
+TEST(MailCheck, CallOrderAndOutcome)
+{
+    struct Case
+    {
+        const char* name;
+        int32_t connectResult;
+        int32_t loginResult;
+        MailAccount account;
+        QStringList calls;
+        int32_t count;
+        bool connected;
+        bool accountIncomplete;
+        bool failureHeard; // the login failure reached the caller before the close
+    };
+    const Case cases[] = {
+        {"three messages", 7, 3, Stored,
+         QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"status 1"_s,
+                     u"size 1"_s, u"mail 1 101"_s, u"status 2"_s, u"size 2"_s, u"mail 2 101"_s,
+                     u"status 3"_s, u"size 3"_s, u"mail 3 101"_s, u"close 7"_s},
+         3, true, false, false},
+        {"empty mailbox", 7, 0, Stored,
+         QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"close 7"_s}, 0,
+         true, false, false},
+        {"failed login", 7, -2, Stored,
+         QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"message"_s,
+                     u"heard"_s, u"close 7"_s},
+         -2, true, false, true},
+        {"incomplete account", 7, 3, MailAccount{u"tama"_s, {}},
+         QStringList{u"connect pop.example.jp"_s, u"close 7"_s}, 0, true, true, false},
+        {"failed connection", -1, 3, Stored, QStringList{u"connect pop.example.jp"_s, u"message"_s},
+         0, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingLibrary library;
+        library.connectResult = c.connectResult;
+        library.loginResult = c.loginResult;
+        int accountReads = 0;
+        QList<int32_t> progress;
+        MailCheck check(library);
+        const MailCheck::Outcome outcome = check.run(
+            u"pop.example.jp"_s, false,
+            [&] {
+                ++accountReads;
+                return c.account;
+            },
+            [&](const MailCheck::Outcome& failed) {
+                EXPECT_FALSE(failed.failure.isEmpty());
+                library.calls << u"heard"_s;
+            },
+            [&](int32_t n, int32_t total) { progress << n * 100 + total; });
+        EXPECT_EQ(library.calls, c.calls);
+        EXPECT_EQ(outcome.count, c.count);
+        EXPECT_EQ(outcome.connected, c.connected);
+        EXPECT_EQ(outcome.accountIncomplete, c.accountIncomplete);
+        EXPECT_EQ(outcome.failure.isEmpty(), c.connected && !c.failureHeard);
+        EXPECT_EQ(accountReads, c.connected ? 1 : 0) << "the account is read after the connect";
+        if (c.count == 3) {
+            EXPECT_EQ(progress, (QList<int32_t>{103, 203, 303}));
+        }
+    }
+}
+
+TEST(MailCheck, AnUntrustedCertificateIsReportedForTheUserToJudge)
+{
+    RecordingLibrary library;
+    library.connectResult = -1;
+    library.lastResult = NMAIL_ERR_CERTIFICATE;
+    library.certificate[0] = "127.0.0.1";
+    library.certificate[2] = "AB:CD";
+    library.certificate[3] = ToCodePage(u"自己署名の証明書です。"_s);
+    const MailCheck::Outcome outcome = MailCheck(library).run(u"pop.example.jp"_s, false, {});
+    EXPECT_EQ(outcome.failureCode, NMAIL_ERR_CERTIFICATE);
+    ASSERT_TRUE(outcome.certificate.has_value());
+    EXPECT_EQ(outcome.certificate->subject, u"127.0.0.1"_s);
+    EXPECT_EQ(outcome.certificate->fingerprint, u"AB:CD"_s);
+    EXPECT_EQ(outcome.certificate->problem, u"自己署名の証明書です。"_s);
+}
