@@ -8,10 +8,11 @@
 #include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
 #include "nmail/NMail.h"
+#include "platform/DesktopSecretStore.h"
 #include "platform/MessageBoxLook.h"
 #include "settings/IdPassForm.h"
 #include "settings/MailSettings.h"
-#include "settings/ProfileFile.h"
+#include "settings/PasswordPlace.h"
 #include "settings/SetForm.h"
 #include "settings/SettingsPaths.h"
 
@@ -157,12 +158,12 @@ void CheckMail(QWidget* progressWindow)
             // The account, read afresh from the account file once the connection stands; the
             // account dialog's boxes show what the check uses.
             const auto account = [] {
-                const QString path = AccountFilePath();
-                const MailAccount stored{
-                    Profile::GetString(path, QStringLiteral("EXEINI"), QStringLiteral("NAME"),
-                                       QString(), AccountReadBuffer),
-                    Profile::GetString(path, QStringLiteral("EXEINI"), QStringLiteral("NAME2"),
-                                       QString(), AccountReadBuffer)};
+                // The password comes from the desktop's keyring when the user keeps it there;
+                // a keyring that does not answer is said, and the account dialog then asks.
+                const PasswordPlace::Account saved = PasswordPlace(DesktopSecretStore()).Read();
+                if (!saved.message.isEmpty())
+                    showLibraryError(saved.message);
+                const MailAccount stored{saved.id, saved.password};
                 IdPassForm& dialog = IdPassForm::Get();
                 dialog.IdText->setText(stored.userId);
                 dialog.PassText->setText(stored.password);

@@ -1,16 +1,17 @@
 #include "settings/IdPassForm.h"
 
-#include "settings/AtomicFile.h"
+#include "platform/DesktopSecretStore.h"
+#include "platform/MessageBoxLook.h"
 #include "settings/DialogLook.h"
 #include "settings/MailSettings.h"
+#include "settings/PasswordPlace.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsPaths.h"
 
 #include <QCheckBox>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -23,42 +24,6 @@ bool writeAccount(const QString& key, const QString& value)
                                 Profile::FileMode::OwnerOnly);
 }
 
-// Saves the ID and the password as a pair; empty when saved, otherwise the reason for the user.
-// Values the file cannot hold are refused before anything is written, and when the password
-// cannot be written after the ID was, the file's old bytes are put back: the file never pairs a
-// new ID with the old password, which the next mail check would log in with.
-QString saveAccount(const QString& id, const QString& password)
-{
-    if (!Profile::CanStoreValue(id) || !Profile::CanStoreValue(password))
-        return QStringLiteral("IDかパスワードに、保存できない文字(改行、またはシフトJISにない文字)"
-                              "が含まれています。");
-    // Every check reads the two values through a fixed buffer: a longer one would log in cut.
-    constexpr int AccountValueBytes = AccountReadBuffer - 1;
-    if (Profile::StoredValue(id).size() > AccountValueBytes ||
-        Profile::StoredValue(password).size() > AccountValueBytes)
-        return QStringLiteral("IDかパスワードが長すぎて保存できません。"
-                              "それぞれ半角%1文字(全角%2文字)までです。")
-            .arg(AccountValueBytes)
-            .arg(AccountValueBytes / 2);
-    const QString path = AccountFilePath();
-    QByteArray before;
-    const SettingsIo::ReadStatus status =
-        SettingsIo::ReadSettingsFile(path, Profile::MaxFileSize, before);
-    const QString failed = QStringLiteral("IDとパスワードを保存できませんでした。\n") +
-                           QFileInfo(path).absoluteFilePath();
-    if (!writeAccount(QStringLiteral("NAME"), id))
-        return failed;
-    if (!writeAccount(QStringLiteral("NAME2"), password)) {
-        if (status == SettingsIo::ReadStatus::Ok)
-            SettingsIo::WriteFileAtomically(path, before, SettingsIo::NewFileMode::OwnerOnly);
-        else if (status == SettingsIo::ReadStatus::Missing && QFileInfo(path).isFile())
-            QFile::remove(path); // created by the NAME write above
-        return failed;
-    }
-    // Nothing reads NAME3 back; the account itself is saved either way.
-    writeAccount(QStringLiteral("NAME3"), QStringLiteral("1"));
-    return {};
-}
 } // namespace
 
 IdPassForm& IdPassForm::Get()
@@ -118,9 +83,10 @@ IdPassForm::IdPassForm()
 
 void IdPassForm::Load()
 {
-    const QString path = AccountFilePath();
-    IdText->setText(Profile::GetString(path, ProfileSection, QStringLiteral("NAME")));
-    PassText->setText(Profile::GetString(path, ProfileSection, QStringLiteral("NAME2")));
+    // The saved account, with the password from the desktop's keyring when it lives there.
+    const PasswordPlace::Account saved = PasswordPlace(DesktopSecretStore()).Read();
+    IdText->setText(saved.id);
+    PassText->setText(saved.password);
     Check1->setChecked(false);
     Check1->setFocus();
 }
@@ -138,11 +104,22 @@ void IdPassForm::OKCommand_Click()
     MailSettings.UserId = IdText->text();
     MailSettings.UserPass = PassText->text();
     if (Check1->isChecked()) {
-        // Every mail check logs in with the account in the file, so an account that could not
-        // be saved would silently not be used: say so and keep the dialog open with the typing.
-        if (const QString error = saveAccount(IdText->text(), PassText->text()); !error.isEmpty()) {
-            DialogLook::OpenSaveErrorBox(this, error);
+        // Every mail check logs in with the saved account, so an account that could not be
+        // saved would silently not be used: say so and keep the dialog open with the typing.
+        const PasswordPlace::Outcome saved =
+            PasswordPlace(DesktopSecretStore()).SaveAccount(IdText->text(), PassText->text());
+        if (!saved.done) {
+            DialogLook::OpenSaveErrorBox(this, saved.message);
             return;
+        }
+        // Saved, but not where the user asked (the keyring did not answer): say where. The box
+        // is the program's, not the dialog's, which closes now.
+        if (!saved.message.isEmpty()) {
+            auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("ID,PASS"),
+                                        saved.message, QMessageBox::Ok);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            PrepareMessageBox(*box);
+            box->open();
         }
     } else {
         // Only the flag is written; the saved account stays as it was.

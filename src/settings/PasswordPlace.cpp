@@ -75,9 +75,10 @@ bool PasswordPlace::writeKeyringOption(bool on) const
 PasswordPlace::Account PasswordPlace::Read() const
 {
     Account account;
-    account.id = Profile::GetString(m_paths.account, ProfileSection, IdKey, QString(), 256);
-    account.password =
-        Profile::GetString(m_paths.account, ProfileSection, PasswordKey, QString(), 256);
+    account.id =
+        Profile::GetString(m_paths.account, ProfileSection, IdKey, QString(), AccountReadBuffer);
+    account.password = Profile::GetString(m_paths.account, ProfileSection, PasswordKey, QString(),
+                                          AccountReadBuffer);
     if (!account.password.isEmpty() || !KeyringOn())
         return account;
 
@@ -119,6 +120,14 @@ PasswordPlace::Outcome PasswordPlace::SaveAccount(const QString& id, const QStri
 {
     if (!Profile::CanStoreValue(id) || !Profile::CanStoreValue(password))
         return {false, BadCharacterText()};
+    // Every check reads the two values through a fixed buffer: a longer one would log in cut.
+    constexpr int AccountValueBytes = AccountReadBuffer - 1;
+    if (Profile::StoredValue(id).size() > AccountValueBytes ||
+        Profile::StoredValue(password).size() > AccountValueBytes)
+        return {false, QStringLiteral("IDかパスワードが長すぎて保存できません。"
+                                      "それぞれ半角%1文字(全角%2文字)までです。")
+                           .arg(AccountValueBytes)
+                           .arg(AccountValueBytes / 2)};
     if (!KeyringOn()) {
         const QString error = saveToFile(id, password);
         return {error.isEmpty(), error};

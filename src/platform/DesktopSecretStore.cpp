@@ -1,0 +1,9 @@
+#include "platform/DesktopSecretStore.h"
+
+#include "platform/KeychainSecretStore.h"
+
+SecretStore& DesktopSecretStore()
+{
+    static KeychainSecretStore store;
+    return store;
+}
