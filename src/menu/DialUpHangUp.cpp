@@ -1,24 +1,6 @@
 #include "menu/DialUpHangUp.h"
 
-#if defined(Q_OS_LINUX)
-#include "platform/NetworkManagerDialUp.h"
-#endif
-
 #include <cstddef>
-
-namespace {
-
-DialUpService* testService = nullptr;
-
-} // namespace
-
-bool NoDialUpService::EnumConnections(std::vector<DialUpConnection>& table)
-{
-    table.clear();
-    return true;
-}
-
-void NoDialUpService::HangUp(const DialUpConnection&) {}
 
 void HangUpAllDialUp(DialUpService& service)
 {
@@ -34,21 +16,4 @@ void HangUpAllDialUp(DialUpService& service)
     // One after the other, in the order listed; a failed hang-up does not stop the rest.
     for (const DialUpConnection& connection : table)
         service.HangUp(connection);
-}
-
-DialUpService& DefaultDialUpService()
-{
-    if (testService)
-        return *testService;
-#if defined(Q_OS_LINUX)
-    static NetworkManagerDialUp service(NetworkManagerDialUp::BusFromEnvironment());
-#else
-    static NoDialUpService service;
-#endif
-    return service;
-}
-
-void SetDialUpServiceForTesting(DialUpService* service)
-{
-    testService = service;
 }

@@ -1,43 +1,7 @@
 #pragma once
 
-#include <QString>
-#include <vector>
-
-// One active dial-up connection, as the platform's connection service names it: for
-// NetworkManager the D-Bus object path of the active connection.
-struct DialUpConnection
-{
-    QString handle;
-};
-
-// The machine's dial-up connections: list the active ones, hang one up.
-class DialUpService
-{
-public:
-    virtual ~DialUpService() = default;
-    static constexpr int MaxConnections = 256;
-    // Fills up to MaxConnections entries; false when the enumeration failed (then nothing is
-    // hung up). More active connections than MaxConnections is a failed enumeration.
-    virtual bool EnumConnections(std::vector<DialUpConnection>& table) = 0;
-    // Asks the service to end the connection; whether it did is not reported.
-    virtual void HangUp(const DialUpConnection& connection) = 0;
-};
-
-// A machine without a dial-up service: the enumeration succeeds with no connections.
-class NoDialUpService : public DialUpService
-{
-public:
-    bool EnumConnections(std::vector<DialUpConnection>& table) override;
-    void HangUp(const DialUpConnection& connection) override;
-};
+#include "platform/DialUpService.h"
 
 // The whole hang-up routine, as the menu bar's hidden 切断 button and the mail check run it:
 // enumerate, then hang up each connection in order, with no pause and nothing shown.
 void HangUpAllDialUp(DialUpService& service);
-
-// NetworkManager on Linux; "no connections" elsewhere. The Linux backend talks to the system
-// bus unless MOFURIN_DIALUP_BUS says otherwise ("session", "system", or a bus address).
-DialUpService& DefaultDialUpService();
-// Replaces what DefaultDialUpService returns; nullptr restores the default. The caller keeps
-// ownership and must restore the default before the service dies.
-void SetDialUpServiceForTesting(DialUpService* service);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "menu/DialUpHangUp.h"
+#include "platform/DialUpService.h"
 
 #include <QDBusConnection>
 #include <QString>
