@@ -3,4 +3,5 @@ mofurin_gtest(settings_test LABEL unit
             ${CMAKE_CURRENT_LIST_DIR}/settings/ProfileParserTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/settings/ProfileFileTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/settings/ServerFileTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsPathsTest.cpp
     LIBS mofurin_settings)
