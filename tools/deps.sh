@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Mofurin needs. "run" is enough to build and start the kitten;
-# "test" adds everything the test suite starts (Xvfb, openbox, Dovecot, PulseAudio, D-Bus mock,
-# fonts) and the fuzzing and benchmark tools. Only missing packages are installed; as a normal
-# user the script prints the one apt-get line to run instead.
+# "package" adds what building the Debian package needs; "test" adds everything the test suite
+# starts (Xvfb, openbox, Dovecot, PulseAudio, D-Bus mock, fonts), the package checks and the
+# fuzzing and benchmark tools. Only missing packages are installed; as a normal user the script
+# prints the one apt-get line to run instead.
 set -euo pipefail
 
 run_packages=(
@@ -12,7 +13,12 @@ run_packages=(
     fonts-noto-cjk
     pulseaudio-utils
 )
+package_packages=(
+    dpkg-dev file
+)
 test_packages=(
+    "${package_packages[@]}"
+    desktop-file-utils appstream util-linux
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     xvfb xauth openbox xdotool x11-utils imagemagick
@@ -23,9 +29,10 @@ test_packages=(
 )
 
 packages=("${run_packages[@]}")
-if [ "${1:-run}" = test ]; then
-    packages+=("${test_packages[@]}")
-fi
+case "${1:-run}" in
+package) packages+=("${package_packages[@]}") ;;
+test) packages+=("${test_packages[@]}") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
