@@ -34,12 +34,17 @@ SettingsPlaces ChooseSettingsPlaces(const QString& programFolder, bool programFo
         // Plain concatenation, as every path under the program folder is formed.
         return {ServerFileName, ProgramPath(programFolder, u"\\★MailData"), QString()};
     }
-    const QString configHome = !xdgConfigHome.isEmpty() && QDir::isAbsolutePath(xdgConfigHome)
-                                   ? xdgConfigHome
-                                   : home + QStringLiteral("/.config");
-    const QString perUser = QDir::cleanPath(configHome + QStringLiteral("/mofurin"));
+    const QString perUser =
+        QDir::cleanPath(ConfigHome(xdgConfigHome, home) + QStringLiteral("/mofurin"));
     return {perUser + QLatin1Char('/') + ServerFileName,
             perUser + QLatin1Char('/') + DataFolderName, perUser};
+}
+
+QString ConfigHome(const QString& xdgConfigHome, const QString& home)
+{
+    return !xdgConfigHome.isEmpty() && QDir::isAbsolutePath(xdgConfigHome)
+               ? QDir::cleanPath(xdgConfigHome)
+               : QDir::cleanPath(home + QStringLiteral("/.config"));
 }
 
 SettingsPlaces CurrentSettingsPlaces()

@@ -26,10 +26,13 @@ struct SettingsPlaces
 };
 
 // The decision, on plain values: programFolder as ProgramFolder() gives it, whether its user can
-// write it, and the environment's XDG_CONFIG_HOME and HOME. An XDG_CONFIG_HOME that is empty or
-// not an absolute path is ignored, as the XDG base directory rules ask.
+// write it, and the environment's XDG_CONFIG_HOME and HOME (see ConfigHome).
 SettingsPlaces ChooseSettingsPlaces(const QString& programFolder, bool programFolderWritable,
                                     const QString& xdgConfigHome, const QString& home);
+
+// The user's configuration folder: xdgConfigHome when it is an absolute path, else
+// home/.config, as the XDG base directory rules ask.
+QString ConfigHome(const QString& xdgConfigHome, const QString& home);
 
 // The places of this process.
 SettingsPlaces CurrentSettingsPlaces();

@@ -1,5 +1,6 @@
 mofurin_gtest(settings_test LABEL unit
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings/CodePageTest.cpp
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings/AutostartTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/settings/CodePageTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/settings/ProfileParserTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/settings/ProfileFileTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/settings/ServerFileTest.cpp
