@@ -192,6 +192,15 @@ void Form1::Unload()
     g_quit(0);
 }
 
+void Form1::ComeForward()
+{
+    const QPoint pointer = QCursor::pos();
+    SetTop(static_cast<double>(pointer.y()) * TwipsPerPixelY);
+    SetLeft(static_cast<double>(pointer.x()) * TwipsPerPixelX);
+    show();
+    raise();
+}
+
 void Form1::closeEvent(QCloseEvent* event)
 {
     event->accept();

@@ -29,6 +29,10 @@ public:
     // Stops all sound, releases the mail library and ends the process at once.
     void Unload();
 
+    // Another start of the program asked for the kitten: it moves its top-left corner to the
+    // pointer, as at start-up, and comes to the top.
+    void ComeForward();
+
     // The sound test button's handler: the one routine that plays the meow.
     void Command2_Click();
     // One tick of the behaviour timer.
