@@ -21,7 +21,7 @@ test_packages=(
     desktop-file-utils appstream util-linux
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    xvfb xauth openbox xdotool x11-utils imagemagick
+    xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick
     dovecot-core dovecot-pop3d openssl
     pulseaudio sox
     dbus python3 python3-dbusmock

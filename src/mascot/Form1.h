@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mascot/FrameRegions.h"
+#include "mascot/ScreenRule.h"
 
 #include <QPixmap>
 #include <QPointer>
@@ -80,6 +81,9 @@ protected:
 private:
     Form1();
     void ApplyShape(int f);
+    // The desktop's screens in twips, and which of them is the primary one.
+    std::vector<ScreenArea> ScreenAreas() const;
+    static std::size_t PrimaryScreenIndex();
 
     int m_picture = -1;
     bool m_inTick = false;

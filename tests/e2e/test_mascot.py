@@ -175,5 +175,27 @@ class MascotOnTheDesktop(unittest.TestCase):
                    what="the kitten to go back above the bar")
 
 
+class MascotOnTwoMonitors(unittest.TestCase):
+    def setUp(self):
+        # Two 1024 x 768 monitors side by side on one X screen.
+        self.desktop = Desktop(width=2048, height=768,
+                               monitors=[(0, 0, 1024, 768), (1024, 0, 1024, 768)]).__enter__()
+        self.addCleanup(self.desktop.__exit__, None, None, None)
+        self.app = Mofurin(self.desktop)
+        self.app.write_settings()
+        self.addCleanup(self.app.stop)
+
+    def test_on_the_second_monitor_the_kitten_stays_there(self):
+        # Started half off the right monitor's right edge, the kitten is pulled back to that
+        # edge, not onto the primary monitor, and stays.
+        self.desktop.pointer(1980, 300)
+        self.app.start()
+        kitten = self.app.wait_kitten()
+        wait_until(lambda: self.desktop.geometry(kitten)[:2] == (1948, 300), timeout=4.5,
+                   what="the kitten pulled back to the right monitor's edge")
+        time.sleep(2.5)
+        self.assertEqual(self.desktop.geometry(kitten)[:2], (1948, 300))
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -81,10 +81,13 @@ def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
 class Desktop:
     """Xvfb + openbox. Use as a context manager."""
 
-    def __init__(self, width=1280, height=800, window_manager=True):
+    def __init__(self, width=1280, height=800, window_manager=True, monitors=None):
         self.width = width
         self.height = height
         self.window_manager = window_manager
+        # Several monitors side by side on the one X screen, as (x, y, width, height) in pixels:
+        # RandR monitors, which is how Qt sees the screens of a multi-monitor desktop.
+        self.monitors = monitors
         self.procs = []
         self.tmp = tempfile.mkdtemp(prefix="mofurin-desktop-")
         self.env = dict(os.environ)
@@ -124,6 +127,12 @@ class Desktop:
             self.procs.append(ob)
             wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.xprop_root(),
                        timeout=30, what="openbox")
+        # Set once the window manager runs: monitors set before it started were gone again by
+        # the time the program looked. The first monitor takes over the screen's own output.
+        for i, (x, y, w, h) in enumerate(self.monitors or []):
+            self.run("xrandr", "--setmonitor", "monitor%d" % i,
+                     "%d/%dx%d/%d+%d+%d" % (w, w * 254 // 960, h, h * 254 // 960, x, y),
+                     "screen" if i == 0 else "none")
         return self
 
     def __exit__(self, *exc):
