@@ -93,6 +93,14 @@ class Desktop:
         self.env = dict(os.environ)
 
     def __enter__(self):
+        # A desktop that fails to come up (openbox not answering) stops what it started.
+        try:
+            return self._start()
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+
+    def _start(self):
         read_fd, write_fd = os.pipe()
         xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
