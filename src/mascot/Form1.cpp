@@ -162,7 +162,6 @@ void Form1::Load()
     // 8. The mail library. Option 1 is the size of the text buffers the program hands it.
     NMailInitializeWinSock();
     NMailSetOption(1, 8192);
-    PrepareSound();
 
     // 9. and 10. First run: ask for the server, then for the account; neither blocks the load.
     if (MailSettings.Pop3Server.isEmpty())
@@ -183,6 +182,9 @@ void Form1::Load()
             move(placed);
     });
     Timer1.start();
+    // The sound output is opened now, so that the first meow starts at once, but only once the
+    // window is on the screen: opening it takes a while the user need not wait for.
+    QTimer::singleShot(0, this, [] { PrepareSound(); });
 }
 
 void Form1::Unload()

@@ -71,8 +71,7 @@ SetForm::SetForm()
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, AutostartCheck);
 
-    for (QLabel* label : findChildren<QLabel*>())
-        DialogLook::FitLabel(label);
+    DialogLook::FitLabelsWhenFirstShown(this);
 
     connect(Command1, &QPushButton::clicked, this, &SetForm::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &SetForm::Command2_Click);

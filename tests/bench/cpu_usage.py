@@ -79,6 +79,12 @@ class _MapWatch:
         x.XFree.argtypes = [ctypes.c_void_p]
         x.XCloseDisplay.argtypes = [ctypes.c_void_p]
         self.x = x
+        # A window can vanish while the tree is walked (a program just ended): ignore the error
+        # instead of Xlib's default of ending this process.
+        handler_type = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
+        self._ignore = handler_type(lambda display, event: 0)
+        x.XSetErrorHandler.argtypes = [handler_type]
+        x.XSetErrorHandler(self._ignore)
         self.display = x.XOpenDisplay(display_name.encode())
         self.root = x.XDefaultRootWindow(self.display)
 

@@ -46,6 +46,8 @@ TEST_F(SetFormTest, NoDialogCutsTheCaptionOfALabel)
     // The layouts' widths were made for a narrower font; every caption must still fit.
     const QList<QDialog*> dialogs = {&SetForm::Get(), &IdPassForm::Get(), &OptionForm::Get()};
     for (QDialog* dialog : dialogs) {
+        // The captions are fitted when a dialog is first shown.
+        dialog->show();
         for (QLabel* label : dialog->findChildren<QLabel*>()) {
             const QString caption = label->text().remove(QLatin1Char('&'));
             EXPECT_LE(label->fontMetrics().horizontalAdvance(caption), label->width())
