@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Mofurin needs. "run" is enough to build and start the kitten;
-# "test" adds everything the test suite starts (Xvfb, openbox, Dovecot, PulseAudio, D-Bus mock,
-# GNOME Keyring, fonts) and the fuzzing and benchmark tools. Only missing packages are installed;
-# as a normal user the script prints the one apt-get line to run instead. libsecret is what
-# QtKeychain loads at run time to reach the Secret Service (GNOME Keyring, KeePassXC).
+# "package" adds what building the Debian package needs; "test" adds everything the test suite
+# starts (Xvfb, openbox, Dovecot, PulseAudio, D-Bus mock, GNOME Keyring, fonts), the package
+# checks and the fuzzing and benchmark tools. Only missing packages are installed; as a normal
+# user the script prints the one apt-get line to run instead. libsecret is what QtKeychain loads
+# at run time to reach the Secret Service (GNOME Keyring, KeePassXC).
 set -euo pipefail
 
 run_packages=(
@@ -14,10 +15,15 @@ run_packages=(
     pulseaudio-utils
     qtkeychain-qt6-dev libsecret-1-0
 )
+package_packages=(
+    dpkg-dev file
+)
 test_packages=(
+    "${package_packages[@]}"
+    desktop-file-utils appstream util-linux
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
-    xvfb xauth openbox xdotool x11-utils imagemagick
+    xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick
     dovecot-core dovecot-pop3d openssl
     pulseaudio sox
     dbus python3 python3-dbusmock
@@ -26,9 +32,10 @@ test_packages=(
 )
 
 packages=("${run_packages[@]}")
-if [ "${1:-run}" = test ]; then
-    packages+=("${test_packages[@]}")
-fi
+case "${1:-run}" in
+package) packages+=("${package_packages[@]}") ;;
+test) packages+=("${test_packages[@]}") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

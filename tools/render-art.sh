@@ -4,7 +4,10 @@
 #                                   flattened onto pure white: the window's shape is cut where a
 #                                   pixel has the colour of pixel (0, 0), the white background;
 #   resources/icon.png, icon@2x.png 32 x 32 and 64 x 64, transparency kept;
-#   resources/mofurin.ico           16, 32 and 48 pixels, for the Windows resource file.
+#   resources/mofurin.ico           16, 32 and 48 pixels, for the Windows resource file;
+#   resources/icons/hicolor/<N>x<N>/apps/mofurin.png
+#                                   the desktop's icon at 16, 32, 48, 64, 128 and 256 pixels,
+#                                   transparency kept, installed into the hicolor theme.
 # Needs rsvg-convert (librsvg2-bin) and ImageMagick's convert. Run it after editing the art and
 # commit the rasters with the sources.
 set -euo pipefail
@@ -33,3 +36,9 @@ for size in 16 32 48; do
     rsvg-convert -w "$size" -h "$size" "$art/icon.svg" > "$tmp/icon$size.png"
 done
 convert "$tmp/icon16.png" "$tmp/icon32.png" "$tmp/icon48.png" "$top/resources/mofurin.ico"
+
+for size in 16 32 48 64 128 256; do
+    dir="$top/resources/icons/hicolor/${size}x${size}/apps"
+    mkdir -p "$dir"
+    rsvg-convert -w "$size" -h "$size" "$art/icon.svg" | convert - -strip "PNG32:$dir/mofurin.png"
+done

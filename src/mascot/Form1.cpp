@@ -163,7 +163,6 @@ void Form1::Load()
     // 8. The mail library. Option 1 is the size of the text buffers the program hands it.
     NMailInitializeWinSock();
     NMailSetOption(1, 8192);
-    PrepareSound();
 
     // 9. and 10. First run: ask for the server, then for the account; neither blocks the load.
     if (MailSettings.Pop3Server.isEmpty())
@@ -184,6 +183,9 @@ void Form1::Load()
             move(placed);
     });
     Timer1.start();
+    // The sound output is opened now, so that the first meow starts at once, but only once the
+    // window is on the screen: opening it takes a while the user need not wait for.
+    QTimer::singleShot(0, this, [] { PrepareSound(); });
 }
 
 void Form1::Unload()
@@ -191,6 +193,15 @@ void Form1::Unload()
     PlayWave(QString(), 0, 0, 0, -1);
     NMailEndWinSock();
     g_quit(0);
+}
+
+void Form1::ComeForward()
+{
+    const QPoint pointer = QCursor::pos();
+    SetTop(static_cast<double>(pointer.y()) * TwipsPerPixelY);
+    SetLeft(static_cast<double>(pointer.x()) * TwipsPerPixelX);
+    show();
+    raise();
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -232,15 +243,15 @@ void Form1::Timer1_Timer()
         return;
     m_inTick = true;
 
-    // 1. Keep the window on the screen: top, then left, set on every tick.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect screenPixels = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
-    const double screenWidth = screenPixels.width() * static_cast<double>(TwipsPerPixelX);
-    const double screenHeight = screenPixels.height() * static_cast<double>(TwipsPerPixelY);
+    // 1. Keep the window on the screen it stands on (the one that holds its centre, else the
+    //    primary one): top, then left, set on every tick.
     const QSize pictureSize = FramePicture(0).size();
-    const TwipsPosition kept = KeepOnScreen(
-        Left(), Top(), pictureSize.width() * static_cast<double>(TwipsPerPixelX),
-        pictureSize.height() * static_cast<double>(TwipsPerPixelY), screenWidth, screenHeight);
+    const double width = pictureSize.width() * static_cast<double>(TwipsPerPixelX);
+    const double height = pictureSize.height() * static_cast<double>(TwipsPerPixelY);
+    const std::vector<ScreenArea> screens = ScreenAreas();
+    const ScreenArea& screen = screens[ScreenHolding(Left() + width / 2, Top() + height / 2,
+                                                     screens, PrimaryScreenIndex())];
+    const TwipsPosition kept = KeepOnScreenArea(Left(), Top(), width, height, screen);
     SetTop(kept.Top);
     SetLeft(kept.Left);
 
@@ -265,6 +276,29 @@ void Form1::Timer1_Timer()
     // 3. Shape and picture of frame f.
     ShowFrame(f);
     m_inTick = false;
+}
+
+std::vector<ScreenArea> Form1::ScreenAreas() const
+{
+    std::vector<ScreenArea> areas;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect r = screen->geometry();
+        areas.push_back({r.x() * static_cast<double>(TwipsPerPixelX),
+                         r.y() * static_cast<double>(TwipsPerPixelY),
+                         r.width() * static_cast<double>(TwipsPerPixelX),
+                         r.height() * static_cast<double>(TwipsPerPixelY)});
+    }
+    // Without any screen the rule still has one to work with.
+    if (areas.empty())
+        areas.push_back({0, 0, 1024 * static_cast<double>(TwipsPerPixelX),
+                         768 * static_cast<double>(TwipsPerPixelY)});
+    return areas;
+}
+
+std::size_t Form1::PrimaryScreenIndex()
+{
+    const qsizetype index = QGuiApplication::screens().indexOf(QGuiApplication::primaryScreen());
+    return index > 0 ? static_cast<std::size_t>(index) : 0;
 }
 
 double Form1::Left() const

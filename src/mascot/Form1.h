@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mascot/FrameRegions.h"
+#include "mascot/ScreenRule.h"
 
 #include <QPixmap>
 #include <QPointer>
@@ -28,6 +29,10 @@ public:
     void Load();
     // Stops all sound, releases the mail library and ends the process at once.
     void Unload();
+
+    // Another start of the program asked for the kitten: it moves its top-left corner to the
+    // pointer, as at start-up, and comes to the top.
+    void ComeForward();
 
     // The sound test button's handler: the one routine that plays the meow. A failure is shown
     // in a box; while the kitten meows on every tick (MeowFlag is 1) only once per spell.
@@ -77,6 +82,9 @@ protected:
 private:
     Form1();
     void ApplyShape(int f);
+    // The desktop's screens in twips, and which of them is the primary one.
+    std::vector<ScreenArea> ScreenAreas() const;
+    static std::size_t PrimaryScreenIndex();
 
     int m_picture = -1;
     bool m_inTick = false;

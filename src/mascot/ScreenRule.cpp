@@ -27,3 +27,22 @@ TwipsPosition KeepOnScreen(double left, double top, double width, double height,
         t = roundHalfEven(screenHeight - height);
     return {l, t};
 }
+
+std::size_t ScreenHolding(double x, double y, const std::vector<ScreenArea>& screens,
+                          std::size_t primary)
+{
+    for (std::size_t i = 0; i < screens.size(); ++i) {
+        const ScreenArea& s = screens[i];
+        if (x >= s.Left && x < s.Left + s.Width && y >= s.Top && y < s.Top + s.Height)
+            return i;
+    }
+    return primary;
+}
+
+TwipsPosition KeepOnScreenArea(double left, double top, double width, double height,
+                               const ScreenArea& screen)
+{
+    const TwipsPosition inScreen = KeepOnScreen(left - screen.Left, top - screen.Top, width, height,
+                                                screen.Width, screen.Height);
+    return {inScreen.Left + screen.Left, inScreen.Top + screen.Top};
+}

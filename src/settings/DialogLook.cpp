@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -99,6 +100,34 @@ void FitLabel(QLabel* label)
     while (font.pixelSize() > 8 && QFontMetrics(font).horizontalAdvance(caption) > label->width())
         font.setPixelSize(font.pixelSize() - 1);
     label->setFont(font);
+}
+
+namespace {
+
+// Fits the labels of the dialog it is installed on at its first show, then removes itself.
+class FitLabelsOnShow : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show) {
+            for (QLabel* label : watched->findChildren<QLabel*>())
+                FitLabel(label);
+            watched->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void FitLabelsWhenFirstShown(QDialog* dialog)
+{
+    dialog->installEventFilter(new FitLabelsOnShow(dialog)); // owned by the dialog
 }
 
 void SetButtonColour(QPushButton* button, const QColor& colour)

@@ -31,6 +31,11 @@ void SetTextColour(QWidget* widget, const QColor& colour);
 // the layout gives the widths a narrower UI font needed, and a label must not cut its text.
 void FitLabel(QLabel* label);
 
+// FitLabel for every label of the dialog, done the first time the dialog is shown rather than
+// when it is built: measuring the captions loads the fonts (fontconfig and the Japanese font),
+// which a dialog that start-up only loads hidden never needs.
+void FitLabelsWhenFirstShown(QDialog* dialog);
+
 // A button drawn filled with its own back colour, its caption in black so it stays readable.
 void SetButtonColour(QPushButton* button, const QColor& colour);
 

@@ -74,8 +74,7 @@ IdPassForm::IdPassForm()
     setTabOrder(OKCommand, PassText);
     setTabOrder(PassText, IdText);
 
-    for (QLabel* label : findChildren<QLabel*>())
-        DialogLook::FitLabel(label);
+    DialogLook::FitLabelsWhenFirstShown(this);
 
     connect(OKCommand, &QPushButton::clicked, this, &IdPassForm::OKCommand_Click);
     connect(CancelCommand, &QPushButton::clicked, this, &IdPassForm::CancelCommand_Click);

@@ -73,8 +73,7 @@ OptionForm::OptionForm()
     setTabOrder(ApopCheck, Pop3Text);
     setTabOrder(Pop3Text, SmtpText);
 
-    for (QLabel* label : findChildren<QLabel*>())
-        DialogLook::FitLabel(label);
+    DialogLook::FitLabelsWhenFirstShown(this);
 
     connect(OkCommand, &QPushButton::clicked, this, &OptionForm::OkCommand_Click);
     connect(CancelCommand, &QPushButton::clicked, this, &OptionForm::CancelCommand_Click);

@@ -1,6 +1,7 @@
 #include "settings/SetForm.h"
 
 #include "platform/Twips.h"
+#include "settings/Autostart.h"
 #include "settings/DialogLook.h"
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
@@ -37,7 +38,9 @@ SetForm::SetForm()
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("設定"));
-    DialogLook::SetUpWindow(this, 3120, 1065);
+    // 1065 twips hold the buttons, the hang-up box and the blue rule; the row below the rule
+    // holds the newer options.
+    DialogLook::SetUpWindow(this, 3120, 1485);
 
     using DialogLook::PlaceTwips;
     Command1 = new QPushButton(QStringLiteral("ID/PASS"), this);
@@ -56,18 +59,23 @@ SetForm::SetForm()
     PlaceTwips(Label1, 480, 645, 2535, 255);
     DialogLook::SetTextColour(Label1, Blue);
 
+    AutostartCheck = new QCheckBox(QStringLiteral("ログイン時に起動する"), this);
+    PlaceTwips(AutostartCheck, 120, 1110, 2895, 255);
+    DialogLook::SetTextColour(AutostartCheck, Blue);
+
     // No default button: Enter on the check box must not open another dialog.
     Command1->setAutoDefault(false);
     Command2->setAutoDefault(false);
 
     setTabOrder(Check1, Command1);
     setTabOrder(Command1, Command2);
+    setTabOrder(Command2, AutostartCheck);
 
-    for (QLabel* label : findChildren<QLabel*>())
-        DialogLook::FitLabel(label);
+    DialogLook::FitLabelsWhenFirstShown(this);
 
     connect(Command1, &QPushButton::clicked, this, &SetForm::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &SetForm::Command2_Click);
+    connect(AutostartCheck, &QCheckBox::clicked, this, &SetForm::AutostartCheck_Click);
 }
 
 void SetForm::Load()
@@ -78,6 +86,7 @@ void SetForm::Load()
         Check1->setChecked(true);
     else if (number == 0)
         Check1->setChecked(false);
+    AutostartCheck->setChecked(Autostart::IsOn());
     Check1->setFocus();
 }
 
@@ -99,6 +108,17 @@ void SetForm::Command1_Click()
 void SetForm::Command2_Click()
 {
     OptionForm::Get().ShowModeless();
+}
+
+void SetForm::AutostartCheck_Click()
+{
+    QString error;
+    const bool on = AutostartCheck->isChecked();
+    if (on ? Autostart::TurnOn(&error) : Autostart::TurnOff(&error))
+        return;
+    // The box keeps showing what is on disk.
+    AutostartCheck->setChecked(Autostart::IsOn());
+    DialogLook::OpenSaveErrorBox(this, error);
 }
 
 void SetForm::reject() {}

@@ -9,7 +9,8 @@ class QPushButton;
 
 // The settings dialog "設定": buttons to the account and mail server dialogs, and the hang-up
 // box, which is where the hang-up flag lives while the program runs. The flag is written to the
-// options file only when the dialog is closed with its close box. One instance.
+// options file only when the dialog is closed with its close box. Below the blue rule, the
+// options the program has beyond those. One instance.
 class SetForm : public QDialog
 {
     Q_OBJECT
@@ -26,9 +27,13 @@ public:
     QPushButton* Command2 = nullptr; // owned by the dialog; "POPサーバー"
     QCheckBox* Check1 = nullptr;     // owned by the dialog; the hang-up flag
     QLabel* Label1 = nullptr;        // owned by the dialog; Check1's caption
+    // Below the blue rule: start at login. Its state is whether the autostart entry exists, and
+    // a click writes or removes the entry at once.
+    QCheckBox* AutostartCheck = nullptr; // owned by the dialog
 
     void Command1_Click();
     void Command2_Click();
+    void AutostartCheck_Click();
 
     // Esc does nothing: the dialog has no cancel button, only its close box.
     void reject() override;

@@ -2,6 +2,8 @@
 dragging, the right click, the double-click and the bar that holds it."""
 
 import os
+import signal
+import subprocess
 import time
 import unittest
 import urllib.parse
@@ -101,6 +103,29 @@ class MascotOnTheDesktop(unittest.TestCase):
         self.desktop.pointer(350, 350)
         self.desktop.xdotool("click", 3)
         wait_until(lambda: not self.app.running(), timeout=3, what="the process to end")
+
+    def test_a_second_start_brings_the_one_kitten_to_the_pointer(self):
+        self.wait_shaped(self.start_at(200, 150))
+        # A kitten killed at once leaves its lock and socket behind; the next start takes them
+        # over instead of asking a kitten that is gone.
+        os.killpg(self.app.proc.pid, signal.SIGKILL)
+        self.app.proc.wait(timeout=5)
+        self.app.stop()
+        self.assertTrue(os.path.exists(os.path.join(self.desktop.tmp, "mofurin.socket")))
+        kitten = self.start_at(200, 150)
+        self.wait_shaped(kitten)
+
+        self.desktop.pointer(700, 450)
+        started = time.monotonic()
+        second = subprocess.run([os.path.join(self.app.install, "mofurin")], cwd=self.app.workdir,
+                                env=self.desktop.env, capture_output=True, timeout=20)
+        print("second start ended after %.2f s" % (time.monotonic() - started))
+        self.assertEqual(second.returncode, 0, second.stderr.decode(errors="replace"))
+        wait_until(lambda: self.desktop.geometry(kitten)[:2] == (700, 450), timeout=3,
+                   what="the kitten at the pointer")
+        time.sleep(1.0)
+        self.assertEqual(self.desktop.windows("Form1"), [kitten])
+        self.assertTrue(self.app.running())
 
     def test_a_click_on_a_cut_away_part_reaches_the_window_beneath(self):
         kitten = self.start_at(300, 300)
@@ -224,6 +249,28 @@ class MascotOnTheDesktop(unittest.TestCase):
         time.sleep(2.5)
         press(20)
         close(self.desktop.wait_window("エラー", timeout=5))
+
+
+class MascotOnTwoMonitors(unittest.TestCase):
+    def setUp(self):
+        # Two 1024 x 768 monitors side by side on one X screen.
+        self.desktop = Desktop(width=2048, height=768,
+                               monitors=[(0, 0, 1024, 768), (1024, 0, 1024, 768)]).__enter__()
+        self.addCleanup(self.desktop.__exit__, None, None, None)
+        self.app = Mofurin(self.desktop)
+        self.app.write_settings()
+        self.addCleanup(self.app.stop)
+
+    def test_on_the_second_monitor_the_kitten_stays_there(self):
+        # Started half off the right monitor's right edge, the kitten is pulled back to that
+        # edge, not onto the primary monitor, and stays.
+        self.desktop.pointer(1980, 300)
+        self.app.start()
+        kitten = self.app.wait_kitten()
+        wait_until(lambda: self.desktop.geometry(kitten)[:2] == (1948, 300), timeout=4.5,
+                   what="the kitten pulled back to the right monitor's edge")
+        time.sleep(2.5)
+        self.assertEqual(self.desktop.geometry(kitten)[:2], (1948, 300))
 
 
 if __name__ == "__main__":

@@ -67,6 +67,11 @@ def _shape_rectangles(display_name, window):
         x11.XCloseDisplay(display)
 
 
+def _die_with_parent():
+    # Should the test process itself be killed, what it started here goes with it.
+    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+
+
 def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
     deadline = time.monotonic() + timeout
     while True:
@@ -81,21 +86,32 @@ def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
 class Desktop:
     """Xvfb + openbox. Use as a context manager."""
 
-    def __init__(self, width=1280, height=800, window_manager=True):
+    def __init__(self, width=1280, height=800, window_manager=True, monitors=None):
         self.width = width
         self.height = height
         self.window_manager = window_manager
+        # Several monitors side by side on the one X screen, as (x, y, width, height) in pixels:
+        # RandR monitors, which is how Qt sees the screens of a multi-monitor desktop.
+        self.monitors = monitors
         self.procs = []
         self.tmp = tempfile.mkdtemp(prefix="mofurin-desktop-")
         self.env = dict(os.environ)
 
     def __enter__(self):
+        # A desktop that fails to come up (openbox not answering) stops what it started.
+        try:
+            return self._start()
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+
+    def _start(self):
         read_fd, write_fd = os.pipe()
         xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
              "%dx%dx24" % (self.width, self.height), "-nolisten", "tcp", "+extension", "SHAPE",
              "-dpi", "96"],
-            pass_fds=(write_fd,), start_new_session=True,
+            pass_fds=(write_fd,), start_new_session=True, preexec_fn=_die_with_parent,
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.procs.append(xvfb)
         os.close(write_fd)
@@ -115,15 +131,35 @@ class Desktop:
             self.env.pop(name, None)
         self.env["XDG_RUNTIME_DIR"] = self.tmp
         self.env["HOME"] = self.tmp
+        # A session bus of this desktop's own, as every desktop session has. Without one, the
+        # first D-Bus client (Qt's accessibility bridge, at start-up) has libdbus launch a bus
+        # for the X display, which then outlives the desktop.
+        bus = subprocess.Popen(
+            ["dbus-daemon", "--session", "--nofork", "--print-address=1",
+             "--address=unix:dir=" + self.tmp],
+            stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True,
+            start_new_session=True, preexec_fn=_die_with_parent)
+        self.procs.append(bus)
+        address = bus.stdout.readline().strip()
+        if not address:
+            raise RuntimeError("dbus-daemon did not start")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
         # No sound server unless a test provides one: the kitten must cope.
         self.env.setdefault("PULSE_SERVER", "unix:" + os.path.join(self.tmp, "no-pulse"))
         if self.window_manager:
             ob = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
-                                  start_new_session=True, stdout=subprocess.DEVNULL,
+                                  start_new_session=True, preexec_fn=_die_with_parent,
+                                  stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL)
             self.procs.append(ob)
             wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.xprop_root(),
                        timeout=30, what="openbox")
+        # Set once the window manager runs: monitors set before it started were gone again by
+        # the time the program looked. The first monitor takes over the screen's own output.
+        for i, (x, y, w, h) in enumerate(self.monitors or []):
+            self.run("xrandr", "--setmonitor", "monitor%d" % i,
+                     "%d/%dx%d/%d+%d+%d" % (w, w * 254 // 960, h, h * 254 // 960, x, y),
+                     "screen" if i == 0 else "none")
         return self
 
     def __exit__(self, *exc):

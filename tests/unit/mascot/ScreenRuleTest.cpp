@@ -36,3 +36,34 @@ TEST(ScreenRule, KeepsTheKittenOnTheScreen)
         EXPECT_EQ(p.Top, c.wantTop);
     }
 }
+
+TEST(ScreenRule, KeepsTheKittenOnTheScreenThatHoldsItsCentre)
+{
+    // The primary screen 1024 x 768 pixels at the origin; to its right a 1280 x 1024 screen
+    // whose top is 100 pixels higher. In twips, at 15 to a pixel.
+    const std::vector<ScreenArea> screens = {{0, 0, 15360, 11520}, {15360, -1500, 19200, 15360}};
+    const Case twoScreens[] = {
+        {"on the second screen stays", 20000, 3000, 0, 0, 20000, 3000},
+        {"above the primary's top, inside the second's", 20000, -1400, 0, 0, 20000, -1400},
+        {"past the second's right edge", 33500, 3000, 0, 0, 33060, 3000},
+        {"past the second's bottom", 20000, 13000, 0, 0, 20000, 12360},
+        {"centre just over the border goes onto the second", 14800, 3000, 0, 0, 15360, 3000},
+        {"centre just before the border stays on the primary", 14500, 3000, 0, 0, 13860, 3000},
+        {"centre on no screen goes back onto the primary", 20000, -3000, 0, 0, 13860, 0},
+    };
+    for (const Case& c : twoScreens) {
+        SCOPED_TRACE(c.what);
+        const ScreenArea& screen = screens[ScreenHolding(c.left + 750, c.top + 750, screens, 0)];
+        const TwipsPosition p = KeepOnScreenArea(c.left, c.top, 1500, 1500, screen);
+        EXPECT_EQ(p.Left, c.wantLeft);
+        EXPECT_EQ(p.Top, c.wantTop);
+    }
+    // One screen at the origin: the rule of one screen, case for case.
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const TwipsPosition p =
+            KeepOnScreenArea(c.left, c.top, 1500, 1500, {0, 0, c.screenWidth, c.screenHeight});
+        EXPECT_EQ(p.Left, c.wantLeft);
+        EXPECT_EQ(p.Top, c.wantTop);
+    }
+}

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -15,8 +16,8 @@ TEST_F(SetFormTest, LoadsHiddenWithTheLayoutTheColouredButtonsAndTheBlueRule)
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.windowTitle(), QStringLiteral("設定"));
     EXPECT_FALSE(form.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(form.minimumSize(), QSize(208, 71));
-    EXPECT_EQ(form.maximumSize(), QSize(208, 71));
+    EXPECT_EQ(form.minimumSize(), QSize(208, 99));
+    EXPECT_EQ(form.maximumSize(), QSize(208, 99));
     EXPECT_EQ(form.Command1->geometry(), QRect(8, 8, 97, 25));
     EXPECT_EQ(form.Command2->geometry(), QRect(104, 8, 97, 25));
     EXPECT_EQ(form.Check1->geometry(), QRect(8, 40, 17, 17));
@@ -45,6 +46,8 @@ TEST_F(SetFormTest, NoDialogCutsTheCaptionOfALabel)
     // The layouts' widths were made for a narrower font; every caption must still fit.
     const QList<QDialog*> dialogs = {&SetForm::Get(), &IdPassForm::Get(), &OptionForm::Get()};
     for (QDialog* dialog : dialogs) {
+        // The captions are fitted when a dialog is first shown.
+        dialog->show();
         for (QLabel* label : dialog->findChildren<QLabel*>()) {
             const QString caption = label->text().remove(QLatin1Char('&'));
             EXPECT_LE(label->fontMetrics().horizontalAdvance(caption), label->width())
@@ -138,6 +141,50 @@ TEST_F(SetFormTest, ItsButtonsShowTheOtherTwoDialogs)
     FlushDeletes();
     EXPECT_TRUE(SetForm::Exists());
     EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(SetFormTest, TheLoginBoxWritesAndRemovesTheAutostartEntryAtOnce)
+{
+    struct ConfigHome
+    {
+        QByteArray old = qgetenv("XDG_CONFIG_HOME");
+        ~ConfigHome()
+        {
+            old.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", old);
+        }
+    } restore;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(Path(QStringLiteral("config"))));
+    const QString entry = Path(QStringLiteral("config/autostart/mofurin.desktop"));
+
+    SetForm* form = &SetForm::Get();
+    form->ShowModeless();
+    EXPECT_FALSE(form->AutostartCheck->isChecked());
+    QTest::mouseClick(form->AutostartCheck, Qt::LeftButton);
+    const QByteArray text = ReadBytes(entry);
+    EXPECT_TRUE(text.contains("\nExec=\"" +
+                              QFile::encodeName(QCoreApplication::applicationFilePath()) + "\"\n"))
+        << text.toStdString();
+    // This copy's folder is writable, so its vbmail.ini is in the current directory: the login
+    // start runs there too.
+    EXPECT_TRUE(text.contains("\nPath=" + QFile::encodeName(QDir::currentPath()) + "\n"));
+    EXPECT_EQ(ReadBytes(OptionsFile()), QByteArray("<missing>"));
+
+    // The box shows whether the entry exists, whoever made or removed it.
+    delete form;
+    form = &SetForm::Get();
+    EXPECT_TRUE(form->AutostartCheck->isChecked());
+    QTest::mouseClick(form->AutostartCheck, Qt::LeftButton);
+    EXPECT_FALSE(QFile::exists(entry));
+    EXPECT_FALSE(form->AutostartCheck->isChecked());
+
+    // Something that is not a file in the entry's place: the box stays clear and says why.
+    ASSERT_TRUE(QDir().mkpath(entry));
+    QTest::mouseClick(form->AutostartCheck, Qt::LeftButton);
+    EXPECT_FALSE(form->AutostartCheck->isChecked());
+    QMessageBox* box = form->findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("エラー"));
+    box->button(QMessageBox::Ok)->click();
 }
 
 } // namespace
