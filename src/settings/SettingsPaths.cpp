@@ -12,6 +12,11 @@ QString AccountFilePath()
     return ProgramPath(u"\\★MailData\\iniIdPass.ini");
 }
 
+QString MailDataFolderPath()
+{
+    return ProgramPath(u"\\★MailData");
+}
+
 QString ServerFilePath()
 {
     // A bare relative name, resolved against whatever the current directory is at each use.

@@ -1,3 +1,4 @@
 mofurin_gtest(mail_trimnull_test LABEL unit
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/mail/TrimNullTest.cpp
-    LIBS mofurin_mail)
+            ${CMAKE_CURRENT_LIST_DIR}/mail/NewMailTrackerTest.cpp
+    LIBS mofurin_mail mofurin_newmail)
