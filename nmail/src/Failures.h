@@ -42,8 +42,11 @@ enum class Why
     TopRefused,
     ListRefused,
     BadList,
+    UidlRefused,
+    BadUidl,
     RetrieveRefused,
     MessageTooLarge,
+    BufferTooSmall,
     // The stream
     ReplyTimedOut,
     ConnectionLost,

@@ -33,6 +33,8 @@ struct Connection
     explicit Connection(nmail::Timeouts timeouts) : session(timeouts) {}
     Pop3Session session;
     QHash<qint64, qint64> reportedSizes; // the last result of the size call per message
+    // What UIDL answered, asked once per session: the listing, or why there is none.
+    std::optional<nmail::Result<QList<QByteArray>>> uniqueIds;
 };
 
 struct Library
@@ -225,6 +227,37 @@ int32_t NMailPop3GetMailSize(int32_t handle, int32_t mailNo)
     }
     connection->reportedSizes.insert(mailNo, size.value());
     return int32_t(size.value());
+}
+
+int32_t NMailPop3GetUidl(int32_t handle, int32_t mailNo, char* buffer)
+{
+    const auto connection = find(handle);
+    if (!connection) {
+        return unknownHandle();
+    }
+    if (!connection->uniqueIds) {
+        connection->uniqueIds = connection->session.uidl();
+        if (!connection->uniqueIds->ok() &&
+            connection->uniqueIds->failure().code != NMAIL_ERR_UIDL_REFUSED &&
+            connection->uniqueIds->failure().code != NMAIL_ERR_PROTOCOL) {
+            // Not the server's answer but a fault of the moment (not logged in, a lost
+            // connection): nothing worth keeping.
+            const Failure fault = connection->uniqueIds->failure();
+            connection->uniqueIds.reset();
+            return fail(fault);
+        }
+    }
+    const auto& listing = *connection->uniqueIds;
+    if (!listing.ok()) {
+        return fail(listing.failure());
+    }
+    if (mailNo < 1 || mailNo > listing.value().size()) {
+        return fail(nmail::failure(nmail::Why::NoSuchMessage, QString::number(mailNo)));
+    }
+    if (nmail::copyBytes(listing.value()[mailNo - 1], buffer, bufferSize()).cut) {
+        return fail(nmail::Why::BufferTooSmall);
+    }
+    return NMAIL_OK;
 }
 
 int32_t NMailPop3GetMail(int32_t handle, int32_t mailNo, char* subject, char* date, char* from,

@@ -31,6 +31,22 @@ constexpr qsizetype MaxHeaderBytes = 4 * 1024 * 1024;
 // a server that trickles a byte at a time is stopped within a bounded time.
 constexpr qint64 SlowestBytesPerSecond = 2048;
 
+// The longest line a proper UIDL listing holds: a message number up to MaxMessageCount, a
+// blank, a unique-id of at most 70 characters (RFC 1939 §7) and CRLF, with room for blanks a
+// sloppy server adds. A longer listing is not one, and is not kept.
+constexpr qsizetype MaxUidlLineBytes = 96;
+constexpr qsizetype MaxUniqueIdLength = 70;
+
+// A unique-id is 1 to 70 characters in the range 0x21 to 0x7E (RFC 1939 §7). Anything else
+// could not be written into the program's files or compared as the server meant it.
+bool isUniqueId(QByteArrayView id)
+{
+    if (id.isEmpty() || id.size() > MaxUniqueIdLength) {
+        return false;
+    }
+    return std::all_of(id.begin(), id.end(), [](char c) { return c >= 0x21 && c <= 0x7E; });
+}
+
 QString socketText(const QAbstractSocket& socket)
 {
     return socket.errorString();
@@ -158,7 +174,7 @@ const Pop3Session::CommandInfo& Pop3Session::info(Command command)
     constexpr unsigned Greeting = 1u << unsigned(State::Disconnected);
     constexpr unsigned Login = 1u << unsigned(State::Authorization);
     constexpr unsigned Mailbox = 1u << unsigned(State::Transaction);
-    static const std::array<CommandInfo, 11> table{{
+    static const std::array<CommandInfo, 12> table{{
         {Command::Greeting, "", false, Greeting, false},
         {Command::User, "USER", false, Login, false},
         {Command::Pass, "PASS", false, Login, false},
@@ -168,6 +184,7 @@ const Pop3Session::CommandInfo& Pop3Session::info(Command command)
         {Command::List, "LIST", false, Mailbox, false},
         {Command::Top, "TOP", true, Mailbox, false},
         {Command::Retr, "RETR", true, Mailbox, false},
+        {Command::Uidl, "UIDL", true, Mailbox, false},
         {Command::Capa, "CAPA", true, Login | Mailbox, true},
         {Command::Quit, "QUIT", false, Login | Mailbox, false},
     }};
@@ -463,6 +480,47 @@ Result<qint64> Pop3Session::list(qint64 number)
         return failure(Why::BadList, serverText(reply.value()));
     }
     return size;
+}
+
+Result<QList<QByteArray>> Pop3Session::uidl()
+{
+    if (m_state != State::Transaction) {
+        return failure(m_state == State::Authorization ? Why::NotLoggedIn : Why::NotConnected);
+    }
+    const qsizetype limit = qsizetype(m_messageCount + 1) * MaxUidlLineBytes;
+    const auto reply = okOr(Why::UidlRefused, run(Command::Uidl, {}, limit, {}, limit));
+    if (!reply.ok()) {
+        return reply.failure();
+    }
+    if (reply.value().bodyCut) {
+        return failure(Why::BadUidl);
+    }
+    // "n unique-id" per line, every message exactly once. The reply was read to its end, so
+    // a bad listing leaves the session in step and usable.
+    QList<QByteArray> ids(m_messageCount);
+    qsizetype listed = 0;
+    const QByteArray& body = reply.value().body;
+    qsizetype start = 0;
+    while (start < body.size()) {
+        qsizetype end = body.indexOf('\n', start);
+        if (end < 0) {
+            end = body.size();
+        }
+        const QByteArrayView line = midView(body, start, end - start).trimmed();
+        start = end + 1;
+        const auto fields = words(line);
+        const qint64 number = fields.size() == 2 ? parseCount(fields[0]) : -1;
+        if (number < 1 || number > m_messageCount || !ids[number - 1].isEmpty() ||
+            !isUniqueId(fields[1])) {
+            return failure(Why::BadUidl, fromServerText(midView(line, 0, 200)));
+        }
+        ids[number - 1] = fields[1].toByteArray();
+        ++listed;
+    }
+    if (listed != m_messageCount) {
+        return failure(Why::BadUidl, QStringLiteral("%1 / %2").arg(listed).arg(m_messageCount));
+    }
+    return ids;
 }
 
 Result<Pop3Session::Message> Pop3Session::retrieve(qint64 number, qint64 announcedSize,

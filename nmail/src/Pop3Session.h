@@ -67,6 +67,12 @@ public:
     Result<QByteArray> top(qint64 number);
     // LIST n: the size of message n in octets.
     Result<qint64> list(qint64 number);
+    // UIDL: the unique-id of every message (RFC 1939 §7), the one of message n at n - 1. One
+    // command for the whole mailbox, so comparing thousands of messages with what an earlier
+    // check saw costs one round trip. A server that answers -ERR gives Why::UidlRefused and
+    // stays usable; a listing that is malformed, misses a message or holds an id that is not
+    // 1 to 70 printable ASCII characters is Why::BadUidl.
+    Result<QList<QByteArray>> uidl();
     // Message n, dot-unstuffed, read so that the server does not count it as downloaded (TOP
     // with enough lines; RETR only where TOP is refused). At most storeLimit bytes are kept;
     // cut tells whether the message went on beyond them. announcedSize (what LIST said) lets
@@ -94,6 +100,7 @@ private:
         List,
         Top,
         Retr,
+        Uidl,
         Capa,
         Quit
     };

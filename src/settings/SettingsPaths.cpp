@@ -77,6 +77,11 @@ QString ServerTrustFilePath()
     return readyPlaces().DataFolder + QStringLiteral("/tls.ini");
 }
 
+QString MailDataFolderPath()
+{
+    return readyPlaces().DataFolder;
+}
+
 QString ServerFilePath()
 {
     // Beside the program this is a bare relative name, resolved against whatever the current

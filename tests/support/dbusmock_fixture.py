@@ -1,16 +1,17 @@
 #!/usr/bin/python3
-"""A private D-Bus bus with python-dbusmock's NetworkManager on demand, for the dial-up tests.
+"""A private D-Bus bus with python-dbusmock's mocks on demand, for the D-Bus tests.
 
 Run with a temporary folder as the only argument. It starts a dbus-daemon listening in that
 folder and prints "bus ADDRESS". Then it reads commands from stdin, one per line, and answers
-each with one line ("ok ..." or "error ..."):
+each with one line ("ok ..." or "error ..."). MOCK is "networkmanager" (the dial-up tests) or
+"notifications" (the notification daemon):
 
-    start-networkmanager   start the mock (a fresh one) and wait until it owns its name;
-                           answers "ok LOGFILE", the mock's call log
-    stop-networkmanager    stop the mock and wait until its name is gone
-    freeze-networkmanager  stop the mock's process (SIGSTOP): it keeps its name, answers nothing
-    thaw-networkmanager    let it run again (SIGCONT)
-    quit                   stop everything and exit
+    start-MOCK [JSON]  start the mock (a fresh one, with the template parameters given as JSON)
+                       and wait until it owns its name; answers "ok LOGFILE", its call log
+    stop-MOCK          stop the mock and wait until its name is gone
+    freeze-MOCK        stop the mock's process (SIGSTOP): it keeps its name, answers nothing
+    thaw-MOCK          let it run again (SIGCONT)
+    quit               stop everything and exit
 
 End of input (the test process ended, whatever way) also stops everything, so no bus or mock
 outlives the test. The children die with this process too (PR_SET_PDEATHSIG).
@@ -25,7 +26,11 @@ import subprocess
 import sys
 import time
 
-NM_NAME = 'org.freedesktop.NetworkManager'
+# The mocks by the name the commands use: their dbusmock template and the bus name they own.
+MOCKS = {
+    'networkmanager': ('networkmanager', 'org.freedesktop.NetworkManager'),
+    'notifications': ('notification_daemon', 'org.freedesktop.Notifications'),
+}
 START_TIMEOUT = 10.0
 
 children = []
@@ -55,19 +60,19 @@ def stop_all():
         stop(process)
 
 
-def name_has_owner(address):
+def name_has_owner(address, name):
     result = subprocess.run(
         ['dbus-send', '--bus=' + address, '--print-reply=literal', '--reply-timeout=1000',
          '--dest=org.freedesktop.DBus', '/org/freedesktop/DBus',
-         'org.freedesktop.DBus.NameHasOwner', 'string:' + NM_NAME],
+         'org.freedesktop.DBus.NameHasOwner', 'string:' + name],
         capture_output=True, text=True, timeout=5)
     return result.returncode == 0 and 'true' in result.stdout
 
 
-def wait_for_owner(address, wanted, process=None):
+def wait_for_owner(address, name, wanted, process=None):
     deadline = time.monotonic() + START_TIMEOUT
     while time.monotonic() < deadline:
-        if name_has_owner(address) == wanted:
+        if name_has_owner(address, name) == wanted:
             return True
         if process is not None and process.poll() is not None:
             return False
@@ -97,47 +102,52 @@ def main():
         return 1
     print('bus ' + address, flush=True)
 
-    mock = None
+    mocks = {}
     generation = 0
     environment = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=address,
                        DBUS_SYSTEM_BUS_ADDRESS=address)
     for line in sys.stdin:
-        command = line.strip()
-        if command == 'start-networkmanager':
+        command, _, parameters = line.strip().partition(' ')
+        verb, _, kind = command.partition('-')
+        if command == 'quit':
+            break
+        if kind not in MOCKS or verb not in ('start', 'stop', 'freeze', 'thaw'):
+            print('error unknown command ' + command, flush=True)
+            continue
+        template, name = MOCKS[kind]
+        mock = mocks.get(kind)
+        if verb == 'start':
             if mock is not None:
                 stop(mock)
-                wait_for_owner(address, False)
+                wait_for_owner(address, name, False)
             generation += 1
-            log = os.path.join(folder, 'networkmanager-%d.log' % generation)
-            mock = subprocess.Popen(
-                [sys.executable, '-m', 'dbusmock', '--session', '--template', 'networkmanager',
-                 '--logfile', log],
-                env=environment, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                preexec_fn=die_with_parent)
+            log = os.path.join(folder, '%s-%d.log' % (kind, generation))
+            arguments = [sys.executable, '-m', 'dbusmock', '--session', '--template', template,
+                         '--logfile', log]
+            if parameters:
+                arguments += ['--parameters', parameters]
+            mock = subprocess.Popen(arguments, env=environment, stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.DEVNULL, preexec_fn=die_with_parent)
+            mocks[kind] = mock
             children.append(mock)
-            if wait_for_owner(address, True, mock):
+            if wait_for_owner(address, name, True, mock):
                 print('ok ' + log, flush=True)
             else:
-                print('error the NetworkManager mock did not appear on the bus', flush=True)
-        elif command == 'stop-networkmanager':
+                print('error the %s mock did not appear on the bus' % kind, flush=True)
+        elif verb == 'stop':
             if mock is not None:
                 stop(mock)
-                mock = None
-            if wait_for_owner(address, False):
+                mocks.pop(kind)
+            if wait_for_owner(address, name, False):
                 print('ok', flush=True)
             else:
-                print('error NetworkManager is still on the bus', flush=True)
-        elif command in ('freeze-networkmanager', 'thaw-networkmanager'):
-            if mock is None or mock.poll() is not None:
-                print('error the NetworkManager mock is not running', flush=True)
-                continue
-            frozen = command == 'freeze-networkmanager'
-            mock.send_signal(signal.SIGSTOP if frozen else signal.SIGCONT)
-            print('ok', flush=True)
-        elif command == 'quit':
-            break
+                print('error %s is still on the bus' % name, flush=True)
         else:
-            print('error unknown command ' + command, flush=True)
+            if mock is None or mock.poll() is not None:
+                print('error the %s mock is not running' % kind, flush=True)
+                continue
+            mock.send_signal(signal.SIGSTOP if verb == 'freeze' else signal.SIGCONT)
+            print('ok', flush=True)
     return 0
 
 

@@ -53,6 +53,8 @@ enum : int32_t
     NMAIL_ERR_CERTIFICATE_CHANGED = -10, // the server presented another certificate than the
                                          // one pinned for it (it may be an attack)
     NMAIL_ERR_TLS_MISSING = -11,         // pop3+stls:// and the server offered no STLS
+    NMAIL_ERR_UIDL_REFUSED = -12,        // the server answered -ERR to UIDL: it keeps no
+                                         // unique-ids, and the connection is still usable
 };
 
 // Options of NMailSetOption.
@@ -110,6 +112,18 @@ int32_t NMailPop3GetMailStatus(int32_t handle, int32_t mailNo, char* subject, ch
 
 // LIST mailNo: the size of the message in bytes, or a negative result.
 int32_t NMailPop3GetMailSize(int32_t handle, int32_t mailNo);
+
+// The unique-id of message mailNo (RFC 1939 UIDL): 1 to 70 characters from 0x21 to 0x7E,
+// NUL-terminated, into buffer (the size set with option 1; at least 71 bytes holds every
+// unique-id, and a shorter buffer gets what fits and NMAIL_ERR_TOO_LARGE). The first call of a
+// session asks UIDL once for the whole mailbox and keeps the listing; later calls answer from
+// it without a word to the server, so a check that compares thousands of messages with what
+// it saw before waits on the server once, not once per message. NMAIL_OK, or
+// NMAIL_ERR_UIDL_REFUSED when the server keeps no unique-ids (every later call of the session
+// says the same at once; the caller can identify messages by their headers instead),
+// NMAIL_ERR_PROTOCOL for a listing that is malformed, misses a message or holds an id outside
+// those rules (the connection stays usable), or another negative result.
+int32_t NMailPop3GetUidl(int32_t handle, int32_t mailNo, char* buffer);
 
 // The whole message, dot-unstuffed, into body (size last reported by NMailPop3GetMailSize for
 // this message + 1 bytes; when that call was not made, the library asks LIST itself and

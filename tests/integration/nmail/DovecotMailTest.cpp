@@ -7,10 +7,12 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSslCertificate>
 #include <QStringDecoder>
 #include <gtest/gtest.h>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -109,6 +111,17 @@ TEST_F(DovecotMailTest, PlainLoginRetrievesEveryMessage)
     NMailPop3GetMailSize(handle, 3);
     NMailPop3GetMail(handle, 3, subject, date, from, header, body.data(), 0, 0);
     EXPECT_NE(std::string(body.data()).find("\r\n\r\n.dot\r\nlast line\r\n"), std::string::npos);
+    // Dovecot's unique-ids (pop3_uidl_format = %08Xu%08Xv): 16 hex digits, all different.
+    std::set<std::string> ids;
+    for (int n = 1; n <= 3; ++n) {
+        char id[TextSize];
+        ASSERT_EQ(NMailPop3GetUidl(handle, n, id), NMAIL_OK) << lastMessage().toStdString();
+        EXPECT_TRUE(
+            QRegularExpression(u"^[0-9A-Fa-f]{16}$"_qs).match(QString::fromLatin1(id)).hasMatch())
+            << id;
+        ids.insert(id);
+    }
+    EXPECT_EQ(ids.size(), 3u);
     EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
     // Reading the mail changed nothing the user's other mail programs see: no message became
     // \Seen, and Dovecot counted no download.

@@ -501,6 +501,61 @@ TEST_F(NMailSessionTest, BrokenRepliesEndInClearFailures)
     }
 }
 
+// UIDL is asked once per session, whatever the server answers; an answer that is not a
+// proper listing of every message is refused, and the connection stays usable either way.
+TEST_F(NMailSessionTest, UidlListsEveryMessageOnceOrFailsClearly)
+{
+    struct Case
+    {
+        const char* name;
+        std::string answer; // to UIDL; empty: the usual mailbox's listing
+        int32_t expected;   // of every call for messages 1 to 3
+    };
+    const std::string id70(70, '~');
+    const std::string hugeListing = "+OK\r\n" + std::string(4000, 'x') + "\r\n.\r\n";
+    const Case cases[] = {
+        {"the whole listing", "", NMAIL_OK},
+        {"refused", "-ERR unknown command\r\n", NMAIL_ERR_UIDL_REFUSED},
+        {"longest ids", "+OK\r\n1 " + id70 + "\r\n2 a\r\n3 !\r\n.\r\n", NMAIL_OK},
+        {"id of 71", "+OK\r\n1 " + id70 + "~\r\n2 a\r\n3 b\r\n.\r\n", NMAIL_ERR_PROTOCOL},
+        {"id with a blank", "+OK\r\n1 a b\r\n2 a\r\n3 b\r\n.\r\n", NMAIL_ERR_PROTOCOL},
+        {"id not ASCII", "+OK\r\n1 \xE3\x81\x82\r\n2 a\r\n3 b\r\n.\r\n", NMAIL_ERR_PROTOCOL},
+        {"id with DEL", "+OK\r\n1 a\x7F\r\n2 a\r\n3 b\r\n.\r\n", NMAIL_ERR_PROTOCOL},
+        {"message missing", "+OK\r\n1 a\r\n2 b\r\n.\r\n", NMAIL_ERR_PROTOCOL},
+        {"message twice", "+OK\r\n1 a\r\n2 b\r\n2 c\r\n3 d\r\n.\r\n", NMAIL_ERR_PROTOCOL},
+        {"message beyond STAT", "+OK\r\n1 a\r\n2 b\r\n3 c\r\n4 d\r\n.\r\n", NMAIL_ERR_PROTOCOL},
+        {"no id", "+OK\r\n1\r\n2 b\r\n3 c\r\n.\r\n", NMAIL_ERR_PROTOCOL},
+        {"far longer than three messages need", hugeListing, NMAIL_ERR_PROTOCOL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto mailbox = ScriptedServer::mailbox(ThreeMessages);
+        ScriptedServer server(Greeting, [&](const std::string& line) -> Answer {
+            return line == "UIDL" && !c.answer.empty() ? Answer{c.answer} : mailbox(line);
+        });
+        int32_t handle = -1;
+        ASSERT_EQ(login(server, &handle), 3);
+        char id[TextSize];
+        for (int32_t n = 1; n <= 3; ++n) {
+            std::memset(id, '#', sizeof id);
+            EXPECT_EQ(NMailPop3GetUidl(handle, n, id), c.expected) << lastMessage();
+            if (c.answer.empty()) {
+                EXPECT_EQ(std::string(id), ScriptedServer::uniqueId(size_t(n)));
+            }
+        }
+        if (c.expected == NMAIL_OK) {
+            EXPECT_EQ(NMailPop3GetUidl(handle, 0, id), NMAIL_ERR_ARGUMENT);
+            EXPECT_EQ(NMailPop3GetUidl(handle, 4, id), NMAIL_ERR_ARGUMENT);
+        } else {
+            EXPECT_FALSE(lastMessage().empty());
+        }
+        EXPECT_GT(NMailPop3GetMailSize(handle, 1), 0) << lastMessage();
+        EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+        EXPECT_EQ(server.lines(), (Lines{"CAPA", "USER tama", "PASS secret", "STAT", "CAPA", "UIDL",
+                                         "LIST 1", "QUIT"}));
+    }
+}
+
 TEST_F(NMailSessionTest, MessagesAreBoundedByTheirReportedSize)
 {
     const std::string big = "Subject: big\r\n\r\n" + std::string(5000, 'b') + "\r\n";

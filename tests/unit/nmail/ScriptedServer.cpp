@@ -172,6 +172,13 @@ ScriptedServer::Responder ScriptedServer::mailbox(std::vector<std::string> messa
         if (verb == "QUIT") {
             return {"+OK bye\r\n", true};
         }
+        if (line == "UIDL") {
+            std::string listing = "+OK\r\n";
+            for (size_t n = 1; n <= messages.size(); ++n) {
+                listing += std::to_string(n) + " " + uniqueId(n) + "\r\n";
+            }
+            return {listing + ".\r\n"};
+        }
         const size_t n = number();
         if (n < 1 || n > messages.size()) {
             return {"-ERR no such message\r\n"};

@@ -38,9 +38,10 @@ public:
     int connections() const { return m_connections; }
 
     // A responder for the usual mailbox: USER/PASS/APOP accepted, STAT with count messages,
-    // LIST, TOP and RETR of the given messages, QUIT. CAPA lists PIPELINING when asked to,
-    // and is an unknown command otherwise.
+    // LIST, TOP and RETR of the given messages, UIDL with uniqueId(n) for message n, QUIT. CAPA
+    // lists PIPELINING when asked to, and is an unknown command otherwise.
     static Responder mailbox(std::vector<std::string> messages, bool pipelining = false);
+    static std::string uniqueId(size_t n) { return "<uid-" + std::to_string(n) + "~!>"; }
 
 private:
     void serve();

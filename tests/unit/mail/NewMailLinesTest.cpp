@@ -1,0 +1,37 @@
+// The lines that name the new messages: one per message, one line each, five at most.
+#include "mail/NewMailLines.h"
+
+#include <gtest/gtest.h>
+
+TEST(NewMailLines, OneLinePerMessageThenTheRest)
+{
+    using NewMail::Headline;
+    const Headline tama{u"たま <tama@example.jp>"_qs, u"テスト"_qs};
+    struct Case
+    {
+        const char* name;
+        QList<Headline> messages;
+        QStringList expected;
+    };
+    const QString longSubject = QString(200, u'長');
+    const Case cases[] = {
+        {"display name", {tama}, {u"たま — テスト"_qs}},
+        {"quoted name", {{u"\"Mike \" <m@example.jp>"_qs, u"hi"_qs}}, {u"Mike — hi"_qs}},
+        {"address only", {{u"<m@example.jp>"_qs, u"hi"_qs}}, {u"m@example.jp — hi"_qs}},
+        {"bare address", {{u"m@example.jp"_qs, u"hi"_qs}}, {u"m@example.jp — hi"_qs}},
+        {"nothing known", {{u""_qs, u"  "_qs}}, {u"(差出人なし) — (件名なし)"_qs}},
+        {"line breaks and tabs from outside",
+         {{u"tama"_qs, u"one\r\n\ttwo\u0007 three"_qs}},
+         {u"tama — one two three"_qs}},
+        {"runaway subject",
+         {{u"tama"_qs, longSubject}},
+         {u"tama — "_qs + QString(79, u'長') + u'…'}},
+        {"five fit", QList<Headline>(5, tama), QStringList(5, u"たま — テスト"_qs)},
+        {"six and more", QList<Headline>(8, tama),
+         QStringList(5, u"たま — テスト"_qs) << u"ほか 3 通"_qs},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(NewMail::Lines(c.messages), c.expected);
+    }
+}
