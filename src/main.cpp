@@ -1,4 +1,5 @@
 // Mofurin: a desktop kitten that checks a POP3 mailbox when asked.
+#include "mail/CheckMail.h"
 #include "mascot/Form1.h"
 #include "platform/SingleInstance.h"
 
@@ -45,5 +46,7 @@ int main(int argc, char** argv)
     Form1* kitten = Form1::Create();
     QObject::connect(&guard, &SingleInstance::ComeForward, kitten, &Form1::ComeForward);
     kitten->Load();
+    // The automatic check, when the user asked for one.
+    StartAutoCheck();
     return QApplication::exec();
 }

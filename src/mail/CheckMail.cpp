@@ -1,16 +1,22 @@
 #include "mail/CheckMail.h"
 
 #include "codepage/CodePage.h"
+#include "mail/AutoCheck.h"
 #include "mail/MailCheck.h"
+#include "mail/MailCheckRunner.h"
 #include "mail/MailLibrary.h"
 #include "mail/MsgForm.h"
+#include "mail/NewMailLines.h"
+#include "mail/ReportedMailStore.h"
 #include "mail/ServerTrust.h"
 #include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
 #include "nmail/NMail.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/DesktopSecretStore.h"
 #include "platform/MessageBoxLook.h"
 #include "settings/IdPassForm.h"
+#include "settings/LiveOptions.h"
 #include "settings/MailSettings.h"
 #include "settings/PasswordPlace.h"
 #include "settings/SetForm.h"
@@ -23,7 +29,7 @@
 #include <QPointer>
 #include <QScopeGuard>
 #include <QWidget>
-#include <optional>
+#include <memory>
 
 namespace {
 // A modal box titled "エラー" with an OK button and no icon, as the login failure has always been
@@ -97,25 +103,27 @@ void reportConnectFailure(const MailCheck::Outcome& outcome, ServerTrust& trust,
     showLibraryError(outcome.failure);
 }
 
-// Shows the progress text in the bar's caption and a busy pointer while the check blocks the
-// event loop; both are put back when the check ends.
+// Shows the progress in the bar's caption and a busy pointer (the arrow with a working sign:
+// the kitten, the bar and the dialogs stay usable meanwhile) while a check runs; both are put
+// back when it ends.
 class Progress
 {
 public:
     explicit Progress(QWidget* window) : m_window(window)
     {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        QApplication::setOverrideCursor(Qt::BusyCursor);
         if (m_window) {
             m_caption = m_window->windowTitle();
-            m_window->setWindowTitle(QStringLiteral("メールのチェックをしています。"));
+            m_window->setWindowTitle(Caption);
         }
-        // Both reach the X server at once (Qt flushes a new title and a new pointer itself), so
-        // no pass of the event loop is needed here; one would let a due behaviour tick run its
-        // meow, whose wait handles clicks, and so start a second check or close the bar inside
-        // this one.
     }
-    ~Progress()
+    ~Progress() { end(); }
+    // Puts the caption and the pointer back; once.
+    void end()
     {
+        if (m_ended)
+            return;
+        m_ended = true;
         if (m_window)
             m_window->setWindowTitle(m_caption);
         QApplication::restoreOverrideCursor();
@@ -123,82 +131,209 @@ public:
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
 
+    void message(int32_t n, int32_t total)
+    {
+        if (m_window && !m_ended)
+            m_window->setWindowTitle(Caption + QStringLiteral(" (%1/%2)").arg(n).arg(total));
+    }
+
 private:
+    inline static const QString Caption = QStringLiteral("メールのチェックをしています。");
     QPointer<QWidget> m_window;
     QString m_caption;
+    bool m_ended = false;
 };
-} // namespace
 
-void CheckMail(QWidget* progressWindow)
+MailCheckRunner& runner()
 {
-    // One check at a time. The error box waits for the user in an event loop, and whatever runs
-    // there (a meow's wait handles clicks) must not start another check inside this one.
-    static bool running = false;
-    if (running)
+    static auto* instance = new MailCheckRunner; // lives until the process ends
+    return *instance;
+}
+
+// An automatic check's failure is shown once; then the checks stay quiet until one succeeds,
+// so a server that is down for an hour does not bring a box every few minutes.
+bool g_automaticFailureShown = false;
+
+// A box the user did not ask for: above the program's windows, but it does not take the
+// keyboard from the user's work, and nothing waits for it.
+void showQuietly(const QString& text)
+{
+    auto* box =
+        new QMessageBox(QMessageBox::NoIcon, QStringLiteral("エラー"), text, QMessageBox::Ok);
+    box->setObjectName(QStringLiteral("MailErrorBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setAttribute(Qt::WA_ShowWithoutActivating);
+    PrepareMessageBox(*box);
+    box->show();
+}
+
+void automaticFailure(const QString& text)
+{
+    if (g_automaticFailureShown)
         return;
-    running = true;
-    const auto done = qScopeGuard([] { running = false; });
+    g_automaticFailureShown = true;
+    showQuietly(QStringLiteral("自動チェック: ") + text);
+}
 
-    MailLibrary& library = CurrentMailLibrary();
+const DesktopNotifier& notifier()
+{
+    static const auto* instance = new DesktopNotifier; // lives until the process ends
+    return *instance;
+}
+
+// What a check needs from this thread before it starts, and what its outcome is shown with.
+struct Started
+{
+    CheckKind kind;
+    QString server;
+    MailAccount account;
+    bool tlsSeen;
+    bool tlsDemanded;
+    std::shared_ptr<Progress> progress;
+};
+
+void finishCheck(const Started& started, const MailCheck::Outcome& outcome)
+{
+    started.progress->end();
+    // A cancelled check reports nothing: the user asked it to stop.
+    if (outcome.cancelled)
+        return;
+    const bool byUser = started.kind == CheckKind::ByUser;
+    ServerTrust trust(ServerTrustFilePath());
     int32_t count = 0;
-    {
-        std::optional<Progress> progress;
-        // No server configured: no library call at all.
-        if (!MailSettings.Pop3Server.isEmpty()) {
-            progress.emplace(progressWindow);
-            const QString server = MailSettings.Pop3Server;
-            ServerTrust trust(ServerTrustFilePath());
-            const QString key = ServerTrust::keyOf(server);
-            const bool tlsSeen = trust.tlsSeen(key);
-            const QByteArray pin = trust.pinnedCertificate(key).toLatin1();
-            library.SetPinnedCertificate(ToCodePage(server).constData(),
-                                         pin.isEmpty() ? nullptr : pin.constData());
-            const QString connectText = ServerTrust::connectText(server, tlsSeen);
-
-            // The account, read afresh from the account file once the connection stands; the
-            // account dialog's boxes show what the check uses.
-            const auto account = [] {
-                // The password comes from the desktop's keyring when the user keeps it there;
-                // a keyring that does not answer is said, and the account dialog then asks.
-                const PasswordPlace::Account saved = PasswordPlace(DesktopSecretStore()).Read();
-                if (!saved.message.isEmpty())
-                    showLibraryError(saved.message);
-                const MailAccount stored{saved.id, saved.password};
-                IdPassForm& dialog = IdPassForm::Get();
-                dialog.IdText->setText(stored.userId);
-                dialog.PassText->setText(stored.password);
-                MailSettings.UserId = stored.userId;
-                MailSettings.UserPass = stored.password;
-                return stored;
-            };
-            // A failed login's reason, before the connection closes.
-            const auto loginFailed = [](const MailCheck::Outcome& failed) {
-                showLibraryError(failed.failure);
-            };
-            MailCheck check(library);
-            const MailCheck::Outcome outcome =
-                check.run(connectText, MailSettings.UseApop != 0, account, loginFailed);
-            if (!outcome.connected) {
-                reportConnectFailure(outcome, trust, server, connectText != server);
-            } else {
-                if (outcome.encrypted && !tlsSeen)
-                    trust.setTlsSeen(key, true);
-                // An incomplete account: ask for it.
-                if (outcome.accountIncomplete)
-                    IdPassForm::Get().ShowModeless();
-                count = outcome.count;
-            }
+    if (!outcome.connected) {
+        if (byUser)
+            reportConnectFailure(outcome, trust, started.server, started.tlsDemanded);
+        else
+            automaticFailure(outcome.failure +
+                             QStringLiteral("\n\n受信を押すと、もう一度確かめます。"));
+    } else {
+        // The account dialog's boxes show what the check used.
+        IdPassForm& dialog = IdPassForm::Get();
+        dialog.IdText->setText(started.account.userId);
+        dialog.PassText->setText(started.account.password);
+        MailSettings.UserId = started.account.userId;
+        MailSettings.UserPass = started.account.password;
+        const QString key = ServerTrust::keyOf(started.server);
+        if (outcome.encrypted && !started.tlsSeen)
+            trust.setTlsSeen(key, true);
+        if (outcome.accountIncomplete) {
+            if (byUser)
+                dialog.ShowModeless();
+            else
+                automaticFailure(QStringLiteral("IDかパスワードが保存されていません。"));
+        }
+        count = outcome.count;
+        if (count >= 0 && !outcome.accountIncomplete)
+            g_automaticFailureShown = false;
+        if (outcome.remember && count >= 0) {
+            // What was reported is kept only once the check went through; at worst a message
+            // is reported twice, never missed.
+            QString error;
+            ReportedMailStore(MailDataFolderPath())
+                .save(started.server, started.account.userId, *outcome.remember, &error);
         }
     }
 
-    // The report.
-    MsgForm::Report(QString::number(count), count >= 1
-                                                ? QStringLiteral("新着メールが有ります。")
-                                                : QStringLiteral("新着メールはありませんでした。"));
+    // The report: a check the user asked for always says how it went; an automatic one speaks
+    // only when there is mail to report.
+    const QStringList lines = NewMail::Lines(outcome.headlines);
+    if (byUser || count >= 1) {
+        MsgForm::Report(QString::number(count),
+                        count >= 1 ? QStringLiteral("新着メールが有ります。")
+                                   : QStringLiteral("新着メールはありませんでした。"),
+                        byUser);
+        MsgForm::Get().setToolTip(count >= 1 ? lines.join(u'\n') : QString());
+    }
     // Mail waits: the kitten meows, as the bar's 鳴かす button does.
     if (count >= 1)
         MeowFlag = 1;
+    if (count >= 1 && LiveOptions::Get().value().notify)
+        notifier().notify(lines);
     // The hang-up box, after every check.
     if (SetForm::Get().Check1->checkState() == Qt::Checked)
         HangUpAllDialUp(DefaultDialUpService());
+}
+} // namespace
+
+bool MailCheckRunning()
+{
+    return runner().running();
+}
+
+void CancelMailCheck()
+{
+    runner().cancel();
+}
+
+void CheckMail(QWidget* progressWindow, CheckKind kind)
+{
+    // One check at a time.
+    if (runner().running())
+        return;
+    const bool byUser = kind == CheckKind::ByUser;
+
+    // No server configured: no library call at all.
+    if (MailSettings.Pop3Server.isEmpty()) {
+        if (byUser) {
+            MsgForm::Report(QStringLiteral("0"), QStringLiteral("新着メールはありませんでした。"));
+            if (SetForm::Get().Check1->checkState() == Qt::Checked)
+                HangUpAllDialUp(DefaultDialUpService());
+        }
+        return;
+    }
+
+    MailLibrary& library = CurrentMailLibrary();
+    Started started{kind, MailSettings.Pop3Server, {}, false, false, nullptr};
+    ServerTrust trust(ServerTrustFilePath());
+    const QString key = ServerTrust::keyOf(started.server);
+    started.tlsSeen = trust.tlsSeen(key);
+    const QByteArray pin = trust.pinnedCertificate(key).toLatin1();
+    library.SetPinnedCertificate(ToCodePage(started.server).constData(),
+                                 pin.isEmpty() ? nullptr : pin.constData());
+    MailCheck::Request request;
+    request.server = ServerTrust::connectText(started.server, started.tlsSeen);
+    started.tlsDemanded = request.server != started.server;
+    request.apop = MailSettings.UseApop != 0;
+
+    // The account, read afresh for every check: the password from the desktop's keyring when
+    // the user keeps it there. A keyring that does not answer is said; the check then finds the
+    // password missing and the account dialog asks for it.
+    const PasswordPlace::Account saved = PasswordPlace(DesktopSecretStore()).Read();
+    if (!saved.message.isEmpty()) {
+        if (byUser)
+            showLibraryError(saved.message);
+        else
+            automaticFailure(saved.message);
+    }
+    started.account = {saved.id, saved.password};
+
+    const MofurinOptions& options = LiveOptions::Get().value();
+    request.newOnly = options.newOnly;
+    if (request.newOnly)
+        request.reported = ReportedMailStore(MailDataFolderPath()).load(started.server, saved.id);
+
+    started.progress = std::make_shared<Progress>(progressWindow);
+    MailCheckRunner::Callbacks callbacks;
+    const std::shared_ptr<Progress> progress = started.progress;
+    callbacks.progress = [progress](int32_t n, int32_t total) { progress->message(n, total); };
+    callbacks.loginFailed = [byUser](const MailCheck::Outcome& failed) {
+        // Before the connection closes, as a failed login has always been told.
+        if (byUser)
+            showLibraryError(failed.failure);
+        else
+            automaticFailure(failed.failure);
+    };
+    callbacks.finished = [started](const MailCheck::Outcome& outcome) {
+        finishCheck(started, outcome);
+    };
+    runner().start(library, request, started.account, std::move(callbacks));
+}
+
+void StartAutoCheck()
+{
+    static auto* clock = new AutoCheck([] { CheckMail(nullptr, CheckKind::Automatic); });
+    clock->setMinutes(LiveOptions::Get().value().autoCheckMinutes);
+    QObject::connect(&LiveOptions::Get(), &LiveOptions::changed, clock,
+                     [] { clock->setMinutes(LiveOptions::Get().value().autoCheckMinutes); });
 }

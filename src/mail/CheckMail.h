@@ -2,9 +2,29 @@
 
 class QWidget;
 
-// One check of the POP3 mailbox: connect, log in with the stored account, retrieve every waiting
-// message, report the count in the notice window, make the kitten meow when mail waits, and hang
-// up the dial-up connections when the hang-up box is ticked. The check blocks until it ends;
-// while it runs, progressWindow (the menu bar) shows "メールのチェックをしています。" as its
-// caption and the pointer is busy. A check asked for while one runs does nothing.
-void CheckMail(QWidget* progressWindow = nullptr);
+// Who asked for a check: the user (受信), or the clock of the automatic check.
+enum class CheckKind
+{
+    ByUser,
+    Automatic,
+};
+
+// One check of the POP3 mailbox: connect, log in with the saved account, walk the waiting
+// messages, then report in the notice window, make the kitten meow when mail waits, and hang
+// up the dial-up connections when the hang-up box is ticked. The check runs on a worker
+// thread: this returns at once, and the kitten, the bar and the dialogs stay alive while the
+// network is waited on. While it runs, progressWindow (the menu bar) shows "メールのチェック
+// をしています。" with the message being read in its caption. A check asked for while one runs
+// does nothing.
+//
+// An automatic check reports only mail to report, never takes the keyboard from the user's
+// work, and shows a failure once until a check succeeds again.
+void CheckMail(QWidget* progressWindow = nullptr, CheckKind kind = CheckKind::ByUser);
+
+bool MailCheckRunning();
+// Ends the running check as soon as it can; it reports nothing.
+void CancelMailCheck();
+
+// Starts the automatic check's clock, which follows the option as the settings dialog changes
+// it. Once, at start-up.
+void StartAutoCheck();

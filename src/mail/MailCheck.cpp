@@ -2,10 +2,9 @@
 
 #include "codepage/CodePage.h"
 #include "mail/MailLibrary.h"
+#include "mail/NewMailTracker.h"
 #include "mail/TrimNull.h"
-#include "nmail/NMail.h"
 
-#include <array>
 #include <vector>
 
 namespace {
@@ -16,9 +15,32 @@ constexpr int32_t TextBufferSize = 8192;
 // server claims to be larger than this is skipped rather than sized into gigabytes of spaces.
 constexpr int64_t MaxMessageBuffer = 256 * 1024 * 1024;
 
+QString text(const std::vector<char>& buffer)
+{
+    return TrimNull(
+        FromCodePage(QByteArrayView(buffer.data(), qstrnlen(buffer.data(), buffer.size()))));
+}
+
+struct Texts
+{
+    std::vector<char> subject, date, from, header;
+    Texts()
+    {
+        for (auto* buffer : {&subject, &date, &from, &header})
+            buffer->assign(TextBufferSize, '\0');
+    }
+};
+
 } // namespace
 
 MailCheck::MailCheck(MailLibrary& library) : m_library(library) {}
+
+void MailCheck::cancel()
+{
+    m_cancelled = true;
+    if (const int32_t handle = m_handle.load(); handle >= 0)
+        m_library.Pop3Cancel(handle);
+}
 
 QString MailCheck::lastMessage(int32_t kind)
 {
@@ -26,15 +48,23 @@ QString MailCheck::lastMessage(int32_t kind)
     int32_t length = TextBufferSize;
     m_library.GetMessage(kind, buffer.data(), &length);
     buffer.back() = '\0';
-    return TrimNull(
-        FromCodePage(QByteArrayView(buffer.data(), qstrnlen(buffer.data(), TextBufferSize))));
+    return text(buffer);
 }
 
-MailCheck::Outcome MailCheck::run(const QString& server, bool apop, const AccountSource& account,
-                                  const LoginFailed& loginFailed, const Progress& progress)
+NewMail::Headline MailCheck::headline(int32_t handle, int32_t n, QByteArray* header)
+{
+    Texts texts;
+    m_library.Pop3GetMailStatus(handle, n, texts.subject.data(), texts.date.data(),
+                                texts.from.data(), texts.header.data(), 0);
+    if (header)
+        *header = QByteArray(texts.header.data(), qstrnlen(texts.header.data(), TextBufferSize));
+    return {text(texts.from), text(texts.subject)};
+}
+
+MailCheck::Outcome MailCheck::run(const Request& request, const Hooks& hooks)
 {
     Outcome outcome;
-    const QByteArray host = ToCodePage(server);
+    const QByteArray host = ToCodePage(request.server);
     const int32_t handle = m_library.Pop3Connect(host.constData());
     if (handle == -1) {
         // A connection that could not be made is not "no new mail": the caller says why.
@@ -48,44 +78,100 @@ MailCheck::Outcome MailCheck::run(const QString& server, bool apop, const Accoun
                                      lastMessage(NMAIL_MESSAGE_CERTIFICATE_FINGERPRINT),
                                      lastMessage(NMAIL_MESSAGE_CERTIFICATE_PROBLEM)};
         }
+        outcome.cancelled = m_cancelled;
         return outcome;
     }
+    m_handle = handle;
     outcome.connected = true;
     outcome.encrypted = m_library.Pop3IsEncrypted(handle) == 1;
 
     // The account, read afresh for every check.
-    const MailAccount login = account ? account() : MailAccount{};
-    if (login.userId.isEmpty() || login.password.isEmpty()) {
+    const MailAccount login = hooks.account ? hooks.account() : MailAccount{};
+    if (m_cancelled) {
+        outcome.cancelled = true;
+    } else if (login.userId.isEmpty() || login.password.isEmpty()) {
         outcome.accountIncomplete = true;
     } else {
         const QByteArray user = ToCodePage(login.userId);
         const QByteArray password = ToCodePage(login.password);
         outcome.count = m_library.Pop3Authenticate(handle, user.constData(), password.constData(),
-                                                   apop ? -1 : 0);
-        std::array<std::vector<char>, 4> texts;
-        for (auto& text : texts)
-            text.assign(TextBufferSize, '\0');
-        for (int32_t n = 1; n <= outcome.count; ++n) {
-            if (progress)
-                progress(n, outcome.count);
-            m_library.Pop3GetMailStatus(handle, n, texts[0].data(), texts[1].data(),
-                                        texts[2].data(), texts[3].data(), 0);
-            const int32_t size = m_library.Pop3GetMailSize(handle, n);
-            // A negative or absurd size cannot size a buffer: skip that message.
-            if (size < 0 || size >= MaxMessageBuffer)
-                continue;
-            std::vector<char> body(static_cast<size_t>(size) + 1, ' ');
-            m_library.Pop3GetMail(handle, n, texts[0].data(), texts[1].data(), texts[2].data(),
-                                  texts[3].data(), body.data(), 0, 0);
-        }
+                                                   request.apop ? -1 : 0);
         if (outcome.count < 0) {
             outcome.failure = lastMessage(NMAIL_MESSAGE_LAST_ERROR);
             outcome.failureCode = outcome.count;
-            if (loginFailed)
-                loginFailed(outcome);
+            if (hooks.loginFailed)
+                hooks.loginFailed(outcome);
+        } else if (request.newOnly) {
+            reportNewOnly(handle, request, outcome, hooks);
+        } else {
+            walkWholeMessages(handle, outcome, hooks);
         }
+        outcome.cancelled = m_cancelled;
     }
     // Close on every path past the connect.
+    m_handle = -1;
     m_library.Pop3Close(handle);
     return outcome;
+}
+
+// Every waiting message in ascending order: its header texts, its size, the whole message.
+void MailCheck::walkWholeMessages(int32_t handle, Outcome& outcome, const Hooks& hooks)
+{
+    for (int32_t n = 1; n <= outcome.count && !m_cancelled; ++n) {
+        if (hooks.progress)
+            hooks.progress(n, outcome.count);
+        outcome.headlines.append(headline(handle, n));
+        const int32_t size = m_library.Pop3GetMailSize(handle, n);
+        // A negative or absurd size cannot size a buffer: skip that message.
+        if (size < 0 || size >= MaxMessageBuffer)
+            continue;
+        Texts texts;
+        std::vector<char> body(static_cast<size_t>(size) + 1, ' ');
+        m_library.Pop3GetMail(handle, n, texts.subject.data(), texts.date.data(), texts.from.data(),
+                              texts.header.data(), body.data(), 0, 0);
+    }
+}
+
+// Only what no earlier check reported: the server's unique-ids (one UIDL for all), or, where it
+// keeps none, identities made from each message's headers; then the headers of the new ones.
+void MailCheck::reportNewOnly(int32_t handle, const Request& request, Outcome& outcome,
+                              const Hooks& hooks)
+{
+    const int32_t waiting = outcome.count;
+    QList<QByteArray> identities;
+    QHash<int32_t, NewMail::Headline> known;
+    std::vector<char> buffer(TextBufferSize, '\0');
+    bool byHeaders = false;
+    for (int32_t n = 1; n <= waiting && !m_cancelled; ++n) {
+        const int32_t result = m_library.Pop3GetUidl(handle, n, buffer.data());
+        if (result < 0) {
+            byHeaders = true;
+            break;
+        }
+        identities.append(QByteArray(buffer.data(), qstrnlen(buffer.data(), buffer.size())));
+    }
+    if (byHeaders) {
+        identities.clear();
+        for (int32_t n = 1; n <= waiting && !m_cancelled; ++n) {
+            if (hooks.progress)
+                hooks.progress(n, waiting);
+            QByteArray header;
+            known.insert(n, headline(handle, n, &header));
+            identities.append(
+                NewMail::HeaderIdentity(header, m_library.Pop3GetMailSize(handle, n)));
+        }
+    }
+    if (m_cancelled)
+        return;
+    const NewMail::Sorting sorting = NewMail::Sort(identities, request.reported);
+    outcome.count = int32_t(sorting.newMessages.size());
+    for (const qint64 n : sorting.newMessages) {
+        if (m_cancelled)
+            return;
+        if (hooks.progress && !byHeaders)
+            hooks.progress(int32_t(outcome.headlines.size()) + 1, outcome.count);
+        outcome.headlines.append(known.contains(int32_t(n)) ? known.value(int32_t(n))
+                                                            : headline(handle, int32_t(n)));
+    }
+    outcome.remember = sorting.remember;
 }

@@ -1,6 +1,12 @@
 #pragma once
 
+#include "mail/NewMailLines.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -15,22 +21,33 @@ struct MailAccount
 };
 
 // One check of a POP3 mailbox through the mail library, with no window: connect, take the
-// account, log in, walk every waiting message (its header texts, its size, the message) in
-// ascending order, close. What the user sees of it is the caller's: the check reports its
-// progress and outcome as data, and asks the caller at the two points where the user's
-// settings or eyes come in (the account, read after the connection is made; a failed login's
-// reason, shown before the connection closes).
+// account, log in, walk the waiting messages, close. What the user sees of it is the caller's:
+// the check reports its progress and outcome as data, and asks the caller at the two points
+// where the user's settings or eyes come in (the account, taken once the connection stands; a
+// failed login's reason, told before the connection closes). It may run on any one thread;
+// cancel() may come from another.
 class MailCheck
 {
 public:
+    struct Request
+    {
+        QString server; // handed to the library as it is
+        bool apop = false;
+        // Report only messages no earlier check reported: their identities (UIDL, or one made
+        // from the headers where the server keeps none) against reported, and only their
+        // headers are fetched. Otherwise every waiting message is walked whole, as always.
+        bool newOnly = false;
+        QSet<QByteArray> reported;
+    };
     struct Outcome
     {
-        // What the notice shows: the number of waiting messages, 0 when there was no login, or
-        // the login's negative result.
+        // What the notice shows: the number of messages to report, 0 when there was no login,
+        // or the login's negative result.
         int32_t count = 0;
         bool connected = false;         // false: the connection failed (see failure)
         bool accountIncomplete = false; // no login: the stored ID or password is empty
         bool encrypted = false;         // the connection was TLS (pop3s:// or STLS)
+        bool cancelled = false;         // stopped on request; count is what was known then
         int32_t failureCode = 0;        // the library's result for a failed connect or login
         QString failure;                // the library's reason, when the connect or login failed
         struct Certificate
@@ -38,21 +55,33 @@ public:
             QString subject, validity, fingerprint, problem;
         };
         std::optional<Certificate> certificate; // when the server's certificate was the reason
+        QList<NewMail::Headline> headlines;     // sender and subject of each message reported
+        // New-only checks that went through: every identity the server holds now, to remember
+        // as reported.
+        std::optional<QList<QByteArray>> remember;
     };
-    using AccountSource = std::function<MailAccount()>;
-    using LoginFailed = std::function<void(const Outcome&)>;
-    using Progress = std::function<void(int32_t message, int32_t total)>;
+    struct Hooks
+    {
+        std::function<MailAccount()> account;
+        std::function<void(const Outcome&)> loginFailed;        // may be empty
+        std::function<void(int32_t n, int32_t total)> progress; // may be empty
+    };
 
     explicit MailCheck(MailLibrary& library);
 
-    // server is handed to the library as it is; apop chooses APOP for the login. account is
-    // asked once the connection stands; loginFailed (may be empty) hears a failed login while
-    // the connection is still open; progress (may be empty) hears each message as it starts.
-    Outcome run(const QString& server, bool apop, const AccountSource& account,
-                const LoginFailed& loginFailed = {}, const Progress& progress = {});
+    Outcome run(const Request& request, const Hooks& hooks);
+    // Ends the check as soon as it can: a call that waits on the server fails at once, and no
+    // further message is asked for; the connection is still closed.
+    void cancel();
 
 private:
     QString lastMessage(int32_t kind);
+    void walkWholeMessages(int32_t handle, Outcome& outcome, const Hooks& hooks);
+    void reportNewOnly(int32_t handle, const Request& request, Outcome& outcome,
+                       const Hooks& hooks);
+    NewMail::Headline headline(int32_t handle, int32_t n, QByteArray* header = nullptr);
 
     MailLibrary& m_library;
+    std::atomic<bool> m_cancelled{false};
+    std::atomic<int32_t> m_handle{-1};
 };

@@ -37,6 +37,11 @@ public:
     {
         return NMailSetPinnedCertificate(host, fingerprint);
     }
+    int32_t Pop3GetUidl(int32_t handle, int32_t mailNo, char* buffer) override
+    {
+        return NMailPop3GetUidl(handle, mailNo, buffer);
+    }
+    int32_t Pop3Cancel(int32_t handle) override { return NMailPop3Cancel(handle); }
 };
 
 MailLibrary* g_override = nullptr;

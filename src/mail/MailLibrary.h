@@ -1,5 +1,7 @@
 #pragma once
 
+#include "nmail/NMail.h"
+
 #include <cstdint>
 
 // The mail library's POP3 calls as the mail check makes them. The default forwards to the
@@ -27,6 +29,12 @@ public:
     {
         return 0;
     }
+    // What new-mail tracking and cancelling need; a stand-in without them refuses UIDL.
+    virtual int32_t Pop3GetUidl(int32_t /*handle*/, int32_t /*mailNo*/, char* /*buffer*/)
+    {
+        return NMAIL_ERR_UIDL_REFUSED;
+    }
+    virtual int32_t Pop3Cancel(int32_t /*handle*/) { return 0; }
 };
 
 MailLibrary& CurrentMailLibrary();

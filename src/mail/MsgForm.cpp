@@ -69,12 +69,14 @@ bool MsgForm::Exists()
     return !g_form.isNull();
 }
 
-void MsgForm::Report(const QString& count, const QString& message)
+void MsgForm::Report(const QString& count, const QString& message, bool activate)
 {
     MsgForm& form = Get();
+    form.setAttribute(Qt::WA_ShowWithoutActivating, !activate);
     form.show();
     form.raise();
-    form.activateWindow();
+    if (activate)
+        form.activateWindow();
     form.Text2->setText(count);
     form.Text1->setText(message);
 }

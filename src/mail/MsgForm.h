@@ -15,8 +15,9 @@ public:
     static bool Exists();
 
     // What the mail check does: show the window without waiting, bring it forward, then set the
-    // count box and the message box.
-    static void Report(const QString& count, const QString& message);
+    // count box and the message box. A report the user did not ask for (the automatic check)
+    // shows the window above the others without taking the keyboard from the user's work.
+    static void Report(const QString& count, const QString& message, bool activate = true);
 
     QLineEdit* Text1 = nullptr; // the result message; owned by this window
     QLineEdit* Text2 = nullptr; // the message count; owned by this window

@@ -166,6 +166,17 @@ void Form2::Command1_Click()
 
 void Form2::Command2_Click()
 {
+    // While a check runs, 受信 offers to stop it instead of starting another.
+    if (MailCheckRunning()) {
+        QMessageBox ask(QMessageBox::Question, QStringLiteral("確認"),
+                        QStringLiteral("メールのチェックをしています。中止しますか?"),
+                        QMessageBox::Yes | QMessageBox::No);
+        ask.setDefaultButton(QMessageBox::No);
+        PrepareMessageBox(ask);
+        if (ask.exec() == QMessageBox::Yes)
+            CancelMailCheck();
+        return;
+    }
     CheckMail(this);
 }
 

@@ -1,10 +1,13 @@
 #include "settings/SetForm.h"
 
+#include "platform/DesktopSecretStore.h"
 #include "platform/Twips.h"
 #include "settings/Autostart.h"
 #include "settings/DialogLook.h"
 #include "settings/IdPassForm.h"
+#include "settings/LiveOptions.h"
 #include "settings/OptionForm.h"
+#include "settings/PasswordPlace.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsPaths.h"
 
@@ -13,6 +16,8 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
 
 namespace {
 QPointer<SetForm> g_instance;
@@ -38,9 +43,9 @@ SetForm::SetForm()
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("設定"));
-    // 1065 twips hold the buttons, the hang-up box and the blue rule; the row below the rule
-    // holds the newer options.
-    DialogLook::SetUpWindow(this, 3120, 1485);
+    // 1065 twips hold the buttons, the hang-up box and the blue rule; the rows below the rule
+    // hold the newer options.
+    DialogLook::SetUpWindow(this, 3120, 2985);
 
     using DialogLook::PlaceTwips;
     Command1 = new QPushButton(QStringLiteral("ID/PASS"), this);
@@ -63,6 +68,25 @@ SetForm::SetForm()
     PlaceTwips(AutostartCheck, 120, 1110, 2895, 255);
     DialogLook::SetTextColour(AutostartCheck, Blue);
 
+    AutoCheckLabel = new QLabel(QStringLiteral("自動チェック"), this);
+    PlaceTwips(AutoCheckLabel, 120, 1455, 1035, 255);
+    DialogLook::SetTextColour(AutoCheckLabel, Blue);
+    AutoCheckMinutes = new QSpinBox(this);
+    AutoCheckMinutes->setRange(0, MofurinOptions::MaxAutoCheckMinutes);
+    PlaceTwips(AutoCheckMinutes, 1200, 1410, 735, 330);
+    AutoCheckUnit = new QLabel(QStringLiteral("分ごと (0 でしない)"), this);
+    PlaceTwips(AutoCheckUnit, 2010, 1455, 1050, 255);
+    DialogLook::SetTextColour(AutoCheckUnit, Blue);
+    NewOnlyCheck = new QCheckBox(QStringLiteral("まだ知らせていないメールだけを知らせる"), this);
+    PlaceTwips(NewOnlyCheck, 120, 1830, 2895, 255);
+    DialogLook::SetTextColour(NewOnlyCheck, Blue);
+    NotifyCheck = new QCheckBox(QStringLiteral("差出人と件名をデスクトップに通知する"), this);
+    PlaceTwips(NotifyCheck, 120, 2190, 2895, 255);
+    DialogLook::SetTextColour(NotifyCheck, Blue);
+    KeyringCheck = new QCheckBox(QStringLiteral("パスワードをキーリングに保存する"), this);
+    PlaceTwips(KeyringCheck, 120, 2550, 2895, 255);
+    DialogLook::SetTextColour(KeyringCheck, Blue);
+
     // No default button: Enter on the check box must not open another dialog.
     Command1->setAutoDefault(false);
     Command2->setAutoDefault(false);
@@ -70,12 +94,20 @@ SetForm::SetForm()
     setTabOrder(Check1, Command1);
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, AutostartCheck);
+    setTabOrder(AutostartCheck, AutoCheckMinutes);
+    setTabOrder(AutoCheckMinutes, NewOnlyCheck);
+    setTabOrder(NewOnlyCheck, NotifyCheck);
+    setTabOrder(NotifyCheck, KeyringCheck);
 
     DialogLook::FitLabelsWhenFirstShown(this);
 
     connect(Command1, &QPushButton::clicked, this, &SetForm::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &SetForm::Command2_Click);
     connect(AutostartCheck, &QCheckBox::clicked, this, &SetForm::AutostartCheck_Click);
+    connect(AutoCheckMinutes, &QSpinBox::valueChanged, this, &SetForm::optionsEdited);
+    connect(NewOnlyCheck, &QCheckBox::toggled, this, &SetForm::optionsEdited);
+    connect(NotifyCheck, &QCheckBox::toggled, this, &SetForm::optionsEdited);
+    connect(KeyringCheck, &QCheckBox::clicked, this, &SetForm::KeyringCheck_Click);
 }
 
 void SetForm::Load()
@@ -87,6 +119,14 @@ void SetForm::Load()
     else if (number == 0)
         Check1->setChecked(false);
     AutostartCheck->setChecked(Autostart::IsOn());
+    const MofurinOptions& options = LiveOptions::Get().value();
+    {
+        const QSignalBlocker quiet(this);
+        AutoCheckMinutes->setValue(options.autoCheckMinutes);
+        NewOnlyCheck->setChecked(options.newOnly);
+        NotifyCheck->setChecked(options.notify);
+    }
+    KeyringCheck->setChecked(PasswordPlace(DesktopSecretStore()).KeyringOn());
     Check1->setFocus();
 }
 
@@ -121,6 +161,26 @@ void SetForm::AutostartCheck_Click()
     DialogLook::OpenSaveErrorBox(this, error);
 }
 
+void SetForm::optionsEdited()
+{
+    MofurinOptions options;
+    options.autoCheckMinutes = AutoCheckMinutes->value();
+    options.newOnly = NewOnlyCheck->isChecked();
+    options.notify = NotifyCheck->isChecked();
+    LiveOptions::Get().set(options);
+}
+
+void SetForm::KeyringCheck_Click()
+{
+    const PasswordPlace::Outcome moved =
+        PasswordPlace(DesktopSecretStore()).SetKeyringOn(KeyringCheck->isChecked());
+    // The box keeps showing where the password is.
+    if (!moved.done)
+        KeyringCheck->setChecked(!KeyringCheck->isChecked());
+    if (!moved.message.isEmpty())
+        DialogLook::OpenSaveErrorBox(this, moved.message);
+}
+
 void SetForm::reject() {}
 
 void SetForm::closeEvent(QCloseEvent* event)
@@ -128,6 +188,11 @@ void SetForm::closeEvent(QCloseEvent* event)
     // The flag reaches the options file here and nowhere else; a failed write is not reported.
     Profile::WriteString(OptionsFilePath(), ProfileSection, NumberKey,
                          Check1->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    // The newer options in their own section, which the original program never reads; a file
+    // that already says the same is left untouched.
+    const QString optionsFile = OptionsFilePath();
+    if (!(MofurinOptions::Read(optionsFile) == LiveOptions::Get().value()))
+        LiveOptions::Get().value().Write(optionsFile);
     if (g_instance == this)
         g_instance = nullptr;
     // QDialog's own close handling would call reject(), which does nothing here.

@@ -6,6 +6,7 @@
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 
 // The settings dialog "設定": buttons to the account and mail server dialogs, and the hang-up
 // box, which is where the hang-up flag lives while the program runs. The flag is written to the
@@ -30,10 +31,19 @@ public:
     // Below the blue rule: start at login. Its state is whether the autostart entry exists, and
     // a click writes or removes the entry at once.
     QCheckBox* AutostartCheck = nullptr; // owned by the dialog
+    // The mail check's options: they take effect at once and reach the options file when the
+    // dialog closes. The keyring box moves the saved password at once.
+    QSpinBox* AutoCheckMinutes = nullptr; // owned by the dialog; 0: no automatic check
+    QLabel* AutoCheckLabel = nullptr;     // owned by the dialog
+    QLabel* AutoCheckUnit = nullptr;      // owned by the dialog
+    QCheckBox* NewOnlyCheck = nullptr;    // owned by the dialog
+    QCheckBox* NotifyCheck = nullptr;     // owned by the dialog
+    QCheckBox* KeyringCheck = nullptr;    // owned by the dialog
 
     void Command1_Click();
     void Command2_Click();
     void AutostartCheck_Click();
+    void KeyringCheck_Click();
 
     // Esc does nothing: the dialog has no cancel button, only its close box.
     void reject() override;
@@ -45,4 +55,5 @@ protected:
 private:
     SetForm();
     void Load();
+    void optionsEdited();
 };

@@ -3,6 +3,7 @@
 // What the mail-check tests share: a dial-up service that counts the hang-up passes, a
 // watcher that answers the next "エラー" box and remembers what it said, and the sandbox one
 // check runs in.
+#include "mail/CheckMail.h"
 #include "mail/MailLibrary.h"
 #include "mail/MsgForm.h"
 #include "mascot/MeowFlag.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -102,6 +104,16 @@ public:
         QFile f(dir.filePath(QStringLiteral("★MailData/iniIdPass.ini")));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);
+    }
+    // Runs the event loop until the check on its worker thread has reported (a check that
+    // never ends fails the test after 20 s).
+    static void waitForCheck()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (MailCheckRunning() && clock.elapsed() < 20000)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        ASSERT_FALSE(MailCheckRunning()) << "the check did not end";
     }
     // What the notice window shows.
     static QString count() { return MsgForm::Get().Text2->text(); }

@@ -6,6 +6,7 @@
 #include "nmail/NMail.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -76,6 +77,15 @@ public:
     }
     QString pinned; // what the last check pinned for its server
     int32_t encryptedAnswer = 0;
+    QList<QByteArray> uidls; // the server's unique-ids; none: the server refuses UIDL
+    int32_t Pop3GetUidl(int32_t, int32_t n, char* buffer) override
+    {
+        calls << QStringLiteral("uidl %1").arg(n);
+        if (uidls.isEmpty())
+            return NMAIL_ERR_UIDL_REFUSED;
+        qstrcpy(buffer, uidls.value(n - 1).constData());
+        return 0;
+    }
     int32_t Pop3IsEncrypted(int32_t) override { return encryptedAnswer; }
     int32_t Pop3Close(int32_t handle) override
     {

@@ -147,6 +147,7 @@ TEST_F(CheckMailDovecotTest, ThreeMessagesAreRetrievedInOrderAndTheKittenMeows)
         saveAccount("tama", "secret");
         MailSettings.UseApop = apop;
         CheckMail();
+        MailCheckSandbox::waitForCheck();
         const QString login = QStringLiteral("login tama %1 = 3").arg(apop ? -1 : 0);
         EXPECT_EQ(library.calls,
                   QStringList({QStringLiteral("connect"), login, QStringLiteral("status 1 = 0"),
@@ -176,6 +177,7 @@ TEST_F(CheckMailDovecotTest, AWrongPasswordShowsDovecotsWordsThenTheNegativeCoun
         MailSettings.UseApop = apop;
         answerer.answerNext();
         CheckMail();
+        MailCheckSandbox::waitForCheck();
         ASSERT_EQ(answerer.boxes.size(), 1);
         EXPECT_TRUE(answerer.boxes[0].startsWith(QStringLiteral("エラー|")));
         EXPECT_TRUE(
@@ -194,6 +196,7 @@ TEST_F(CheckMailDovecotTest, AnEmptyMailboxShowsZeroAndNoBox)
 {
     saveAccount("empty", "nothing");
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.calls,
               QStringList({QStringLiteral("connect"), QStringLiteral("login empty 0 = 0"),
                            QStringLiteral("close")}));
@@ -210,6 +213,7 @@ TEST_F(CheckMailDovecotTest, TheAccountTypedButNotSavedIsNotTheOneUsed)
     account.IdText->setText(QStringLiteral("tama"));
     account.PassText->setText(QStringLiteral("secret"));
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.calls.value(1), QStringLiteral("login empty 0 = 0"));
     EXPECT_EQ(count(), QStringLiteral("0"));
     EXPECT_EQ(account.IdText->text(), QStringLiteral("empty"));
@@ -220,6 +224,7 @@ TEST_F(CheckMailDovecotTest, TlsAndARefusedConnectionAreToldApart)
     saveAccount("tama", "secret");
     MailSettings.Pop3Server = QStringLiteral("pop3s://127.0.0.1:%1").arg(s_server->pop3s);
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(count(), QStringLiteral("3"));
     EXPECT_TRUE(answerer.boxes.isEmpty());
 
@@ -228,6 +233,7 @@ TEST_F(CheckMailDovecotTest, TlsAndARefusedConnectionAreToldApart)
     answerer.answerNext();
     nmail::setExtraTrustAnchors({});
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     nmail::setExtraTrustAnchors(QSslCertificate::fromPath(s_server->caFile));
     EXPECT_EQ(library.calls, QStringList({QStringLiteral("connect failed"),
                                           QStringLiteral("message"), QStringLiteral("box")}));
@@ -241,15 +247,19 @@ TEST_F(CheckMailDovecotTest, TheHangUpFollowsEveryCheckOnlyWhenTicked)
 {
     saveAccount("tama", "secret");
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(dialUp.enumerations, 0);
 
     SetForm::Get().Check1->setChecked(true);
     CheckMail(); // three messages
+    MailCheckSandbox::waitForCheck();
     saveAccount("empty", "nothing");
     CheckMail(); // none
+    MailCheckSandbox::waitForCheck();
     saveAccount("empty", "wrong");
     answerer.answerNext();
     CheckMail(); // a failed login
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(dialUp.enumerations, 3);
     EXPECT_EQ(answerer.boxes.size(), 1);
 }

@@ -3,6 +3,7 @@
 
 #include "support/RecordingMailLibrary.h"
 
+#include <QSet>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -10,6 +11,15 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const MailAccount Stored{u"tama"_s, u"secret"_s};
+
+MailCheck::Request request(bool newOnly = false, QSet<QByteArray> reported = {})
+{
+    MailCheck::Request r;
+    r.server = u"pop.example.jp"_s;
+    r.newOnly = newOnly;
+    r.reported = std::move(reported);
+    return r;
+}
 
 } // namespace
 
@@ -26,6 +36,9 @@ TEST(MailCheck, CallOrderAndOutcome)
         bool connected;
         bool accountIncomplete;
         bool failureHeard; // the login failure reached the caller before the close
+        bool newOnly = false;
+        QSet<QByteArray> reported = {};
+        QList<QByteArray> uidls = {}; // none: the server refuses UIDL
     };
     const Case cases[] = {
         {"three messages", 7, 3, Stored,
@@ -44,26 +57,73 @@ TEST(MailCheck, CallOrderAndOutcome)
          QStringList{u"connect pop.example.jp"_s, u"close 7"_s}, 0, true, true, false},
         {"failed connection", -1, 3, Stored, QStringList{u"connect pop.example.jp"_s, u"message"_s},
          0, false, false, false},
+        // New mail only: the identities first, then the headers of the new messages alone;
+        // no message is ever read whole.
+        {"new only, first check",
+         7,
+         3,
+         Stored,
+         QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"uidl 1"_s,
+                     u"uidl 2"_s, u"uidl 3"_s, u"status 1"_s, u"status 2"_s, u"status 3"_s,
+                     u"close 7"_s},
+         3,
+         true,
+         false,
+         false,
+         true,
+         {},
+         {"a", "b", "c"}},
+        {"new only, one new",
+         7,
+         3,
+         Stored,
+         QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"uidl 1"_s,
+                     u"uidl 2"_s, u"uidl 3"_s, u"status 3"_s, u"close 7"_s},
+         1,
+         true,
+         false,
+         false,
+         true,
+         {"a", "b", "gone"},
+         {"a", "b", "c"}},
+        {"new only, nothing new",
+         7,
+         2,
+         Stored,
+         QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"uidl 1"_s,
+                     u"uidl 2"_s, u"close 7"_s},
+         0,
+         true,
+         false,
+         false,
+         true,
+         {"a", "b"},
+         {"a", "b"}},
+        {"new only, no UIDL: identities from the headers", 7, 2, Stored,
+         QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"uidl 1"_s,
+                     u"status 1"_s, u"size 1"_s, u"status 2"_s, u"size 2"_s, u"close 7"_s},
+         2, true, false, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RecordingLibrary library;
         library.connectResult = c.connectResult;
         library.loginResult = c.loginResult;
+        library.uidls = c.uidls;
         int accountReads = 0;
         QList<int32_t> progress;
         MailCheck check(library);
-        const MailCheck::Outcome outcome = check.run(
-            u"pop.example.jp"_s, false,
-            [&] {
-                ++accountReads;
-                return c.account;
-            },
-            [&](const MailCheck::Outcome& failed) {
-                EXPECT_FALSE(failed.failure.isEmpty());
-                library.calls << u"heard"_s;
-            },
-            [&](int32_t n, int32_t total) { progress << n * 100 + total; });
+        MailCheck::Hooks hooks;
+        hooks.account = [&] {
+            ++accountReads;
+            return c.account;
+        };
+        hooks.loginFailed = [&](const MailCheck::Outcome& failed) {
+            EXPECT_FALSE(failed.failure.isEmpty());
+            library.calls << u"heard"_s;
+        };
+        hooks.progress = [&](int32_t n, int32_t total) { progress << n * 100 + total; };
+        const MailCheck::Outcome outcome = check.run(request(c.newOnly, c.reported), hooks);
         EXPECT_EQ(library.calls, c.calls);
         EXPECT_EQ(outcome.count, c.count);
         EXPECT_EQ(outcome.connected, c.connected);
@@ -72,6 +132,11 @@ TEST(MailCheck, CallOrderAndOutcome)
         EXPECT_EQ(accountReads, c.connected ? 1 : 0) << "the account is read after the connect";
         if (c.count == 3) {
             EXPECT_EQ(progress, (QList<int32_t>{103, 203, 303}));
+        }
+        EXPECT_EQ(outcome.headlines.size(), c.count > 0 ? c.count : 0);
+        EXPECT_EQ(outcome.remember.has_value(), c.newOnly);
+        if (c.newOnly && !c.uidls.isEmpty()) {
+            EXPECT_EQ(*outcome.remember, c.uidls) << "only what the server still holds";
         }
     }
 }
@@ -84,7 +149,7 @@ TEST(MailCheck, AnUntrustedCertificateIsReportedForTheUserToJudge)
     library.certificate[0] = "127.0.0.1";
     library.certificate[2] = "AB:CD";
     library.certificate[3] = ToCodePage(u"自己署名の証明書です。"_s);
-    const MailCheck::Outcome outcome = MailCheck(library).run(u"pop.example.jp"_s, false, {});
+    const MailCheck::Outcome outcome = MailCheck(library).run(request(), {});
     EXPECT_EQ(outcome.failureCode, NMAIL_ERR_CERTIFICATE);
     ASSERT_TRUE(outcome.certificate.has_value());
     EXPECT_EQ(outcome.certificate->subject, u"127.0.0.1"_s);

@@ -43,6 +43,7 @@ TEST_F(CheckMailTest, NoServerMakesNoLibraryCall)
 {
     MailSettings.Pop3Server.clear();
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_TRUE(library.calls.isEmpty());
     EXPECT_EQ(count(), QStringLiteral("0"));
     EXPECT_EQ(message(), QStringLiteral("新着メールはありませんでした。"));
@@ -54,6 +55,7 @@ TEST_F(CheckMailTest, ThreeMessagesAreFetchedInOrderThenClosed)
     writeAccount("[EXEINI]\r\nNAME=kitten\r\nNAME2=secret\r\n");
     library.loginResult = 3;
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.calls, QStringList({
                                  QStringLiteral("connect 127.0.0.1:1110"),
                                  QStringLiteral("login 7 kitten secret 0"),
@@ -82,6 +84,7 @@ TEST_F(CheckMailTest, AFailedLoginShowsTheLibraryTextBeforeTheClose)
     library.loginResult = -2;
     closeNextBox();
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.calls.mid(1),
               QStringList({QStringLiteral("login 7 kitten wrong -1"), QStringLiteral("message"),
                            QStringLiteral("box"), QStringLiteral("close 7")}));
@@ -101,6 +104,7 @@ TEST_F(CheckMailTest, AFailedConnectionIsReportedNotHiddenAndNeverClosed)
         ToCodePage(QStringLiteral("サーバーに接続できませんでした。 Connection refused"));
     closeNextBox();
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.calls, QStringList({QStringLiteral("connect 127.0.0.1:1110"),
                                           QStringLiteral("message"), QStringLiteral("box")}));
     EXPECT_EQ(count(), QStringLiteral("0"));
@@ -120,6 +124,7 @@ TEST_F(CheckMailTest, TheServersOwnTextIsShownAsPlainText)
     };
     answerer.answerNext();
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_EQ(boxes[0], QStringLiteral("エラー|") + QString::fromLatin1(library.error));
     EXPECT_EQ(format, Qt::PlainText);
@@ -137,6 +142,7 @@ TEST_F(CheckMailTest, TrustDecisionsAreAskedOnceAndRemembered)
     answerer.press = QMessageBox::Yes;
     answerer.answerNext();
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].contains(QStringLiteral("AB:CD:EF"))) << boxes[0].toStdString();
     library.connectResult = 7;
@@ -144,6 +150,7 @@ TEST_F(CheckMailTest, TrustDecisionsAreAskedOnceAndRemembered)
     library.calls.clear();
     library.encryptedAnswer = 1;
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.pinned, QStringLiteral("AB:CD:EF"));
     EXPECT_EQ(library.calls.value(0), QStringLiteral("connect 127.0.0.1:1110"));
 
@@ -155,6 +162,7 @@ TEST_F(CheckMailTest, TrustDecisionsAreAskedOnceAndRemembered)
     answerer.press = QMessageBox::No;
     answerer.answerNext();
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.calls.value(0), QStringLiteral("connect pop3+stls://127.0.0.1:1110"));
     ASSERT_EQ(boxes.size(), 2);
     EXPECT_TRUE(boxes[1].contains(QStringLiteral("STLS"))) << boxes[1].toStdString();
@@ -162,11 +170,13 @@ TEST_F(CheckMailTest, TrustDecisionsAreAskedOnceAndRemembered)
     answerer.press = QMessageBox::Yes;
     answerer.answerNext();
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.calls.value(0), QStringLiteral("connect pop3+stls://127.0.0.1:1110"));
     library.calls.clear();
     library.connectResult = 7;
     library.encryptedAnswer = 0;
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.calls.value(0), QStringLiteral("connect 127.0.0.1:1110"));
 }
 
@@ -174,6 +184,7 @@ TEST_F(CheckMailTest, AnIncompleteAccountOpensTheDialogAndSkipsTheLogin)
 {
     writeAccount("[EXEINI]\r\nNAME=kitten\r\n");
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.calls,
               QStringList({QStringLiteral("connect 127.0.0.1:1110"), QStringLiteral("close 7")}));
     EXPECT_TRUE(IdPassForm::Get().isVisible());
@@ -187,6 +198,7 @@ TEST_F(CheckMailTest, TheAccountTypedButNotSavedIsNotTheOneUsed)
     account.IdText->setText(QStringLiteral("typed"));
     MailSettings.UserId = QStringLiteral("typed");
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.calls.value(1), QStringLiteral("login 7 stored pw 0"));
     EXPECT_EQ(account.IdText->text(), QStringLiteral("stored"));
 }
@@ -197,11 +209,13 @@ TEST_F(CheckMailTest, NegativeOrHugeSizesSkipTheRetrieval)
     library.loginResult = 1;
     library.size = -5;
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_FALSE(library.calls.contains(QStringLiteral("mail 1 0")));
     EXPECT_EQ(library.calls.last(), QStringLiteral("close 7"));
     library.calls.clear();
     library.size = 0x7fffffff;
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.calls.filter(QStringLiteral("mail")).size(), 0);
 }
 
@@ -210,16 +224,20 @@ TEST_F(CheckMailTest, TheHangUpFollowsEveryCheckOnlyWhenTicked)
     writeAccount("[EXEINI]\r\nNAME=kitten\r\nNAME2=secret\r\n");
     SetForm::Get().Check1->setChecked(false);
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(dialUp.enumerations, 0);
 
     SetForm::Get().Check1->setChecked(true);
     library.loginResult = 2;
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(dialUp.enumerations, 1);
     library.loginResult = 0;
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     MailSettings.Pop3Server.clear();
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(dialUp.enumerations, 3);
 }
 
@@ -233,6 +251,7 @@ TEST_F(CheckMailTest, NothingThatFallsDueDuringACheckStartsAnotherInsideIt)
     answerer.onClose = [this] { answerer.answerNext(); };
     answerer.answerNext();
     CheckMail();
+    MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.calls, QStringList({QStringLiteral("connect 127.0.0.1:1110"),
                                           QStringLiteral("login 7 kitten wrong 0"),
                                           QStringLiteral("message"), QStringLiteral("close 7")}));

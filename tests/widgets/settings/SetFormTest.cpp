@@ -16,8 +16,8 @@ TEST_F(SetFormTest, LoadsHiddenWithTheLayoutTheColouredButtonsAndTheBlueRule)
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.windowTitle(), QStringLiteral("設定"));
     EXPECT_FALSE(form.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(form.minimumSize(), QSize(208, 99));
-    EXPECT_EQ(form.maximumSize(), QSize(208, 99));
+    EXPECT_EQ(form.minimumSize(), QSize(208, 199));
+    EXPECT_EQ(form.maximumSize(), QSize(208, 199));
     EXPECT_EQ(form.Command1->geometry(), QRect(8, 8, 97, 25));
     EXPECT_EQ(form.Command2->geometry(), QRect(104, 8, 97, 25));
     EXPECT_EQ(form.Check1->geometry(), QRect(8, 40, 17, 17));

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "settings/MofurinOptions.h"
+
+#include <QObject>
+
+// The newer options as the program uses them while it runs: read from the options file at
+// start-up, changed at once by the settings dialog (which writes them to the file when it
+// closes, as it does the hang-up flag), and heard by whoever acts on them (the automatic
+// check). One for the process, on the user-interface thread.
+class LiveOptions : public QObject
+{
+    Q_OBJECT
+public:
+    static LiveOptions& Get();
+
+    const MofurinOptions& value() const { return m_value; }
+    void set(const MofurinOptions& value);
+
+signals:
+    void changed();
+
+private:
+    LiveOptions() = default;
+    MofurinOptions m_value;
+};
