@@ -358,6 +358,16 @@ int32_t NMailSetPinnedCertificate(const char* host, const char* fingerprint)
     return NMAIL_OK;
 }
 
+int32_t NMailPop3Cancel(int32_t handle)
+{
+    const auto connection = find(handle);
+    if (!connection) {
+        return unknownHandle();
+    }
+    connection->session.cancel();
+    return NMAIL_OK;
+}
+
 int32_t NMailPop3Close(int32_t handle)
 {
     std::shared_ptr<Connection> connection;

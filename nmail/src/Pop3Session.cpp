@@ -16,6 +16,7 @@
 #include <QSslError>
 #include <QStringList>
 #include <algorithm>
+#include <sys/socket.h>
 #include <array>
 
 namespace nmail {
@@ -204,6 +205,7 @@ void Pop3Session::setState(State state)
 {
     m_state = state;
     if (state == State::Broken || state == State::Disconnected) {
+        m_descriptor = -1;
         if (m_socket) {
             m_socket->abort();
         }
@@ -249,6 +251,7 @@ Result<Done> Pop3Session::open(const HostAddress& address)
         closeDescriptor(winner.value().descriptor);
         return breakWith(failure(Why::ConnectFailed, socketText(*m_socket)));
     }
+    m_descriptor = winner.value().descriptor;
     // Our own replies are short; Nagle would only delay each command.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (address.tls) {
@@ -360,6 +363,15 @@ Result<Done> Pop3Session::encrypt(const HostAddress& address, const QDeadlineTim
         reasons.append(socketText(*m_socket));
     }
     return failure(Why::TlsFailed, reasons.join(QStringLiteral("; ")));
+}
+
+void Pop3Session::cancel()
+{
+    // shutdown() is safe from another thread, unlike anything on the QSslSocket: the socket
+    // stays open (and owned by its thread) but every wait on it ends.
+    if (const qintptr descriptor = m_descriptor.load(); descriptor >= 0) {
+        ::shutdown(int(descriptor), SHUT_RDWR);
+    }
 }
 
 bool Pop3Session::encrypted() const

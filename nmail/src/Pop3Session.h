@@ -10,6 +10,7 @@
 #include <QList>
 #include <QSslCertificate>
 #include <QSslSocket>
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -61,6 +62,9 @@ public:
     Result<Done> open(const HostAddress& address);
     // Whether the connection is encrypted now.
     bool encrypted() const;
+    // Ends whatever the session is waiting for, from any thread: the connection is shut down,
+    // so the blocked call fails at once as a lost connection and every later one fails too.
+    void cancel();
     // USER/PASS or APOP, then STAT; the number of waiting messages.
     Result<qint64> login(QByteArrayView userId, QByteArrayView password, bool apop);
     // TOP n 0: the header lines of message n (bounded; cut silently when huge).
@@ -157,6 +161,7 @@ private:
 
     Timeouts m_timeouts;
     std::unique_ptr<QSslSocket> m_socket; // used plain until TLS starts
+    std::atomic<qintptr> m_descriptor{-1}; // the connected socket's, for cancel()
     QByteArray m_input;                   // received bytes not yet given to the parser
     ReplyParser m_parser;
     QByteArray m_greeting;

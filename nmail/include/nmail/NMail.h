@@ -156,6 +156,11 @@ int32_t NMailPop3IsEncrypted(int32_t handle);
 // fingerprint is null or empty. NMAIL_OK, or NMAIL_ERR_ARGUMENT for a bad host or fingerprint.
 int32_t NMailSetPinnedCertificate(const char* host, const char* fingerprint);
 
+// Ends the call another thread is waiting in on this connection at once (it fails as a lost
+// connection), and every later call on it. The only function that may be called from another
+// thread than the one using the handle. NMAIL_OK, or NMAIL_ERR_ARGUMENT for an unknown handle.
+int32_t NMailPop3Cancel(int32_t handle);
+
 // Sends QUIT (waiting for its reply within the reply time-out) and closes the connection.
 // NMAIL_OK, or NMAIL_ERR_ARGUMENT for an unknown handle; the handle is released either way.
 int32_t NMailPop3Close(int32_t handle);
