@@ -7,17 +7,21 @@
 #include "mascot/MeowFlag.h"
 #include "nmail/NMail.h"
 #include "settings/IdPassForm.h"
+#include "settings/LiveOptions.h"
 #include "settings/MailSettings.h"
 #include "settings/SetForm.h"
 #include "support/DovecotFixture.h"
 #include "support/MailCheckHarness.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QSslCertificate>
 #include <gtest/gtest.h>
 #include <memory>
+#include <pwd.h>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -77,6 +81,12 @@ public:
         calls << QStringLiteral("close");
         return m_real.Pop3Close(handle);
     }
+    int32_t Pop3GetUidl(int32_t handle, int32_t n, char* buffer) override
+    {
+        calls << QStringLiteral("uidl %1").arg(n);
+        return m_real.Pop3GetUidl(handle, n, buffer);
+    }
+    int32_t Pop3IsEncrypted(int32_t handle) override { return m_real.Pop3IsEncrypted(handle); }
 
     QList<int32_t> sizes;
     QList<QByteArray> bodies;
@@ -262,4 +272,58 @@ TEST_F(CheckMailDovecotTest, TheHangUpFollowsEveryCheckOnlyWhenTicked)
     MailCheckSandbox::waitForCheck();
     EXPECT_EQ(dialUp.enumerations, 3);
     EXPECT_EQ(answerer.boxes.size(), 1);
+}
+
+// New mail only: each message is reported by one check and no other, and nothing is read whole.
+TEST_F(CheckMailDovecotTest, NewOnlyReportsThreeThenNoneThenTheOneDelivered)
+{
+    DovecotFixture server;
+    QString error;
+    ASSERT_TRUE(server.start(R"({"tls": false, "users": {"neko": {"password": "pw", "messages": [
+        {"count": 3, "size": 2000}]}}})",
+                             &error))
+        << error.toStdString();
+    MailSettings.Pop3Server = QStringLiteral("127.0.0.1:%1").arg(server.pop3);
+    saveAccount("neko", "pw");
+    MofurinOptions newOnly;
+    newOnly.newOnly = true;
+    LiveOptions::Get().set(newOnly);
+    const auto check = [this] {
+        library.calls.clear();
+        MeowFlag = 0;
+        CheckMail();
+        MailCheckSandbox::waitForCheck();
+        return count();
+    };
+    EXPECT_EQ(check(), QStringLiteral("3"));
+    EXPECT_EQ(MeowFlag, 1);
+    EXPECT_EQ(check(), QStringLiteral("0"));
+    EXPECT_EQ(MeowFlag, 0);
+    EXPECT_TRUE(library.calls.filter(QStringLiteral("status")).isEmpty()) << "no header read";
+
+    // One more message arrives.
+    const QString maildir = server.mailFolder + QStringLiteral("/neko/Maildir/new/");
+    QFile delivered(maildir + QStringLiteral("1796700000.M9P1.mofurin"));
+    ASSERT_TRUE(delivered.open(QIODevice::WriteOnly));
+    delivered.write("From: =?UTF-8?B?44Gf44G+?= <tama@example.jp>\r\nSubject: "
+                    "=?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\n\r\nhello\r\n");
+    delivered.close();
+    const passwd* dovecot = ::getpwnam("dovecot");
+    ASSERT_NE(dovecot, nullptr);
+    ASSERT_EQ(::chown(QFile::encodeName(delivered.fileName()).constData(), dovecot->pw_uid,
+                      dovecot->pw_gid),
+              0);
+
+    EXPECT_EQ(check(), QStringLiteral("1"));
+    EXPECT_EQ(library.calls.filter(QStringLiteral("status")).size(), 1);
+    EXPECT_TRUE(library.calls.filter(QStringLiteral("mail")).isEmpty());
+    // The notice's tooltip names the sender and the subject, decoded.
+    EXPECT_EQ(MsgForm::Get().toolTip(), u"たま — テスト"_qs);
+    LiveOptions::Get().set(MofurinOptions());
+
+    // Dovecot counted no download in any of the three sessions.
+    QFile log(server.logFile);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray text = log.readAll();
+    EXPECT_EQ(text.count("retr=0/0"), 3) << text.constData();
 }
