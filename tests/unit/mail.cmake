@@ -2,6 +2,7 @@ mofurin_gtest(mail_unit_test LABEL unit
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/mail/TrimNullTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/mail/ServerTrustTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/mail/MailCheckTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/mail/MailCheckRunnerTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/mail/NewMailTrackerTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/mail/NewMailLinesTest.cpp
     LIBS mofurin_mail_core mofurin_newmail)

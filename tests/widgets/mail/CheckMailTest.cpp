@@ -1,6 +1,7 @@
 #include "mail/CheckMail.h"
 
 #include "codepage/CodePage.h"
+#include "mail/AutoCheck.h"
 #include "mail/MailLibrary.h"
 #include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
@@ -11,6 +12,7 @@
 #include "support/RecordingMailLibrary.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTimer>
 #include <cstring>
@@ -255,4 +257,58 @@ TEST_F(CheckMailTest, NothingThatFallsDueDuringACheckStartsAnotherInsideIt)
     EXPECT_EQ(library.calls, QStringList({QStringLiteral("connect 127.0.0.1:1110"),
                                           QStringLiteral("login 7 kitten wrong 0"),
                                           QStringLiteral("message"), QStringLiteral("close 7")}));
+}
+
+// The automatic check: it speaks only when there is mail, never takes the keyboard, and a
+// failure is shown once until a check succeeds again.
+TEST_F(CheckMailTest, AnAutomaticCheckSpeaksOnlyWhenThereIsSomethingToSay)
+{
+    writeAccount("[EXEINI]\r\nNAME=kitten\r\nNAME2=secret\r\n");
+    int fired = 0;
+    AutoCheck clock(
+        [&] {
+            ++fired;
+            CheckMail(nullptr, CheckKind::Automatic);
+        },
+        1); // a "minute" of 1 ms
+    clock.setMinutes(5);
+    QElapsedTimer waited;
+    waited.start();
+    while (fired == 0 && waited.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    clock.setMinutes(0);
+    MailCheckSandbox::waitForCheck();
+    ASSERT_EQ(fired, 1);
+    EXPECT_FALSE(MsgForm::Exists()) << "nothing to report, nothing shown";
+
+    library.loginResult = 2;
+    CheckMail(nullptr, CheckKind::Automatic);
+    MailCheckSandbox::waitForCheck();
+    ASSERT_TRUE(MsgForm::Exists());
+    EXPECT_TRUE(MsgForm::Get().isVisible());
+    EXPECT_TRUE(MsgForm::Get().testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_EQ(count(), QStringLiteral("2"));
+    EXPECT_EQ(MeowFlag, 1);
+
+    // Three failures: one box. Then a success, and the next failure is shown again.
+    const auto errorBoxes = [] {
+        int shown = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QStringLiteral("MailErrorBox") && w->isVisible())
+                ++shown;
+        return shown;
+    };
+    library.connectResult = -1;
+    for (int i = 0; i < 3; ++i) {
+        CheckMail(nullptr, CheckKind::Automatic);
+        MailCheckSandbox::waitForCheck();
+    }
+    EXPECT_EQ(errorBoxes(), 1);
+    library.connectResult = 7;
+    CheckMail(nullptr, CheckKind::Automatic);
+    MailCheckSandbox::waitForCheck();
+    library.connectResult = -1;
+    CheckMail(nullptr, CheckKind::Automatic);
+    MailCheckSandbox::waitForCheck();
+    EXPECT_EQ(errorBoxes(), 2);
 }
