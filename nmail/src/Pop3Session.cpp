@@ -16,8 +16,8 @@
 #include <QSslError>
 #include <QStringList>
 #include <algorithm>
-#include <sys/socket.h>
 #include <array>
+#include <sys/socket.h>
 
 namespace nmail {
 

@@ -160,9 +160,9 @@ private:
     void setState(State state);
 
     Timeouts m_timeouts;
-    std::unique_ptr<QSslSocket> m_socket; // used plain until TLS starts
+    std::unique_ptr<QSslSocket> m_socket;  // used plain until TLS starts
     std::atomic<qintptr> m_descriptor{-1}; // the connected socket's, for cancel()
-    QByteArray m_input;                   // received bytes not yet given to the parser
+    QByteArray m_input;                    // received bytes not yet given to the parser
     ReplyParser m_parser;
     QByteArray m_greeting;
     qint64 m_messageCount = 0;

@@ -1,7 +1,7 @@
 #include "settings/ProfileFile.h"
 
-#include "settings/AtomicFile.h"
 #include "codepage/CodePage.h"
+#include "settings/AtomicFile.h"
 #include "settings/ProfileParser.h"
 
 #include <optional>

@@ -1,7 +1,7 @@
 #include "settings/ServerFile.h"
 
-#include "settings/AtomicFile.h"
 #include "codepage/CodePage.h"
+#include "settings/AtomicFile.h"
 #include "settings/SettingsPaths.h"
 
 #include <QFile>

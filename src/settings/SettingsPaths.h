@@ -15,7 +15,7 @@ QString ServerFilePath();  // vbmail.ini
 // Beside the options file: per mail server, whether it spoke TLS and the certificate its user
 // trusts.
 QString ServerTrustFilePath(); // ★MailData/tls.ini
-QString MailDataFolderPath(); // the ★MailData folder: what the mail check remembers
+QString MailDataFolderPath();  // the ★MailData folder: what the mail check remembers
 
 // The one section of both profile files.
 inline const QString ProfileSection = QStringLiteral("EXEINI");
