@@ -1,8 +1,9 @@
 #include "mail/MsgForm.h"
 
-#include "mascot/FramePictures.h"
 #include "mascot/MeowFlag.h"
+#include "platform/SingleWindow.h"
 #include "platform/Twips.h"
+#include "platform/WindowIcon.h"
 #include "sound/PlayWave.h"
 
 #include <QCloseEvent>
@@ -12,7 +13,7 @@
 #include <QScreen>
 
 namespace {
-QPointer<MsgForm> g_form;
+SingleWindow<MsgForm> g_form;
 
 // Read-only, borderless boxes: the notice shows text, nobody types into it.
 QLineEdit* reportBox(QWidget* parent, const QRect& geometry, const QString& text)
@@ -59,14 +60,12 @@ MsgForm::MsgForm()
 
 MsgForm& MsgForm::Get()
 {
-    if (!g_form)
-        g_form = new MsgForm;
-    return *g_form;
+    return g_form.get([] { return new MsgForm; });
 }
 
 bool MsgForm::Exists()
 {
-    return !g_form.isNull();
+    return g_form.exists();
 }
 
 void MsgForm::Report(const QString& count, const QString& message, bool activate)

@@ -1,20 +1,10 @@
 #include "mascot/FramePictures.h"
 
+#include "ArtResources.h"
+
 #include <QColor>
 #include <QHash>
 #include <QtDebug>
-
-// The pictures live in the static resource library (resources/mofurin.qrc); referring to its
-// initialiser here keeps the linker from dropping it and registers the files before the first
-// picture is read.
-static void initArt()
-{
-    static const bool done = [] {
-        Q_INIT_RESOURCE(mofurin);
-        return true;
-    }();
-    Q_UNUSED(done);
-}
 
 namespace {
 QString pictureName(int index, bool doubleSize)
@@ -26,7 +16,7 @@ QString pictureName(int index, bool doubleSize)
 
 QImage load(int index, bool doubleSize)
 {
-    initArt();
+    InitArtResources();
     QImage image(pictureName(index, doubleSize));
     if (image.isNull()) {
         // A picture missing from the build must not leave the window blank: a white square
@@ -70,13 +60,4 @@ QPixmap FramePixmap(int index, qreal devicePixelRatio)
     QPixmap pixmap = QPixmap::fromImage(cached(index, hiDpi));
     pixmap.setDevicePixelRatio(hiDpi ? 2.0 : 1.0);
     return pixmap;
-}
-
-QIcon CommonIcon()
-{
-    initArt();
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/mofurin/icon.png"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/mofurin/icon@2x.png"), QSize(64, 64));
-    return icon;
 }

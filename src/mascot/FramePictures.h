@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QIcon>
 #include <QImage>
 #include <QPixmap>
 
@@ -19,7 +18,3 @@ QImage FramePicture(int index);
 // rendering with a device pixel ratio of 2 (100 x 100 logical pixels), so the kitten stays
 // crisp on high-DPI screens; otherwise the 100 x 100 one. -1 = resting.
 QPixmap FramePixmap(int index, qreal devicePixelRatio);
-
-// The 32 x 32 icon of the kitten in its basket (with a 64 x 64 rendering), shared by every
-// window with a title bar.
-QIcon CommonIcon();

@@ -1,13 +1,14 @@
 #include "menu/Form2.h"
 
 #include "mail/CheckMail.h"
-#include "mascot/FramePictures.h"
 #include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
 #include "menu/Homepage.h"
 #include "platform/Browser.h"
 #include "platform/MessageBoxLook.h"
+#include "platform/SingleWindow.h"
 #include "platform/Twips.h"
+#include "platform/WindowIcon.h"
 #include "settings/SetForm.h"
 #include "sound/PlayWave.h"
 
@@ -18,7 +19,7 @@
 #include <QTimer>
 
 namespace {
-QPointer<Form2> g_form;
+SingleWindow<Form2> g_form;
 
 // The bar's four coloured buttons are drawn in their own colour with a raised edge.
 QPushButton* barButton(QWidget* parent, const QString& caption, int left, int width,
@@ -86,20 +87,22 @@ Form2::Form2(QWidget& kitten)
 
 Form2& Form2::Open(QWidget& kitten)
 {
-    if (g_form) {
-        g_form->show();
-        g_form->raise();
-        g_form->activateWindow();
-        return *g_form;
+    if (Form2* open = g_form.current()) {
+        open->show();
+        open->raise();
+        open->activateWindow();
+        return *open;
     }
-    g_form = new Form2(kitten);
-    g_form->Load();
-    return *g_form;
+    return g_form.get([&kitten] {
+        auto* bar = new Form2(kitten);
+        bar->Load();
+        return bar;
+    });
 }
 
 Form2* Form2::Instance()
 {
-    return g_form;
+    return g_form.current();
 }
 
 void Form2::Load()

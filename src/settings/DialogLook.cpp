@@ -1,8 +1,8 @@
 #include "settings/DialogLook.h"
 
-#include "mascot/FramePictures.h"
 #include "platform/MessageBoxLook.h"
 #include "platform/Twips.h"
+#include "platform/WindowIcon.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -2,6 +2,7 @@
 
 #include "platform/DesktopSecretStore.h"
 #include "platform/MessageBoxLook.h"
+#include "platform/SingleWindow.h"
 #include "settings/DialogLook.h"
 #include "settings/MailSettings.h"
 #include "settings/PasswordPlace.h"
@@ -15,7 +16,7 @@
 #include <QPushButton>
 
 namespace {
-QPointer<IdPassForm> g_instance;
+SingleWindow<IdPassForm> g_instance;
 
 // The account file holds the password in plain text: it is created readable by its owner only.
 bool writeAccount(const QString& key, const QString& value)
@@ -28,16 +29,16 @@ bool writeAccount(const QString& key, const QString& value)
 
 IdPassForm& IdPassForm::Get()
 {
-    if (!g_instance) {
-        g_instance = new IdPassForm;
-        g_instance->Load();
-    }
-    return *g_instance;
+    return g_instance.get([] {
+        auto* dialog = new IdPassForm;
+        dialog->Load();
+        return dialog;
+    });
 }
 
 bool IdPassForm::Exists()
 {
-    return !g_instance.isNull();
+    return g_instance.exists();
 }
 
 IdPassForm::IdPassForm()
@@ -135,8 +136,7 @@ void IdPassForm::CancelCommand_Click()
 void IdPassForm::done(int result)
 {
     // Forget the dialog at once, so that the next Get() loads a fresh one from the file.
-    if (g_instance == this)
-        g_instance = nullptr;
+    g_instance.forget(this);
     QDialog::done(result);
     deleteLater();
 }

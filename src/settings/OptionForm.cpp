@@ -1,5 +1,6 @@
 #include "settings/OptionForm.h"
 
+#include "platform/SingleWindow.h"
 #include "settings/DialogLook.h"
 #include "settings/MailSettings.h"
 #include "settings/ServerFile.h"
@@ -10,22 +11,22 @@
 #include <QPushButton>
 
 namespace {
-QPointer<OptionForm> g_instance;
+SingleWindow<OptionForm> g_instance;
 const QColor Blue(0, 0, 255);
 } // namespace
 
 OptionForm& OptionForm::Get()
 {
-    if (!g_instance) {
-        g_instance = new OptionForm;
-        g_instance->Load();
-    }
-    return *g_instance;
+    return g_instance.get([] {
+        auto* dialog = new OptionForm;
+        dialog->Load();
+        return dialog;
+    });
 }
 
 bool OptionForm::Exists()
 {
-    return !g_instance.isNull();
+    return g_instance.exists();
 }
 
 OptionForm::OptionForm()
@@ -134,8 +135,7 @@ void OptionForm::done(int result)
 {
     // Forget the dialog at once, so that the next Get() loads a fresh one even before this one
     // is deleted.
-    if (g_instance == this)
-        g_instance = nullptr;
+    g_instance.forget(this);
     QDialog::done(result);
     deleteLater();
 }

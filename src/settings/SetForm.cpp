@@ -1,6 +1,7 @@
 #include "settings/SetForm.h"
 
 #include "platform/DesktopSecretStore.h"
+#include "platform/SingleWindow.h"
 #include "platform/Twips.h"
 #include "settings/Autostart.h"
 #include "settings/DialogLook.h"
@@ -20,23 +21,23 @@
 #include <QSpinBox>
 
 namespace {
-QPointer<SetForm> g_instance;
+SingleWindow<SetForm> g_instance;
 const QColor Blue(0, 0, 255);
 const QString NumberKey = QStringLiteral("NUMBER");
 } // namespace
 
 SetForm& SetForm::Get()
 {
-    if (!g_instance) {
-        g_instance = new SetForm;
-        g_instance->Load();
-    }
-    return *g_instance;
+    return g_instance.get([] {
+        auto* dialog = new SetForm;
+        dialog->Load();
+        return dialog;
+    });
 }
 
 bool SetForm::Exists()
 {
-    return !g_instance.isNull();
+    return g_instance.exists();
 }
 
 SetForm::SetForm()
@@ -193,8 +194,7 @@ void SetForm::closeEvent(QCloseEvent* event)
     const QString optionsFile = OptionsFilePath();
     if (!(MofurinOptions::Read(optionsFile) == LiveOptions::Get().value()))
         LiveOptions::Get().value().Write(optionsFile);
-    if (g_instance == this)
-        g_instance = nullptr;
+    g_instance.forget(this);
     // QDialog's own close handling would call reject(), which does nothing here.
     QWidget::closeEvent(event);
 }

@@ -1,3 +1,3 @@
 mofurin_gtest(mascot_shapes_test LABEL unit
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/mascot/FrameRegionsTest.cpp
-    LIBS mofurin_mascot_shapes)
+    LIBS mofurin_mascot_shapes mofurin_platform)

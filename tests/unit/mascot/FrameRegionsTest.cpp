@@ -1,6 +1,7 @@
 #include "mascot/FrameRegions.h"
 
 #include "mascot/FramePictures.h"
+#include "platform/WindowIcon.h"
 #include "unit/mascot/NaiveFrameShape.h"
 
 #include <QImage>
