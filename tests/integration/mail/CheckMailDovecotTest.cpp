@@ -4,18 +4,21 @@
 #include "Trust.h"
 #include "mail/CheckMail.h"
 #include "mail/MailLibrary.h"
+#include "mail/ServerTrust.h"
 #include "mascot/MeowFlag.h"
 #include "nmail/NMail.h"
 #include "settings/IdPassForm.h"
 #include "settings/LiveOptions.h"
 #include "settings/MailSettings.h"
 #include "settings/SetForm.h"
+#include "settings/SettingsPaths.h"
 #include "support/DovecotFixture.h"
 #include "support/MailCheckHarness.h"
 
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSslCertificate>
 #include <gtest/gtest.h>
 #include <memory>
@@ -326,4 +329,50 @@ TEST_F(CheckMailDovecotTest, NewOnlyReportsThreeThenNoneThenTheOneDelivered)
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     const QByteArray text = log.readAll();
     EXPECT_EQ(text.count("retr=0/0"), 3) << text.constData();
+}
+
+// TLS once, TLS always: a server this program spoke TLS with that no longer offers STLS (as if
+// someone stripped it on the way) gets no password until the user accepts the change.
+TEST_F(CheckMailDovecotTest, AServerThatSpokeTlsAndNoLongerOffersItGetsNoPassword)
+{
+    DovecotFixture server;
+    QString error;
+    ASSERT_TRUE(server.start(R"({"tls": false, "users": {"neko": {"password": "pw",
+        "messages": [{"count": 2, "size": 1000}]}}})",
+                             &error))
+        << error.toStdString();
+    MailSettings.Pop3Server = QStringLiteral("127.0.0.1:%1").arg(server.pop3);
+    saveAccount("neko", "pw");
+    ServerTrust trust(ServerTrustFilePath());
+    ASSERT_TRUE(trust.setTlsSeen(ServerTrust::keyOf(MailSettings.Pop3Server), true));
+    // The library's failure codes tell the stripped TLS apart.
+    struct Telling : RecordingForwarder
+    {
+        using RecordingForwarder::RecordingForwarder;
+        int32_t GetLastResult() override { return NMailGetLastResult(); }
+    } telling{library};
+    SetMailLibraryForTesting(&telling);
+
+    answerer.press = QMessageBox::No;
+    answerer.answerNext();
+    CheckMail();
+    MailCheckSandbox::waitForCheck();
+    ASSERT_EQ(answerer.boxes.size(), 1);
+    EXPECT_TRUE(answerer.boxes[0].contains(QStringLiteral("STLS")))
+        << answerer.boxes[0].toStdString();
+    EXPECT_EQ(count(), QStringLiteral("0"));
+    QFile log(server.logFile);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(log.readAll().contains("user=<neko>")) << "a password went out";
+
+    // The user confirms the server has stopped offering TLS: from then on it is plain again.
+    answerer.press = QMessageBox::Yes;
+    answerer.answerNext();
+    CheckMail();
+    MailCheckSandbox::waitForCheck();
+    EXPECT_FALSE(trust.tlsSeen(ServerTrust::keyOf(MailSettings.Pop3Server)));
+    CheckMail();
+    MailCheckSandbox::waitForCheck();
+    EXPECT_EQ(count(), QStringLiteral("2"));
+    SetMailLibraryForTesting(&library);
 }
