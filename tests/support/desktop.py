@@ -67,6 +67,63 @@ def _shape_rectangles(display_name, window):
         x11.XCloseDisplay(display)
 
 
+def _primary_selection(display_name, timeout=3.0):
+    """The text of the X PRIMARY selection (what was last selected with the mouse), as UTF-8,
+    or None when no program owns it or the owner did not answer."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XDefaultRootWindow.restype = ctypes.c_ulong
+    x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x11.XCreateSimpleWindow.restype = ctypes.c_ulong
+    x11.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + \
+        [ctypes.c_uint] * 3 + [ctypes.c_ulong] * 2
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XConvertSelection.argtypes = [ctypes.c_void_p] + [ctypes.c_ulong] * 5
+    x11.XPending.argtypes = [ctypes.c_void_p]
+    x11.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+    x11.XGetWindowProperty.argtypes = [
+        ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_long, ctypes.c_long,
+        ctypes.c_int, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
+        ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_ulong),
+        ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_void_p)]
+    x11.XFree.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x11.XOpenDisplay(display_name.encode())
+    if not display:
+        raise RuntimeError("cannot open display " + display_name)
+    try:
+        window = x11.XCreateSimpleWindow(display, x11.XDefaultRootWindow(display),
+                                         0, 0, 1, 1, 0, 0, 0)
+        target = x11.XInternAtom(display, b"MOFURIN_SELECTION", 0)
+        x11.XConvertSelection(display, x11.XInternAtom(display, b"PRIMARY", 0),
+                              x11.XInternAtom(display, b"UTF8_STRING", 0), target, window, 0)
+        event = (ctypes.c_long * 24)()  # an XEvent; its type is the int at its start
+        deadline = time.monotonic() + timeout
+        while True:
+            if x11.XPending(display):
+                x11.XNextEvent(display, event)
+                if event[0] & 0xFFFFFFFF == 31:  # SelectionNotify
+                    break
+            elif time.monotonic() > deadline:
+                return None
+            else:
+                time.sleep(0.02)
+        kind, size, count, left = ctypes.c_ulong(), ctypes.c_int(), ctypes.c_ulong(), ctypes.c_ulong()
+        data = ctypes.c_void_p()
+        x11.XGetWindowProperty(display, window, target, 0, 4096, 1, 0, ctypes.byref(kind),
+                               ctypes.byref(size), ctypes.byref(count), ctypes.byref(left),
+                               ctypes.byref(data))
+        if not data.value:
+            return None
+        text = ctypes.string_at(data.value, count.value).decode("utf-8", errors="replace")
+        x11.XFree(data)
+        return text
+    finally:
+        x11.XCloseDisplay(display)
+
+
 def _die_with_parent():
     # Should the test process itself be killed, what it started here goes with it.
     ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
@@ -231,6 +288,10 @@ class Desktop:
         """The window's bounding shape as (x, y, w, h) rectangles relative to the window, read
         from the X server's SHAPE extension (xwininfo shows only the extents)."""
         return _shape_rectangles(self.display, window)
+
+    def primary_selection(self):
+        """What was last selected with the mouse (the X PRIMARY selection), or None."""
+        return _primary_selection(self.display)
 
     def screenshot(self, name):
         os.makedirs(SCREENSHOT_DIR, exist_ok=True)

@@ -5,6 +5,8 @@
         server.pop3s    # POP3 over TLS from the first byte
         server.ca_file  # the self-signed certificate of the server, to trust in a test
         server.untrusted_ca_file  # another self-signed certificate, which did not sign it
+        server.deliver("tama", message)  # new mail between two sessions
+        server.record_commands("tama"); ...; server.recorded_commands("tama")  # what was sent
 
 Users have plaintext passwords (a passwd-file with scheme PLAIN), so APOP works; failed logins
 are answered at once (auth_failure_delay = 0). Dovecot runs as root with the dovecot and
@@ -181,6 +183,9 @@ ssl = {"yes" if self.tls else "no"}
 ssl_cert = <{cert}
 ssl_key = <{key}
 mail_location = maildir:{d}/mail/%u/Maildir
+# The commands of each session after the login go to a file here, but only while the user's
+# folder exists (see record_commands).
+rawlog_dir = {d}/rawlog/%u
 pop3_uidl_format = %08Xu%08Xv
 passdb {{
   driver = passwd-file
@@ -260,6 +265,42 @@ service anvil {{
             self.proc = None
         if self._own_folder and os.path.isdir(self.folder):
             shutil.rmtree(self.folder, ignore_errors=True)
+
+    def deliver(self, user, message):
+        """Puts one more message into the user's Maildir as a delivery agent does: written into
+        tmp/, then renamed into new/, owned by dovecot. The next session sees it."""
+        data = message.encode("utf-8") if isinstance(message, str) else message
+        maildir = os.path.join(self.folder, "mail", user, "Maildir")
+        name = f"{time.time_ns()}.P{os.getpid()}.mofurin"
+        dovecot = pwd.getpwnam("dovecot")
+        path = os.path.join(maildir, "tmp", name)
+        with open(path, "wb") as f:
+            f.write(data)
+        os.chown(path, dovecot.pw_uid, dovecot.pw_gid)
+        os.rename(path, os.path.join(maildir, "new", name))
+
+    def record_commands(self, user):
+        """From now on, the commands of the user's sessions after the login are recorded; see
+        recorded_commands."""
+        dovecot = pwd.getpwnam("dovecot")
+        folder = os.path.join(self.folder, "rawlog", user)
+        os.makedirs(folder, exist_ok=True)
+        for path in (os.path.dirname(folder), folder):
+            os.chown(path, dovecot.pw_uid, dovecot.pw_gid)
+
+    def recorded_commands(self, user):
+        """The commands recorded since record_commands, one list per session, and the recording
+        stopped. A session's file is complete once Dovecot has logged its end."""
+        folder = os.path.join(self.folder, "rawlog", user)
+        sessions = []
+        for name in sorted(os.listdir(folder)):
+            if name.endswith(".in"):
+                with open(os.path.join(folder, name), "rb") as f:
+                    # Each line is the time it came, then the command.
+                    sessions.append([line.split(b" ", 1)[1].decode(errors="replace")
+                                     for line in f.read().splitlines() if b" " in line])
+        shutil.rmtree(folder, ignore_errors=True)
+        return sessions
 
     def log_text(self):
         return open(self.log, errors="replace").read() if os.path.exists(self.log) else ""

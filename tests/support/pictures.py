@@ -1,13 +1,15 @@
 """Pixel access for end-to-end tests, through ImageMagick (no imaging module needed)."""
 
+import functools
 import os
 import subprocess
 
 FRAMES_DIR = os.path.join(os.environ.get("MOFURIN_SOURCE_DIR", ""), "resources", "frames")
 
 
+@functools.lru_cache(maxsize=None)
 def rgb_of_file(path):
-    """(width, height, bytes) of a picture file, 8-bit RGB."""
+    """(width, height, bytes) of a picture file, 8-bit RGB; read once per run."""
     size = subprocess.run(["identify", "-format", "%w %h", path], capture_output=True,
                           text=True, check=True).stdout.split()
     data = subprocess.run(["convert", path, "-background", "white", "-flatten", "-depth", "8",
