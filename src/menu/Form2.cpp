@@ -151,7 +151,9 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
         // The kitten was moved by something other than the bar (a drag, the behaviour tick's
         // screen rule): put it back once the current event is over.
         QTimer::singleShot(0, this, &Form2::PlaceKitten);
-    } else if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) {
+    } else if ((event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) &&
+               !MailCheckRunning()) {
+        // While a check runs the caption shows its progress instead of the buttons' names.
         if (watched == Command2)
             setWindowTitle(QStringLiteral("メールチェック"));
         else if (watched == Command3)
