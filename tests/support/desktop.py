@@ -204,13 +204,23 @@ class Desktop:
         # No sound server unless a test provides one: the kitten must cope.
         self.env.setdefault("PULSE_SERVER", "unix:" + os.path.join(self.tmp, "no-pulse"))
         if self.window_manager:
-            ob = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
-                                  start_new_session=True, preexec_fn=_die_with_parent,
-                                  stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL)
-            self.procs.append(ob)
-            wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.xprop_root(),
-                       timeout=30, what="openbox")
+            # On a loaded machine openbox now and then never announces itself; a second one,
+            # started after the first is stopped, does.
+            for attempt in range(3):
+                ob = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                      start_new_session=True, preexec_fn=_die_with_parent,
+                                      stdout=subprocess.DEVNULL,
+                                      stderr=subprocess.DEVNULL)
+                self.procs.append(ob)
+                try:
+                    wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.xprop_root(),
+                               timeout=20, what="openbox")
+                    break
+                except AssertionError:
+                    _kill_group(ob)
+                    self.procs.remove(ob)
+                    if attempt == 2:
+                        raise
         # Set once the window manager runs: monitors set before it started were gone again by
         # the time the program looked. The first monitor takes over the screen's own output.
         for i, (x, y, w, h) in enumerate(self.monitors or []):
