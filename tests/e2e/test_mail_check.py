@@ -27,12 +27,7 @@ class MailCheck(unittest.TestCase):
                 app.start(env=sound.env)
                 kitten = app.wait_kitten()
                 time.sleep(2.5)
-                desktop.pointer(350, 260)
-                desktop.xdotool("click", "--repeat", 2, "--delay", 80, 1)
-                bar = desktop.wait_window("モフリちゃん")
-                bx, by, _, _ = desktop.geometry(bar)
-                desktop.pointer(bx + 64, by + 7)  # 受信
-                desktop.xdotool("click", 1)
+                app.press_receive()
                 notice = desktop.wait_window("新着お知らせ", timeout=20)
                 desktop.screenshot("mail-check-notice")
                 _, _, nw, nh = desktop.geometry(notice)

@@ -10,15 +10,6 @@ from desktop import Desktop, Mofurin, wait_until
 from dovecot_fixture import Dovecot, Mailbox, make_message
 
 
-def press_receive(desktop):
-    desktop.pointer(350, 260)
-    desktop.xdotool("click", "--repeat", 2, "--delay", 80, 1)
-    bar = desktop.wait_window("モフリちゃん")
-    bx, by, _, _ = desktop.geometry(bar)
-    desktop.pointer(bx + 64, by + 7)  # 受信
-    desktop.xdotool("click", 1)
-
-
 class SecureLogin(unittest.TestCase):
     def test_the_certificate_is_trusted_once_and_the_next_check_logs_in_over_tls(self):
         messages = [make_message("秘密 %d" % n, "本文", number=n) for n in range(2)]
@@ -30,7 +21,7 @@ class SecureLogin(unittest.TestCase):
                 app.start()
                 app.wait_kitten()
                 time.sleep(2.5)
-                press_receive(desktop)
+                app.press_receive()
                 box = desktop.wait_window("エラー", timeout=20)
                 desktop.screenshot("secure-login-trust-box")
                 # No password went out: Dovecot saw no login at all.

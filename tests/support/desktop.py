@@ -357,6 +357,16 @@ class Mofurin:
     def wait_kitten(self, timeout=15):
         return self.desktop.wait_window("Form1", timeout=timeout)
 
+    def press_receive(self, kitten_at=(350, 260)):
+        """Double-clicks the kitten for its bar and presses 受信; the bar's window."""
+        self.desktop.pointer(*kitten_at)
+        self.desktop.xdotool("click", "--repeat", 2, "--delay", 80, 1)
+        bar = self.desktop.wait_window("モフリちゃん")
+        bx, by, _, _ = self.desktop.geometry(bar)
+        self.desktop.pointer(bx + 64, by + 7)  # 受信
+        self.desktop.xdotool("click", 1)
+        return bar
+
     def running(self):
         return self.proc is not None and self.proc.poll() is None
 
