@@ -74,17 +74,18 @@ SetForm::SetForm()
     DialogLook::SetTextColour(AutoCheckLabel, Blue);
     AutoCheckMinutes = new QSpinBox(this);
     AutoCheckMinutes->setRange(0, MofurinOptions::MaxAutoCheckMinutes);
-    PlaceTwips(AutoCheckMinutes, 1200, 1410, 735, 330);
-    AutoCheckUnit = new QLabel(QStringLiteral("分ごと (0 でしない)"), this);
-    PlaceTwips(AutoCheckUnit, 2010, 1455, 1050, 255);
+    AutoCheckMinutes->setSpecialValueText(QStringLiteral("しない"));
+    PlaceTwips(AutoCheckMinutes, 1200, 1410, 960, 330);
+    AutoCheckUnit = new QLabel(QStringLiteral("分ごと"), this);
+    PlaceTwips(AutoCheckUnit, 2235, 1455, 825, 255);
     DialogLook::SetTextColour(AutoCheckUnit, Blue);
-    NewOnlyCheck = new QCheckBox(QStringLiteral("まだ知らせていないメールだけを知らせる"), this);
+    NewOnlyCheck = new QCheckBox(QStringLiteral("新着だけを知らせる"), this);
     PlaceTwips(NewOnlyCheck, 120, 1830, 2895, 255);
     DialogLook::SetTextColour(NewOnlyCheck, Blue);
-    NotifyCheck = new QCheckBox(QStringLiteral("差出人と件名をデスクトップに通知する"), this);
+    NotifyCheck = new QCheckBox(QStringLiteral("差出人と件名を通知する"), this);
     PlaceTwips(NotifyCheck, 120, 2190, 2895, 255);
     DialogLook::SetTextColour(NotifyCheck, Blue);
-    KeyringCheck = new QCheckBox(QStringLiteral("パスワードをキーリングに保存する"), this);
+    KeyringCheck = new QCheckBox(QStringLiteral("パスワードをキーリングへ"), this);
     PlaceTwips(KeyringCheck, 120, 2550, 2895, 255);
     DialogLook::SetTextColour(KeyringCheck, Blue);
 
