@@ -1,5 +1,6 @@
 // Mofurin: a desktop kitten that checks a POP3 mailbox when asked.
 #include "mascot/Form1.h"
+#include "platform/DisplayPlatform.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
@@ -12,11 +13,16 @@
 int main(int argc, char** argv)
 {
 #ifdef Q_OS_LINUX
-    // Placement at the pointer and staying above other windows need X11; on a Wayland session
-    // the program runs through XWayland unless the user chose a platform explicitly.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-        qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    // X11 (XWayland on a Wayland session) where there is one; Wayland itself only without it.
+    const DisplayPlatform display = ChooseDisplayPlatform(
+        {qgetenv("QT_QPA_PLATFORM"), qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY")});
+    if (!display.platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", display.platform);
+    // Said on standard error rather than in a box: the kitten works on Wayland, only its place
+    // and its staying on top are up to the compositor, and a box at every start would stand in
+    // front of the first-run dialogs for something the user cannot change from here.
+    if (display.withoutX11)
+        std::fputs(WaylandNotice(), stderr);
 #endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Mofurin"));
