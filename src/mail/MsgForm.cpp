@@ -4,6 +4,7 @@
 #include "mascot/MeowFlag.h"
 #include "platform/Twips.h"
 #include "sound/PlayWave.h"
+#include "sound/SoundService.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -72,6 +73,8 @@ bool MsgForm::Exists()
 void MsgForm::Report(const QString& count, const QString& message)
 {
     MsgForm& form = Get();
+    // The notice comes with the meowing: the sound output opens now, ahead of the first meow.
+    PrepareSound();
     form.show();
     form.raise();
     form.activateWindow();

@@ -17,7 +17,6 @@
 #include "settings/SetForm.h"
 #include "settings/SettingsPaths.h"
 #include "sound/PlayWave.h"
-#include "sound/SoundService.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -184,9 +183,8 @@ void Form1::Load()
             move(placed);
     });
     Timer1.start();
-    // The sound output is opened now, so that the first meow starts at once, but only once the
-    // window is on the screen: opening it takes a while the user need not wait for.
-    QTimer::singleShot(0, this, [] { PrepareSound(); });
+    // The sound output stays closed until a meow becomes likely (the bar or the notice opens):
+    // an open output, even a paused one, keeps the sound server's client busy at rest.
 }
 
 void Form1::Unload()

@@ -10,6 +10,7 @@
 #include "platform/Twips.h"
 #include "settings/SetForm.h"
 #include "sound/PlayWave.h"
+#include "sound/SoundService.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -86,6 +87,9 @@ Form2::Form2(QWidget& kitten)
 
 Form2& Form2::Open(QWidget& kitten)
 {
+    // 鳴かす is one click away: the sound output opens now, so that the first meow starts at
+    // once.
+    PrepareSound();
     if (g_form) {
         g_form->show();
         g_form->raise();
