@@ -1,23 +1,31 @@
 // Mofurin: a desktop kitten that checks a POP3 mailbox when asked.
 #include "mail/CheckMail.h"
 #include "mascot/Form1.h"
+#include "platform/DisplayPlatform.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStandardPaths>
+#include <QThreadPool>
 #include <QTranslator>
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
 #ifdef Q_OS_LINUX
-    // Placement at the pointer and staying above other windows need X11; on a Wayland session
-    // the program runs through XWayland unless the user chose a platform explicitly.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-        qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && qEnvironmentVariableIsSet("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    // X11 (XWayland on a Wayland session) where there is one; Wayland itself only without it.
+    const DisplayPlatform display = ChooseDisplayPlatform(
+        {qgetenv("QT_QPA_PLATFORM"), qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY")});
+    if (!display.platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", display.platform);
+    // Said on standard error rather than in a box: the kitten works on Wayland, only its place
+    // and its staying on top are up to the compositor, and a box at every start would stand in
+    // front of the first-run dialogs for something the user cannot change from here.
+    if (display.withoutX11)
+        std::fputs(WaylandNotice(), stderr);
 #endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Mofurin"));
@@ -36,6 +44,11 @@ int main(int argc, char** argv)
         std::fputs("もふりんはすでに起動していますが、応答がありません。\n", stderr);
         return 1;
     }
+
+    // The load builds the account dialog, whose first text box reads the font database, and
+    // fontconfig takes a while to fill it; a worker fills it meanwhile, so the kitten reaches
+    // the screen sooner. The font database guards itself against use from several threads.
+    QThreadPool::globalInstance()->start([] { QFontDatabase::families(); });
 
     // Every text of the program is Japanese; so are the buttons of Qt's own message boxes.
     QTranslator qtTranslator;

@@ -8,7 +8,7 @@
 set -euo pipefail
 
 run_packages=(
-    cmake g++ make pkg-config
+    cmake g++ make pkg-config libx11-dev libxext-dev
     qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins qt6-translations-l10n
     libsndfile1-dev
     fonts-noto-cjk

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders the kitten's vector sources (resources/art/*.svg) to the rasters the program loads:
-#   resources/frames/<name>.png     100 x 100, and <name>@2x.png 200 x 200 for high-DPI screens,
+#   resources/frames/<name>.png     100 x 100, and <name>@1.25x.png, @1.5x.png and @2x.png (125,
+#                                   150 and 200 pixels square) for high-DPI screens,
 #                                   flattened onto pure white: the window's shape is cut where a
 #                                   pixel has the colour of pixel (0, 0), the white background;
 #   resources/icon.png, icon@2x.png 32 x 32 and 64 x 64, transparency kept;
@@ -18,10 +19,12 @@ mkdir -p "$out"
 
 for svg in "$art"/rest.svg "$art"/frame?.svg; do
     name=$(basename "$svg" .svg)
-    for scale in 1 2; do
-        size=$((100 * scale))
+    # One raster per common screen scale (100, 125, 150 and 200 %), so that the picture and the
+    # window's shape cut from it are drawn at the screen's own pixels there.
+    for scale in 1 1.25 1.5 2; do
+        size=$(awk "BEGIN { print int(100 * $scale + 0.5) }")
         suffix=""
-        if [ "$scale" = 2 ]; then suffix="@2x"; fi
+        if [ "$scale" != 1 ]; then suffix="@${scale}x"; fi
         # -strip drops the time stamps, so re-rendering unchanged art gives identical files.
         rsvg-convert -w "$size" -h "$size" "$svg" |
             convert - -background white -flatten -alpha off -strip "PNG24:$out/$name$suffix.png"

@@ -5,6 +5,7 @@
 #include "platform/Twips.h"
 #include "platform/WindowIcon.h"
 #include "sound/PlayWave.h"
+#include "sound/SoundService.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -71,6 +72,8 @@ bool MsgForm::Exists()
 void MsgForm::Report(const QString& count, const QString& message, bool activate)
 {
     MsgForm& form = Get();
+    // The notice comes with the meowing: the sound output opens now, ahead of the first meow.
+    PrepareSound();
     form.setAttribute(Qt::WA_ShowWithoutActivating, !activate);
     form.show();
     form.raise();

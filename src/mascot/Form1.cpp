@@ -6,6 +6,7 @@
 #include "mascot/Wait.h"
 #include "menu/Form2.h"
 #include "nmail/NMail.h"
+#include "platform/DeviceShape.h"
 #include "platform/MessageBoxLook.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Twips.h"
@@ -16,7 +17,6 @@
 #include "settings/SetForm.h"
 #include "settings/SettingsPaths.h"
 #include "sound/PlayWave.h"
-#include "sound/SoundService.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -183,9 +183,8 @@ void Form1::Load()
             move(placed);
     });
     Timer1.start();
-    // The sound output is opened now, so that the first meow starts at once, but only once the
-    // window is on the screen: opening it takes a while the user need not wait for.
-    QTimer::singleShot(0, this, [] { PrepareSound(); });
+    // The sound output stays closed until a meow becomes likely (the bar or the notice opens):
+    // an open output, even a paused one, keeps the sound server's client busy at rest.
 }
 
 void Form1::Unload()
@@ -343,6 +342,8 @@ void Form1::ShowPictureOnly(int f)
 
 void Form1::ApplyShape(int f)
 {
+    if (ApplyDeviceShape(f))
+        return;
     Transform.SetIdentity();
     const FrameRegion& slot = FrameRegions[static_cast<size_t>(f)];
     const std::optional<QRegion> region =
@@ -352,6 +353,28 @@ void Form1::ApplyShape(int f)
         setMask(*region);
     else
         clearMask();
+}
+
+bool Form1::ApplyDeviceShape(int f)
+{
+    // At a device pixel ratio above 1 the picture on show is drawn at the screen's resolution,
+    // and its outline is cut at that resolution too: the stored 100 x 100 shapes, scaled up,
+    // would cut every edge in steps of the ratio and leave a pale rim of the background. The
+    // eight device shapes are built once per ratio and then, like the stored slots, applied as
+    // they are on every tick.
+    const qreal ratio = devicePixelRatioF();
+    if (!(ratio > 1.0))
+        return false;
+    if (ratio != m_deviceShapesRatio) {
+        for (int i = 0; i < 8; ++i)
+            m_deviceShapes[size_t(i)] = PictureShape(DevicePicture(i, ratio));
+        m_deviceShapesRatio = ratio;
+    }
+    // A mask Qt set before (at another ratio) would be set again over this shape when Qt
+    // re-creates the window; the window keeps one shape, this one.
+    if (!mask().isEmpty())
+        clearMask();
+    return SetDeviceShape(windowHandle(), m_deviceShapes[size_t(f)]);
 }
 
 void Form1::paintEvent(QPaintEvent*)

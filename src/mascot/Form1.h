@@ -82,9 +82,17 @@ protected:
 private:
     Form1();
     void ApplyShape(int f);
+    // Frame f's shape in device pixels, at a device pixel ratio above 1 on X11; false leaves
+    // the shape to ApplyShape's stored slots.
+    bool ApplyDeviceShape(int f);
     // The desktop's screens in twips, and which of them is the primary one.
     std::vector<ScreenArea> ScreenAreas() const;
     static std::size_t PrimaryScreenIndex();
+
+    // The frame shapes cut from the pictures at device resolution, for the ratio they were
+    // built at (0 before the first).
+    std::array<QRegion, 8> m_deviceShapes;
+    qreal m_deviceShapesRatio = 0;
 
     int m_picture = -1;
     bool m_inTick = false;

@@ -14,7 +14,15 @@ QImage RestingPicture();
 // gives the resting picture.
 QImage FramePicture(int index);
 
-// The same picture for drawing at the given device pixel ratio: above 1 it is the 200 x 200
-// rendering with a device pixel ratio of 2 (100 x 100 logical pixels), so the kitten stays
-// crisp on high-DPI screens; otherwise the 100 x 100 one. -1 = resting.
+// The side, in device pixels, of the kitten's 100 x 100 logical pixels at a device pixel ratio:
+// 100 at a ratio of 1 or below, else the ratio times 100, rounded (125 at 125 %, 200 at 200 %).
+int DeviceSide(qreal devicePixelRatio);
+
+// Picture f at the device resolution of that ratio, DeviceSide pixels square, in Format_RGB32:
+// the rendering made for that scale (100, 125, 150 and 200 % have their own), else the next
+// larger rendering resampled smoothly. The window's shape at that ratio is cut from it.
+QImage DevicePicture(int index, qreal devicePixelRatio);
+
+// DevicePicture as a pixmap for drawing: its device pixel ratio makes it 100 x 100 logical
+// pixels, so the painter puts each of its pixels on one pixel of the screen.
 QPixmap FramePixmap(int index, qreal devicePixelRatio);

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QVector>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -10,8 +11,14 @@ namespace {
 // every width and height far inside the int range keeps QRect's arithmetic from overflowing.
 constexpr std::int64_t CoordinateLimit = std::int64_t(1) << 29;
 
-// The scan's verdict for each of the 121 x 121 positions, row by row: 1 = part of the shape.
-using ScanGrid = std::vector<std::uint8_t>;
+// The scan's verdict for each position, row by row: 1 = part of the shape.
+struct ScanGrid
+{
+    int columns = 0;
+    int rows = 0;
+    std::vector<std::uint8_t> cells;
+    std::uint8_t at(int x, int y) const { return cells[size_t(y) * size_t(columns) + size_t(x)]; }
+};
 
 // The colour a pixel of an ARGB32 image reads as: fully transparent pixels all read as one.
 QRgb readColour(QRgb pixel)
@@ -19,20 +26,27 @@ QRgb readColour(QRgb pixel)
     return qAlpha(pixel) == 0 ? QRgb(0) : pixel;
 }
 
-ScanGrid scan(const QImage& picture)
+// Scans columns x rows positions from the picture's top-left corner; positions beyond the
+// picture belong to the shape.
+ScanGrid scan(const QImage& picture, int columns, int rows)
 {
     const QImage image = picture.convertToFormat(QImage::Format_ARGB32);
     const QRgb key = KeyColour(image);
     const int width = image.isNull() ? 0 : image.width();
     const int height = image.isNull() ? 0 : image.height();
-    ScanGrid grid(size_t(FrameScanSize) * FrameScanSize, 1);
-    for (int y = 0; y < std::min(height, FrameScanSize); ++y) {
+    ScanGrid grid{columns, rows, std::vector<std::uint8_t>(size_t(columns) * size_t(rows), 1)};
+    for (int y = 0; y < std::min(height, rows); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        std::uint8_t* row = grid.data() + size_t(y) * FrameScanSize;
-        for (int x = 0; x < std::min(width, FrameScanSize); ++x)
+        std::uint8_t* row = grid.cells.data() + size_t(y) * size_t(columns);
+        for (int x = 0; x < std::min(width, columns); ++x)
             row[x] = readColour(line[x]) != key ? 1 : 0;
     }
     return grid;
+}
+
+ScanGrid frameScan(const QImage& picture)
+{
+    return scan(picture, FrameScanSize, FrameScanSize);
 }
 
 // Turns the grid into a region whose bands are `bandHeight` rows tall (the last one shorter);
@@ -43,25 +57,25 @@ QRegion regionFromGrid(const ScanGrid& grid, int bandHeight)
 {
     QVector<QRect> rects;
     QVector<QRect> previous; // the runs of the band above, still growing downwards
-    std::array<std::uint8_t, FrameScanSize> covered{};
+    std::vector<std::uint8_t> covered(size_t(grid.columns));
     auto flush = [&rects, &previous] {
         rects += previous;
         previous.clear();
     };
-    for (int top = 0; top < FrameScanSize; top += bandHeight) {
-        const int bottom = std::min(top + bandHeight, FrameScanSize);
-        covered.fill(0);
+    for (int top = 0; top < grid.rows; top += bandHeight) {
+        const int bottom = std::min(top + bandHeight, grid.rows);
+        std::fill(covered.begin(), covered.end(), 0);
         for (int y = top; y < bottom; ++y)
-            for (int x = 0; x < FrameScanSize; ++x)
-                covered[size_t(x)] |= grid[size_t(y) * FrameScanSize + size_t(x)];
+            for (int x = 0; x < grid.columns; ++x)
+                covered[size_t(x)] |= grid.at(x, y);
         QVector<QRect> runs;
-        for (int x = 0; x < FrameScanSize;) {
+        for (int x = 0; x < grid.columns;) {
             if (!covered[size_t(x)]) {
                 ++x;
                 continue;
             }
             const int start = x;
-            while (x < FrameScanSize && covered[size_t(x)])
+            while (x < grid.columns && covered[size_t(x)])
                 ++x;
             runs.append(QRect(start, top, x - start, bottom - top));
         }
@@ -191,12 +205,19 @@ QRgb KeyColour(const QImage& picture)
 
 QRegion FrameShape(const QImage& picture)
 {
-    return regionFromGrid(scan(picture), 1);
+    return regionFromGrid(frameScan(picture), 1);
+}
+
+QRegion PictureShape(const QImage& picture)
+{
+    if (picture.isNull())
+        return QRegion();
+    return regionFromGrid(scan(picture, picture.width(), picture.height()), 1);
 }
 
 QRegion CoveringShape(const QImage& picture, int maxRects)
 {
-    const ScanGrid grid = scan(picture);
+    const ScanGrid grid = frameScan(picture);
     for (int bandHeight = 1; bandHeight <= FrameScanSize; ++bandHeight) {
         QRegion shape = regionFromGrid(grid, bandHeight);
         if (shape.rectCount() <= maxRects)

@@ -69,6 +69,12 @@ QRgb KeyColour(const QImage& picture);
 // the union of every single differing position.
 QRegion FrameShape(const QImage& picture);
 
+// The shape of a picture of any size over its own pixels only: every pixel whose colour differs
+// from KeyColour, built the same banded way. The window's shape at a device pixel ratio above 1
+// is cut from the picture at device resolution with it, so the outline follows the art to the
+// screen's pixel.
+QRegion PictureShape(const QImage& picture);
+
 // A shape that covers FrameShape(picture) with at most maxRects rectangles: rows are grouped into
 // ever taller bands, and each band covers the union of its rows. Used for a frame whose exact
 // shape does not fit its slot: the window then shows the whole kitten with a little background

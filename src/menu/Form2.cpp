@@ -11,6 +11,7 @@
 #include "platform/WindowIcon.h"
 #include "settings/SetForm.h"
 #include "sound/PlayWave.h"
+#include "sound/SoundService.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -87,6 +88,9 @@ Form2::Form2(QWidget& kitten)
 
 Form2& Form2::Open(QWidget& kitten)
 {
+    // 鳴かす is one click away: the sound output opens now, so that the first meow starts at
+    // once.
+    PrepareSound();
     if (Form2* open = g_form.current()) {
         open->show();
         open->raise();

@@ -15,8 +15,12 @@ namespace {
 // How much audio the sink holds ahead of the speaker. New sounds queue behind it, and a stop
 // lets it play out, so it is kept short.
 constexpr int SinkBufferMs = 30;
-// After this long without sound the stream is paused, so an idle program wakes nobody up.
-constexpr int IdlePauseMs = 5000;
+// A stream keeps the sound server's client thread busy even while paused, so it is open only
+// while there is sound: it is closed this long after a sound ends (its last samples are heard by
+// then). Opening a fresh stream on a sound server the program is already connected to takes a
+// few milliseconds, less than a paused stream takes to play out what it still holds; only the
+// first connection is slow, and PrepareSound makes it ahead of time.
+constexpr int IdleCloseMs = 100;
 // A running stream that has not pulled samples for this long is stuck: the sound server is
 // there but does not answer. New sounds are refused instead of being queued where nobody hears
 // them.
@@ -116,14 +120,8 @@ AudioEngine::~AudioEngine()
 
 bool AudioEngine::ensureOutput()
 {
-    if (m_sink != nullptr && m_sink->state() != QAudio::StoppedState) {
-        if (m_suspended) {
-            m_sink->resume();
-            m_suspended = false;
-            m_lastPull = std::chrono::steady_clock::now();
-        }
+    if (m_sink != nullptr && m_sink->state() != QAudio::StoppedState)
         return std::chrono::steady_clock::now() - m_lastPull < StuckAfter;
-    }
     dropOutput();
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull())
@@ -154,7 +152,6 @@ bool AudioEngine::ensureOutput()
         dropOutput();
         return false;
     }
-    m_suspended = false;
     m_lastPull = std::chrono::steady_clock::now();
     return true;
 }
@@ -173,7 +170,6 @@ void AudioEngine::dropOutput()
         m_generator->deleteLater();
         m_generator = nullptr;
     }
-    m_suspended = false;
 }
 
 void AudioEngine::onStateChanged()
@@ -188,8 +184,10 @@ void AudioEngine::onStateChanged()
 
 void AudioEngine::prepare()
 {
+    // Connecting to the sound server is the slow part of a first sound; the stream opened for
+    // it is closed again soon, the connection stays.
     if (ensureOutput() && !m_voice)
-        m_idleTimer.start(IdlePauseMs, this);
+        m_idleTimer.start(IdleCloseMs, this);
 }
 
 void AudioEngine::play(std::shared_ptr<SoundVoice> voice, bool noStop,
@@ -232,7 +230,7 @@ void AudioEngine::finishVoice(bool played)
         m_request.reset();
     }
     if (hadVoice && m_sink != nullptr)
-        m_idleTimer.start(IdlePauseMs, this);
+        m_idleTimer.start(IdleCloseMs, this);
 }
 
 void AudioEngine::render(float* out, qsizetype frames)
@@ -270,10 +268,8 @@ void AudioEngine::timerEvent(QTimerEvent* event)
         finishVoice(true);
     } else if (event->timerId() == m_idleTimer.timerId()) {
         m_idleTimer.stop();
-        if (m_sink != nullptr && !m_voice && !m_suspended) {
-            m_sink->suspend();
-            m_suspended = true;
-        }
+        if (!m_voice)
+            dropOutput();
     } else {
         QObject::timerEvent(event);
     }

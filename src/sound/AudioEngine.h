@@ -44,7 +44,8 @@ public:
     void play(std::shared_ptr<SoundVoice> voice, bool noStop,
               std::shared_ptr<SoundRequest> request);
     void stopAll();
-    // Opens the output stream ahead of the first sound.
+    // Connects to the sound server ahead of the first sound (opening a stream, closed again
+    // shortly).
     void prepare();
 
     // Called by the generator on the audio thread: renders the playing voice (silence when
@@ -63,7 +64,6 @@ private:
     QAudioSink* m_sink = nullptr;          // Owned; parented to this engine.
     SoundGenerator* m_generator = nullptr; // Owned; parented to this engine.
     QAudioFormat m_format;
-    bool m_suspended = false;
     std::shared_ptr<SoundVoice> m_voice;
     std::shared_ptr<SoundRequest> m_request; // the playing voice's request
     bool m_draining = false;                 // the voice has ended; its tail is in the sink

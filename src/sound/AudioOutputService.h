@@ -11,9 +11,9 @@ class AudioEngine;
 // thread of its own so that a synchronous play can block the caller while the audio keeps
 // flowing, and WAV decoding by libsndfile.
 //
-// The output stream is opened once (PrepareSound, or the first sound) and kept: the sound
-// server takes a long time to set up a fresh stream, but resuming a paused one is quick. It is
-// paused after a few seconds without sound so that an idle program costs nothing.
+// The first connection to the sound server takes a long time, so PrepareSound makes it when a
+// sound becomes likely; the connection is then kept. A stream is open only while a sound plays
+// (opening one on the kept connection is quick), so that an idle program costs nothing.
 //
 // Every wait for the audio thread has a time-out: with no sound server, no device, or a server
 // that went away, a request fails within a second; the next request tries a fresh stream.

@@ -25,7 +25,7 @@ SoundService& DefaultSoundService();
 // keeps ownership and must keep the double alive while it is in place.
 void SetSoundServiceForTesting(SoundService* service);
 
-// Opens the audio output ahead of the first sound, so that the first meow starts at once
-// instead of waiting for the sound server to set up a stream. Returns at once; harmless to call
-// more than once or with no sound server.
+// Connects to the sound server ahead of a sound that is likely soon (the bar or the notice
+// opened), so that the first meow starts at once instead of waiting for the connection.
+// Returns at once; harmless to call more than once or with no sound server.
 void PrepareSound();

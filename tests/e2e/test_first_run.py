@@ -34,6 +34,11 @@ class FirstRun(unittest.TestCase):
         account = self.desktop.wait_window("ID,PASS")
         self.assertIn("_NET_WM_STATE_ABOVE", self.desktop.wm_state(server))
         self.assertNotIn("_NET_WM_STATE_ABOVE", self.desktop.wm_state(account))
+        # A fixed single border: the window manager offers neither maximising nor resizing.
+        for dialog in (server, account):
+            actions = self.desktop.run("xprop", "-id", str(dialog), "_NET_WM_ALLOWED_ACTIONS")
+            self.assertNotIn("_NET_WM_ACTION_MAXIMIZE", actions)
+            self.assertNotIn("_NET_WM_ACTION_RESIZE", actions)
         self.desktop.screenshot("first-run-dialogs")
 
         # The server dialog, at 15 twips a pixel: SMTP box at (8, 24), POP3 at (8, 64), mail at

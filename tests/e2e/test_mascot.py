@@ -12,11 +12,11 @@ from desktop import Desktop, Mofurin, wait_until
 import pictures
 
 
-def shape_pixels(desktop, window):
+def shape_pixels(desktop, window, side=100):
     pixels = set()
     for x, y, w, h in desktop.shape_rectangles(window):
-        for yy in range(max(y, 0), min(y + h, 100)):
-            for xx in range(max(x, 0), min(x + w, 100)):
+        for yy in range(max(y, 0), min(y + h, side)):
+            for xx in range(max(x, 0), min(x + w, side)):
                 pixels.add((xx, yy))
     return pixels
 
@@ -249,6 +249,36 @@ class MascotOnTheDesktop(unittest.TestCase):
         time.sleep(2.5)
         press(20)
         close(self.desktop.wait_window("エラー", timeout=5))
+
+
+class MascotAtScreenScales(unittest.TestCase):
+    """At a scale above 100 % the window is the picture's size in screen pixels, and its outline
+    is cut from the picture rendered for that scale, to the screen pixel."""
+
+    def test_the_outline_follows_the_picture_at_every_scale(self):
+        for scale, side in (("1.25", 125), ("1.5", 150), ("2", 200)):
+            with self.subTest(scale=scale), Desktop() as desktop:
+                app = Mofurin(desktop)
+                app.write_settings()
+                self.addCleanup(app.stop)
+                desktop.pointer(300, 200)
+                app.start({"QT_SCALE_FACTOR": scale})
+                kitten = app.wait_kitten()
+                self.assertEqual(wait_until(lambda: desktop.geometry(kitten), what="geometry"),
+                                 (300, 200, side, side))
+                wait_until(lambda: desktop.shape_rectangles(kitten)
+                           not in ([], [(0, 0, side, side)]), timeout=8,
+                           what="the first tick's shape")
+                outline = shape_pixels(desktop, kitten, side)
+                frames = {f: pictures.opaque_pixels(f, scale) for f in range(0, 8)}
+                # The outline is one idle frame's opaque pixels exactly: no row inside the kitten
+                # left uncovered, no rim of background around it.
+                matching = [f for f, pixels in frames.items() if pixels == outline]
+                closest = min(frames, key=lambda f: len(frames[f] ^ outline))
+                rows = sorted({y for x, y in frames[closest] ^ outline})
+                self.assertTrue(matching, "differs from frame %d in rows %s" % (closest, rows))
+                desktop.screenshot("kitten-at-%s" % scale)
+                app.stop()
 
 
 class MascotOnTwoMonitors(unittest.TestCase):

@@ -17,13 +17,16 @@ def rgb_of_file(path):
     return int(size[0]), int(size[1]), data
 
 
-def frame_path(index):
-    return os.path.join(FRAMES_DIR, "rest.png" if index < 0 else "frame%d.png" % index)
+def frame_path(index, scale="1"):
+    """The picture file of a frame; scale "1.25", "1.5" or "2" names its high-DPI rendering."""
+    name = "rest" if index < 0 else "frame%d" % index
+    suffix = "" if scale == "1" else "@%sx" % scale
+    return os.path.join(FRAMES_DIR, name + suffix + ".png")
 
 
-def opaque_pixels(index):
+def opaque_pixels(index, scale="1"):
     """The set of (x, y) whose colour differs from pixel (0, 0): the frame's shape."""
-    w, h, data = rgb_of_file(frame_path(index))
+    w, h, data = rgb_of_file(frame_path(index, scale))
     key = data[0:3]
     return {(x, y) for y in range(h) for x in range(w)
             if data[(y * w + x) * 3:(y * w + x) * 3 + 3] != key}

@@ -108,13 +108,23 @@ TEST(FramePictures, EveryPictureIsAKittenOnWhite)
             << "white hole at " << hole.x() << "," << hole.y();
         // The kitten fills the middle of the picture.
         EXPECT_NE(p.pixel(50, 60), White);
-        // The high-DPI rendering is the same drawing at twice the size.
-        const QPixmap sharp = FramePixmap(f, 2.0);
-        EXPECT_EQ(sharp.size(), QSize(200, 200));
-        EXPECT_TRUE(backgroundIsOnePiece(sharp.toImage(), &hole))
-            << "white patch in the high-DPI picture at " << hole.x() << "," << hole.y();
-        EXPECT_EQ(sharp.deviceIndependentSize(), QSizeF(100, 100));
-        EXPECT_EQ(FramePixmap(f, 1.0).size(), QSize(100, 100));
+        // At every device pixel ratio the picture covers 100 x 100 logical pixels with one
+        // picture pixel per screen pixel, and stays a kitten on one piece of white (1.75 has no
+        // rendering of its own and is resampled).
+        const struct
+        {
+            qreal ratio;
+            int side;
+        } scales[] = {{1.0, 100}, {0.5, 100}, {1.25, 125}, {1.5, 150}, {1.75, 175}, {2.0, 200}};
+        for (const auto& scale : scales) {
+            SCOPED_TRACE(scale.ratio);
+            const QPixmap sharp = FramePixmap(f, scale.ratio);
+            EXPECT_EQ(sharp.size(), QSize(scale.side, scale.side));
+            EXPECT_EQ(sharp.deviceIndependentSize(), QSizeF(100, 100));
+            EXPECT_EQ(DevicePicture(f, scale.ratio).pixel(0, 0), White);
+            EXPECT_TRUE(backgroundIsOnePiece(sharp.toImage(), &hole))
+                << "white patch in the high-DPI picture at " << hole.x() << "," << hole.y();
+        }
     }
     // Neighbouring idle frames differ (the kitten breathes), the meow differs from the rest.
     for (int f = 1; f < 7; ++f)
