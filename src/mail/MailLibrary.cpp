@@ -1,6 +1,7 @@
 #include "mail/MailLibrary.h"
 
 #include "nmail/NMail.h"
+#include "platform/Services.h"
 
 namespace {
 class NMailLibrary final : public MailLibrary
@@ -44,16 +45,11 @@ public:
     int32_t Pop3Cancel(int32_t handle) override { return NMailPop3Cancel(handle); }
 };
 
-MailLibrary* g_override = nullptr;
 } // namespace
 
 MailLibrary& CurrentMailLibrary()
 {
     static NMailLibrary real;
-    return g_override ? *g_override : real;
-}
-
-void SetMailLibraryForTesting(MailLibrary* library)
-{
-    g_override = library;
+    MailLibrary* chosen = CurrentServices().mail;
+    return chosen ? *chosen : real;
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // The mail library's POP3 calls as the mail check makes them. The default forwards to the
-// nmail library; tests put a recording stand-in in its place to check the order of the calls.
+// nmail library; tests hand in a recording stand-in to check the order of the calls.
 class MailLibrary
 {
 public:
@@ -37,5 +37,5 @@ public:
     virtual int32_t Pop3Cancel(int32_t /*handle*/) { return 0; }
 };
 
+// The nmail library, or the one the services in use (platform/Services.h) name.
 MailLibrary& CurrentMailLibrary();
-void SetMailLibraryForTesting(MailLibrary* library); // nullptr restores the real library

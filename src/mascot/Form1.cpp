@@ -9,6 +9,7 @@
 #include "platform/DeviceShape.h"
 #include "platform/MessageBoxLook.h"
 #include "platform/ProgramFolder.h"
+#include "platform/Services.h"
 #include "platform/Twips.h"
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
@@ -40,7 +41,14 @@ Form1* g_instance = nullptr;
     std::fflush(nullptr);
     std::_Exit(code);
 }
-void (*g_quit)(int) = endProcess;
+// How the process ends: at once, without any other window's unload.
+void quit(int code)
+{
+    if (void (*end)(int) = CurrentServices().endProcess)
+        end(code);
+    else
+        endProcess(code);
+}
 
 } // namespace
 
@@ -118,11 +126,6 @@ Form1::~Form1()
         g_instance = nullptr;
 }
 
-void Form1::SetQuitHandlerForTesting(void (*handler)(int))
-{
-    g_quit = handler ? handler : endProcess;
-}
-
 void Form1::Load()
 {
     // 1. The eight frame shapes, before anything else.
@@ -191,7 +194,7 @@ void Form1::Unload()
 {
     PlayWave(QString(), 0, 0, 0, -1);
     NMailEndWinSock();
-    g_quit(0);
+    quit(0);
 }
 
 void Form1::ComeForward()
@@ -394,7 +397,7 @@ void Form1::mousePressEvent(QMouseEvent* event)
         break;
     case Qt::RightButton:
         // The right button ends the program at once, without any unload.
-        g_quit(0);
+        quit(0);
         break;
     default:
         break;

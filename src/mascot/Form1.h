@@ -68,9 +68,6 @@ public:
     FrameRegionArray FrameRegions{};
     RegionTransform Transform;
 
-    // How the process ends (at once, no other window's unload); tests replace it.
-    static void SetQuitHandlerForTesting(void (*handler)(int));
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

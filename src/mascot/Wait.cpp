@@ -1,5 +1,7 @@
 #include "mascot/Wait.h"
 
+#include "platform/Services.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -7,15 +9,9 @@
 #include <climits>
 
 namespace {
-MillisecondClock& clockSlot()
-{
-    static MillisecondClock clock;
-    return clock;
-}
-
 qint64 now()
 {
-    const MillisecondClock& clock = clockSlot();
+    const MillisecondClock& clock = CurrentServices().clock;
     return clock ? clock() : DefaultMillisecondClock()();
 }
 } // namespace
@@ -30,11 +26,6 @@ MillisecondClock DefaultMillisecondClock()
         }();
         return timer.elapsed();
     };
-}
-
-void SetMillisecondClockForTesting(MillisecondClock clock)
-{
-    clockSlot() = std::move(clock);
 }
 
 void Wait(qint32 waitTime)

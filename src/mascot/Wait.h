@@ -4,10 +4,9 @@
 #include <functional>
 
 // A millisecond clock that only moves forward. The default is the system's monotonic clock;
-// tests put another in its place.
+// the services in use (platform/Services.h) may name another.
 using MillisecondClock = std::function<qint64()>;
 MillisecondClock DefaultMillisecondClock();
-void SetMillisecondClockForTesting(MillisecondClock clock); // empty restores the default
 
 // Waits until strictly more than waitTime milliseconds have passed while every window of the
 // program keeps handling its events. Events are processed at least once, also for a zero or

@@ -1,14 +1,10 @@
 #include "platform/DialUpService.h"
 
+#include "platform/Services.h"
+
 #if defined(Q_OS_LINUX)
 #include "platform/NetworkManagerDialUp.h"
 #endif
-
-namespace {
-
-DialUpService* testService = nullptr;
-
-} // namespace
 
 bool NoDialUpService::EnumConnections(std::vector<DialUpConnection>& table)
 {
@@ -20,17 +16,12 @@ void NoDialUpService::HangUp(const DialUpConnection&) {}
 
 DialUpService& DefaultDialUpService()
 {
-    if (testService)
-        return *testService;
+    if (DialUpService* service = CurrentServices().dialUp)
+        return *service;
 #if defined(Q_OS_LINUX)
     static NetworkManagerDialUp service(NetworkManagerDialUp::BusFromEnvironment());
 #else
     static NoDialUpService service;
 #endif
     return service;
-}
-
-void SetDialUpServiceForTesting(DialUpService* service)
-{
-    testService = service;
 }

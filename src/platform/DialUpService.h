@@ -31,9 +31,7 @@ public:
     void HangUp(const DialUpConnection& connection) override;
 };
 
-// NetworkManager on Linux; "no connections" elsewhere. The Linux backend talks to the system
+// The one the services in use (platform/Services.h) name, else NetworkManager on Linux and "no
+// connections" elsewhere. The Linux backend talks to the system
 // bus unless MOFURIN_DIALUP_BUS says otherwise ("session", "system", or a bus address).
 DialUpService& DefaultDialUpService();
-// Replaces what DefaultDialUpService returns; nullptr restores the default. The caller keeps
-// ownership and must restore the default before the service dies.
-void SetDialUpServiceForTesting(DialUpService* service);

@@ -1,5 +1,7 @@
 #include "platform/ProgramFolder.h"
 
+#include "platform/Services.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -9,18 +11,10 @@
 #include <unistd.h>
 #endif
 
-namespace {
-QString& overrideFolder()
-{
-    static QString folder;
-    return folder;
-}
-} // namespace
-
 QString ProgramFolder()
 {
-    if (!overrideFolder().isEmpty())
-        return overrideFolder();
+    if (const QString& folder = CurrentServices().programFolder; !folder.isEmpty())
+        return folder;
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
 }
 
@@ -47,9 +41,4 @@ bool ProgramFolderWritable()
     return ::access(QFile::encodeName(QDir::fromNativeSeparators(ProgramFolder())).constData(),
                     W_OK | X_OK) == 0;
 #endif
-}
-
-void SetProgramFolderForTesting(const QString& folder)
-{
-    overrideFolder() = folder;
 }

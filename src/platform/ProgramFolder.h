@@ -14,6 +14,3 @@ QString ProgramPath(const QString& folder, QStringView backslashLiteral);
 // Whether this user may create and replace files in the program folder: true for the build
 // folder or a copied folder, false for a copy installed into the system.
 bool ProgramFolderWritable();
-
-// Tests run the windows against a temporary installation folder.
-void SetProgramFolderForTesting(const QString& folder);

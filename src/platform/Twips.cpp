@@ -1,19 +1,19 @@
 #include "platform/Twips.h"
 
+#include "platform/Services.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <cmath>
 
 namespace {
-float g_testX = 0;
-float g_testY = 0;
-
 float perPixel(bool horizontal)
 {
-    if (horizontal && g_testX > 0)
-        return g_testX;
-    if (!horizontal && g_testY > 0)
-        return g_testY;
+    const Services& services = CurrentServices();
+    if (horizontal && services.twipsPerPixelX > 0)
+        return services.twipsPerPixelX;
+    if (!horizontal && services.twipsPerPixelY > 0)
+        return services.twipsPerPixelY;
     const QScreen* screen = QGuiApplication::primaryScreen();
     const double dpi =
         screen ? (horizontal ? screen->logicalDotsPerInchX() : screen->logicalDotsPerInchY())
@@ -53,12 +53,6 @@ double FromPixelsY(int pixels)
 QRect ToPixels(int left, int top, int width, int height)
 {
     return {ToPixelsX(left), ToPixelsY(top), ToPixelsX(width), ToPixelsY(height)};
-}
-
-void SetPerPixelForTesting(float x, float y)
-{
-    g_testX = x;
-    g_testY = y;
 }
 
 } // namespace Twips

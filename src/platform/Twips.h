@@ -24,7 +24,4 @@ double FromPixelsY(int pixels);
 // A control's geometry given in twips, in pixels.
 QRect ToPixels(int left, int top, int width, int height);
 
-// Tests fix the scale instead of reading a screen (0 means: read the screen again).
-void SetPerPixelForTesting(float x, float y);
-
 } // namespace Twips

@@ -8,11 +8,10 @@
 
 namespace {
 
-// The image of the last file read for in-memory playback. It lives until the program ends.
 // The service copies what it plays before it answers, so replacing the buffer can never change
 // a sound that is still playing (a refused request still refills it, as the routine always
 // did, but the loop that refused it plays on unharmed).
-QByteArray& SoundBuffer()
+QByteArray& WritableSoundBuffer()
 {
     static QByteArray buffer;
     return buffer;
@@ -26,9 +25,9 @@ static_assert(MemoryFlags == 8214 && FileNameFlags == 139282 && SND_PURGE == 64)
 
 } // namespace
 
-const QByteArray& SoundBufferForTesting()
+const QByteArray& SoundBuffer()
 {
-    return SoundBuffer();
+    return WritableSoundBuffer();
 }
 
 int32_t PlayWave(QString FilePath, qint16 Synchronous, qint16 Looping, qint16 InMemory,
@@ -48,7 +47,7 @@ int32_t PlayWave(QString FilePath, qint16 Synchronous, qint16 Looping, qint16 In
 
     uint32_t flags = 0;
     if (InMemory != 0) {
-        switch (ReadWaveFile(path, MaxInMemoryWaveBytes, SoundBuffer())) {
+        switch (ReadWaveFile(path, MaxInMemoryWaveBytes, WritableSoundBuffer())) {
         case WaveFileRead::Ok:
             break;
         case WaveFileRead::TooLarge:
@@ -67,7 +66,7 @@ int32_t PlayWave(QString FilePath, qint16 Synchronous, qint16 Looping, qint16 In
 
     bool accepted = false;
     if (InMemory != 0) {
-        accepted = service.PlaySound(nullptr, QByteArrayView(SoundBuffer()), flags);
+        accepted = service.PlaySound(nullptr, QByteArrayView(WritableSoundBuffer()), flags);
     } else {
         // The narrow form of the name is the file system's own encoding, which is what opening
         // the file needs; a NUL in the path ends the name, as in any C file name.

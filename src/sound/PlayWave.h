@@ -17,5 +17,5 @@ int32_t PlayWave(QString FilePath, qint16 Synchronous, qint16 Looping, qint16 In
 inline constexpr qint64 MaxInMemoryWaveBytes = 0x200000;
 
 // The process-wide sound buffer: the complete image of the last file read for in-memory
-// playback. Read-only view for tests.
-const QByteArray& SoundBufferForTesting();
+// playback. It lives until the program ends.
+const QByteArray& SoundBuffer();

@@ -1,12 +1,12 @@
 #include "sound/SoundService.h"
 
+#include "platform/Services.h"
 #include "sound/AudioOutputService.h"
 
 #include <QCoreApplication>
 
 namespace {
 
-SoundService* g_testService = nullptr;
 AudioOutputService* g_realService = nullptr;
 
 // The audio thread ends with the application object, while Qt Multimedia still works; the
@@ -30,18 +30,13 @@ AudioOutputService& RealService()
 
 SoundService& DefaultSoundService()
 {
-    if (g_testService != nullptr)
-        return *g_testService;
+    if (SoundService* service = CurrentServices().sound)
+        return *service;
     return RealService();
-}
-
-void SetSoundServiceForTesting(SoundService* service)
-{
-    g_testService = service;
 }
 
 void PrepareSound()
 {
-    if (g_testService == nullptr)
+    if (CurrentServices().sound == nullptr)
         RealService().prepare();
 }

@@ -18,12 +18,9 @@ public:
     virtual bool PlaySound(const char* name, QByteArrayView memory, uint32_t flags) = 0;
 };
 
-// The service that plays through the desktop's sound server (or the one a test put in place).
+// The service that plays through the desktop's sound server, or the one the services in use
+// (platform/Services.h) name.
 SoundService& DefaultSoundService();
-
-// Puts a test double in place of the real service; null goes back to the real one. The caller
-// keeps ownership and must keep the double alive while it is in place.
-void SetSoundServiceForTesting(SoundService* service);
 
 // Connects to the sound server ahead of a sound that is likely soon (the bar or the notice
 // opened), so that the first meow starts at once instead of waiting for the connection.

@@ -10,6 +10,7 @@
 #include "menu/DialUpHangUp.h"
 #include "platform/ProgramFolder.h"
 #include "settings/MailSettings.h"
+#include "support/ChangedServices.h"
 
 #include <QApplication>
 #include <QDir>
@@ -23,6 +24,7 @@
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <vector>
 
 class CountingDialUp : public DialUpService
@@ -76,27 +78,28 @@ public:
     QTemporaryDir dir;
     CountingDialUp dialUp;
     BoxAnswerer answerer;
+    std::optional<ChangedServices> services; // the folder, library and dial-up in use
 
     void install(MailLibrary& library, const QString& pop3Server)
     {
         QApplication::setQuitOnLastWindowClosed(false);
         ASSERT_TRUE(dir.isValid());
         QDir(dir.path()).mkdir(QStringLiteral("★MailData"));
-        SetProgramFolderForTesting(dir.path());
-        SetMailLibraryForTesting(&library);
-        SetDialUpServiceForTesting(&dialUp);
+        services.emplace([&](Services& s) {
+            s.programFolder = dir.path();
+            s.mail = &library;
+            s.dialUp = &dialUp;
+        });
         MailSettings = MailSettingsRecord();
         MailSettings.Pop3Server = pop3Server;
         MeowFlag = 0;
     }
     void uninstall()
     {
-        SetMailLibraryForTesting(nullptr);
-        SetDialUpServiceForTesting(nullptr);
         for (QWidget* w : QApplication::topLevelWidgets())
             w->close();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        SetProgramFolderForTesting(QString());
+        services.reset();
     }
     // The account file's whole text.
     void writeAccount(const QByteArray& text)

@@ -1,11 +1,12 @@
 #pragma once
 
 // A stand-in for the platform's sound service: it plays nothing, records every request and
-// answers from a script. Tests put it in place with SetSoundServiceForTesting, usually through
-// ScopedRecordingSoundService, which also takes it out again.
+// answers from a script. Tests put it in use through the services (platform/Services.h),
+// usually with ScopedRecordingSoundService, which also takes it out again.
 
 #include "sound/SoundFlags.h"
 #include "sound/SoundService.h"
+#include "support/ChangedServices.h"
 
 #include <QByteArray>
 #include <cstdint>
@@ -63,8 +64,12 @@ public:
 class ScopedRecordingSoundService : public RecordingSoundService
 {
 public:
-    ScopedRecordingSoundService() { SetSoundServiceForTesting(this); }
-    ~ScopedRecordingSoundService() override { SetSoundServiceForTesting(nullptr); }
+    ScopedRecordingSoundService() : m_inUse([this](Services& services) { services.sound = this; })
+    {
+    }
     ScopedRecordingSoundService(const ScopedRecordingSoundService&) = delete;
     ScopedRecordingSoundService& operator=(const ScopedRecordingSoundService&) = delete;
+
+private:
+    ChangedServices m_inUse;
 };

@@ -12,6 +12,7 @@
 #include "settings/MailSettings.h"
 #include "settings/SetForm.h"
 #include "settings/SettingsPaths.h"
+#include "support/ChangedServices.h"
 #include "support/DovecotFixture.h"
 #include "support/MailCheckHarness.h"
 
@@ -351,7 +352,7 @@ TEST_F(CheckMailDovecotTest, AServerThatSpokeTlsAndNoLongerOffersItGetsNoPasswor
         using RecordingForwarder::RecordingForwarder;
         int32_t GetLastResult() override { return NMailGetLastResult(); }
     } telling{library};
-    SetMailLibraryForTesting(&telling);
+    const ChangedServices tellingInUse([&](Services& s) { s.mail = &telling; });
 
     answerer.press = QMessageBox::No;
     answerer.answerNext();
@@ -374,5 +375,4 @@ TEST_F(CheckMailDovecotTest, AServerThatSpokeTlsAndNoLongerOffersItGetsNoPasswor
     CheckMail();
     MailCheckSandbox::waitForCheck();
     EXPECT_EQ(count(), QStringLiteral("2"));
-    SetMailLibraryForTesting(&library);
 }

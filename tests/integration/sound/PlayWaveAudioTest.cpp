@@ -199,7 +199,7 @@ TEST_F(PlayWaveAudio, MemoryPlaybackTakesTheLargestFileAndRefusesOneByteMore)
     EXPECT_EQ(PlayWave(tooLarge, 0, 0, -1, 0), 1);
     const SteadyTime call = std::chrono::steady_clock::now();
     ASSERT_EQ(PlayWave(largest, 0, 0, -1, 0), 0);
-    EXPECT_EQ(SoundBufferForTesting().size(), 2097152);
+    EXPECT_EQ(SoundBuffer().size(), 2097152);
     std::this_thread::sleep_for(700ms);
     const Recording rec = m_recorder.stop();
     const size_t first = rec.firstLoud(NoiseFloorDb, rec.indexAt(call));

@@ -2,6 +2,7 @@
 // NetworkManager connection of a dial-up kind from the rest.
 #include "menu/DialUpHangUp.h"
 #include "platform/NetworkManagerDialUp.h"
+#include "support/ChangedServices.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -73,9 +74,10 @@ TEST(HangUpAllDialUp, TheDefaultServiceCanBeReplacedAndRestored)
 {
     ScriptedService replacement;
     DialUpService& original = DefaultDialUpService();
-    SetDialUpServiceForTesting(&replacement);
-    EXPECT_EQ(&DefaultDialUpService(), &replacement);
-    SetDialUpServiceForTesting(nullptr);
+    {
+        const ChangedServices inUse([&](Services& s) { s.dialUp = &replacement; });
+        EXPECT_EQ(&DefaultDialUpService(), &replacement);
+    }
     EXPECT_EQ(&DefaultDialUpService(), &original);
 
     // The test points the default at a bus that does not exist: no connections, no failure.

@@ -1,5 +1,7 @@
 #include "mascot/Wait.h"
 
+#include "support/ChangedServices.h"
+
 #include <QElapsedTimer>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -58,11 +60,14 @@ TEST(Wait, AClockNearTheThirtyTwoBitMidpointStillEnds)
     // so the wait neither ends early nor runs forever.
     QElapsedTimer real;
     real.start();
-    SetMillisecondClockForTesting([&] { return qint64(0x7FFFFFFF) - 50 + real.elapsed(); });
     QElapsedTimer clock;
-    clock.start();
-    Wait(120);
-    SetMillisecondClockForTesting({});
+    {
+        const ChangedServices inUse([&](Services& s) {
+            s.clock = [&] { return qint64(0x7FFFFFFF) - 50 + real.elapsed(); };
+        });
+        clock.start();
+        Wait(120);
+    }
     EXPECT_GT(clock.elapsed(), 120);
     EXPECT_LT(clock.elapsed(), 1000);
 }

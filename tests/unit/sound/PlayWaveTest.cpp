@@ -123,13 +123,13 @@ TEST_F(PlayWaveTest, InMemoryTakesExactlyTheLimitAndRefusesOneByteMore)
     EXPECT_EQ(PlayWave(atLimit, Off, Off, On, Off), 0);
     ASSERT_EQ(m_service.plays().size(), 1u);
     EXPECT_EQ(m_service.plays()[0].memory.size(), 2097152);
-    EXPECT_EQ(SoundBufferForTesting().size(), 2097152);
+    EXPECT_EQ(SoundBuffer().size(), 2097152);
 
     const QString over = fileOfSize(QStringLiteral("over.wav"), 2097153, 'b');
     EXPECT_EQ(PlayWave(over, Off, Off, On, Off), 1);
     EXPECT_EQ(m_service.plays().size(), 1u);
     // Refused before reading: the buffer still holds the last file.
-    EXPECT_EQ(SoundBufferForTesting(), QByteArray(2097152, 'a'));
+    EXPECT_EQ(SoundBuffer(), QByteArray(2097152, 'a'));
 }
 
 TEST_F(PlayWaveTest, BufferIsResizedToEachFileAndHandedOverWhole)
@@ -142,9 +142,9 @@ TEST_F(PlayWaveTest, BufferIsResizedToEachFileAndHandedOverWhole)
     ASSERT_EQ(m_service.calls.size(), 2u);
     EXPECT_EQ(m_service.calls[0].memory, big);
     EXPECT_EQ(m_service.calls[1].memory, QByteArray("sss"));
-    EXPECT_EQ(SoundBufferForTesting(), QByteArray("sss"));
+    EXPECT_EQ(SoundBuffer(), QByteArray("sss"));
     // The service is handed the buffer itself, not a copy of it.
-    EXPECT_EQ(m_service.calls[1].memoryData, SoundBufferForTesting().constData());
+    EXPECT_EQ(m_service.calls[1].memoryData, SoundBuffer().constData());
 }
 
 TEST_F(PlayWaveTest, InMemoryFilesThatCannotBeReadGiveThreeWithoutPlaying)

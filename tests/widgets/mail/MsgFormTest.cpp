@@ -2,6 +2,7 @@
 
 #include "mascot/MeowFlag.h"
 #include "platform/Twips.h"
+#include "support/ChangedServices.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -11,7 +12,7 @@
 
 TEST(MsgForm, OneWindowCentredTopmostReusedUntilClosed)
 {
-    Twips::SetPerPixelForTesting(15, 15);
+    const ChangedServices at96Dpi([](Services& s) { s.twipsPerPixelX = s.twipsPerPixelY = 15; });
     QApplication::setQuitOnLastWindowClosed(false);
     MsgForm::Report(QStringLiteral("3"), QStringLiteral("新着メールが有ります。"));
     MsgForm& form = MsgForm::Get();

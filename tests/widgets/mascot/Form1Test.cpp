@@ -9,6 +9,7 @@
 #include "settings/MailSettings.h"
 #include "settings/OptionForm.h"
 #include "settings/SetForm.h"
+#include "support/ChangedServices.h"
 #include "support/RecordingSoundService.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@
 #include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 // Records the sound requests and lets a test look at the window while the meow "plays".
@@ -62,27 +64,28 @@ protected:
     void SetUp() override
     {
         QApplication::setQuitOnLastWindowClosed(false);
-        Twips::SetPerPixelForTesting(15, 15);
-        Form1::SetQuitHandlerForTesting(recordQuit);
         ASSERT_TRUE(install.isValid() && work.isValid());
         QDir(install.path()).mkdir(QStringLiteral("★MailData"));
-        SetProgramFolderForTesting(install.path());
+        services.emplace([this](Services& s) {
+            s.twipsPerPixelX = s.twipsPerPixelY = 15;
+            s.endProcess = recordQuit;
+            s.programFolder = install.path();
+            s.sound = &sound;
+        });
         oldCwd = QDir::currentPath();
         QDir::setCurrent(work.path());
         MailSettings = MailSettingsRecord();
         MeowFlag = 0;
         g_quitCode = -1;
-        SetSoundServiceForTesting(&sound);
     }
     void TearDown() override
     {
-        SetSoundServiceForTesting(nullptr);
         delete form;
         for (QWidget* w : QApplication::topLevelWidgets())
             w->close();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QDir::setCurrent(oldCwd);
-        SetProgramFolderForTesting(QString());
+        services.reset();
     }
     void configure()
     {
@@ -108,6 +111,7 @@ protected:
     QTemporaryDir work;
     QString oldCwd;
     MeowSound sound;
+    std::optional<ChangedServices> services; // the folder, scale, sound and ending in use
     Form1* form = nullptr;
 };
 } // namespace
@@ -306,7 +310,8 @@ TEST_F(Form1Test, ASoundFailureIsShownOncePerMeowingSpellAndSaysHowToStop)
     Form1& f = load();
     // Each meow's 600 ms wait passes at once.
     qint64 now = 0;
-    SetMillisecondClockForTesting([&now] { return now += 1000; });
+    std::optional<ChangedServices> clock;
+    clock.emplace([&now](Services& s) { s.clock = [&now] { return now += 1000; }; });
     QStringList shown;
     QTimer answerer;
     QObject::connect(&answerer, &QTimer::timeout, [&] {
@@ -346,7 +351,7 @@ TEST_F(Form1Test, ASoundFailureIsShownOncePerMeowingSpellAndSaysHowToStop)
     MeowFlag = 1;
     ticks(2);
     EXPECT_EQ(shown.size(), 4);
-    SetMillisecondClockForTesting({});
+    clock.reset();
 }
 
 TEST_F(Form1Test, RightButtonEndsAtOnceAndUnloadStopsTheSound)

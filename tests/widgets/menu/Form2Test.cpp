@@ -3,6 +3,7 @@
 #include "mascot/MeowFlag.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Twips.h"
+#include "support/ChangedServices.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 class Form2Test : public ::testing::Test
@@ -23,7 +25,7 @@ class Form2Test : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Twips::SetPerPixelForTesting(15, 15);
+        services.emplace([](Services& s) { s.twipsPerPixelX = s.twipsPerPixelY = 15; });
         QApplication::setQuitOnLastWindowClosed(false);
         kitten.setWindowFlags(Qt::FramelessWindowHint | Qt::Tool);
         kitten.resize(100, 100);
@@ -38,6 +40,7 @@ protected:
         QApplication::processEvents();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+    std::optional<ChangedServices> services; // the scale in use
     QWidget kitten;
 };
 
@@ -159,10 +162,12 @@ TEST_F(Form2Test, TheHomepageOfferOpensTheBrowserOnlyOnYes)
 
     // The address handed to the browser exists: by default the page in the installation,
     // with every picture it shows.
-    SetProgramFolderForTesting(QStringLiteral(MOFURIN_INSTALL_DIR));
-    answerNextBox(QMessageBox::Yes);
-    bar.Command4_Click();
-    SetProgramFolderForTesting(QString());
+    {
+        const ChangedServices installed(
+            [](Services& s) { s.programFolder = QStringLiteral(MOFURIN_INSTALL_DIR); });
+        answerNextBox(QMessageBox::Yes);
+        bar.Command4_Click();
+    }
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(log), 5000);
     QFile opened(log);
     ASSERT_TRUE(opened.open(QIODevice::ReadOnly));

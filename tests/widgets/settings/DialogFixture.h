@@ -6,6 +6,7 @@
 #include "settings/MailSettings.h"
 #include "settings/OptionForm.h"
 #include "settings/SetForm.h"
+#include "support/ChangedServices.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <optional>
 
 // Every dialog test runs against a fresh installation folder (with its ★MailData folder) that is
 // also the current directory, so vbmail.ini lands there too, at 96 DPI.
@@ -27,8 +29,10 @@ protected:
         ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("★MailData")));
         m_oldCurrent = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
-        SetProgramFolderForTesting(m_dir.path());
-        Twips::SetPerPixelForTesting(15, 15);
+        m_services.emplace([this](Services& s) {
+            s.programFolder = m_dir.path();
+            s.twipsPerPixelX = s.twipsPerPixelY = 15;
+        });
         MailSettings = MailSettingsRecord();
     }
 
@@ -43,8 +47,7 @@ protected:
             delete &OptionForm::Get();
         FlushDeletes();
         QDir::setCurrent(m_oldCurrent);
-        SetProgramFolderForTesting(QString());
-        Twips::SetPerPixelForTesting(0, 0);
+        m_services.reset();
     }
 
     static void FlushDeletes()
@@ -103,5 +106,6 @@ protected:
     }
 
     QTemporaryDir m_dir;
+    std::optional<ChangedServices> m_services; // the folder and the scale in use
     QString m_oldCurrent;
 };
