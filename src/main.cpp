@@ -1,4 +1,5 @@
 // Mofurin: a desktop kitten that checks a POP3 mailbox when asked.
+#include "app/ProgramServices.h"
 #include "mail/CheckMail.h"
 #include "mascot/Form1.h"
 #include "platform/DisplayPlatform.h"
@@ -56,6 +57,8 @@ int main(int argc, char** argv)
                           QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
 
+    // The services every window and routine uses, for the whole run.
+    const ProgramServices services;
     Form1* kitten = Form1::Create();
     QObject::connect(&guard, &SingleInstance::ComeForward, kitten, &Form1::ComeForward);
     kitten->Load();

@@ -53,3 +53,8 @@ MailLibrary& CurrentMailLibrary()
     MailLibrary* chosen = CurrentServices().mail;
     return chosen ? *chosen : real;
 }
+
+std::unique_ptr<MailLibrary> MakeNMailLibrary()
+{
+    return std::make_unique<NMailLibrary>();
+}

@@ -3,6 +3,7 @@
 #include "nmail/NMail.h"
 
 #include <cstdint>
+#include <memory>
 
 // The mail library's POP3 calls as the mail check makes them. The default forwards to the
 // nmail library; tests hand in a recording stand-in to check the order of the calls.
@@ -39,3 +40,5 @@ public:
 
 // The nmail library, or the one the services in use (platform/Services.h) name.
 MailLibrary& CurrentMailLibrary();
+// A new seam to the nmail library, for the program's services.
+std::unique_ptr<MailLibrary> MakeNMailLibrary();
