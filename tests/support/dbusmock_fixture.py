@@ -18,7 +18,6 @@ outlives the test. The children die with this process too (PR_SET_PDEATHSIG).
 """
 
 import atexit
-import ctypes
 import os
 import shutil
 import signal
@@ -33,31 +32,7 @@ MOCKS = {
 }
 START_TIMEOUT = 10.0
 
-children = []
-
-
-def die_with_parent():
-    # Linux: deliver SIGTERM to the child when this helper dies, even by SIGKILL.
-    libc = ctypes.CDLL(None, use_errno=True)
-    libc.prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
-
-
-def stop(process):
-    if process.poll() is None:
-        process.send_signal(signal.SIGCONT)  # a frozen process cannot act on SIGTERM
-        process.terminate()
-        try:
-            process.wait(timeout=3)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-    if process in children:
-        children.remove(process)
-
-
-def stop_all():
-    for process in list(reversed(children)):
-        stop(process)
+from child_processes import children, die_with_parent, stop, stop_all
 
 
 def name_has_owner(address, name):

@@ -23,7 +23,6 @@ live in the temporary folder.
 """
 
 import atexit
-import ctypes
 import os
 import shutil
 import signal
@@ -47,30 +46,7 @@ BUS_CONFIG = '''<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Config
 </busconfig>
 '''
 
-children = []
-
-
-def die_with_parent():
-    libc = ctypes.CDLL(None, use_errno=True)
-    libc.prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
-
-
-def stop(process):
-    if process.poll() is None:
-        process.send_signal(signal.SIGCONT)  # a frozen process cannot act on SIGTERM
-        process.terminate()
-        try:
-            process.wait(timeout=3)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-    if process in children:
-        children.remove(process)
-
-
-def stop_all():
-    for process in list(reversed(children)):
-        stop(process)
+from child_processes import children, die_with_parent, stop, stop_all
 
 
 def name_has_owner(address):
