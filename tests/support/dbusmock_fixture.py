@@ -23,7 +23,9 @@ import shutil
 import signal
 import subprocess
 import sys
-import time
+
+from bus_names import wait_for_owner
+from child_processes import children, die_with_parent, stop, stop_all
 
 # The mocks by the name the commands use: their dbusmock template and the bus name they own.
 MOCKS = {
@@ -32,27 +34,6 @@ MOCKS = {
 }
 START_TIMEOUT = 10.0
 
-from child_processes import children, die_with_parent, stop, stop_all
-
-
-def name_has_owner(address, name):
-    result = subprocess.run(
-        ['dbus-send', '--bus=' + address, '--print-reply=literal', '--reply-timeout=1000',
-         '--dest=org.freedesktop.DBus', '/org/freedesktop/DBus',
-         'org.freedesktop.DBus.NameHasOwner', 'string:' + name],
-        capture_output=True, text=True, timeout=5)
-    return result.returncode == 0 and 'true' in result.stdout
-
-
-def wait_for_owner(address, name, wanted, process=None):
-    deadline = time.monotonic() + START_TIMEOUT
-    while time.monotonic() < deadline:
-        if name_has_owner(address, name) == wanted:
-            return True
-        if process is not None and process.poll() is not None:
-            return False
-        time.sleep(0.05)
-    return False
 
 
 def main():
@@ -94,7 +75,7 @@ def main():
         if verb == 'start':
             if mock is not None:
                 stop(mock)
-                wait_for_owner(address, name, False)
+                wait_for_owner(address, name, False, START_TIMEOUT)
             generation += 1
             log = os.path.join(folder, '%s-%d.log' % (kind, generation))
             arguments = [sys.executable, '-m', 'dbusmock', '--session', '--template', template,
@@ -105,7 +86,7 @@ def main():
                                     stdout=subprocess.DEVNULL, preexec_fn=die_with_parent)
             mocks[kind] = mock
             children.append(mock)
-            if wait_for_owner(address, name, True, mock):
+            if wait_for_owner(address, name, True, START_TIMEOUT, mock):
                 print('ok ' + log, flush=True)
             else:
                 print('error the %s mock did not appear on the bus' % kind, flush=True)
@@ -113,7 +94,7 @@ def main():
             if mock is not None:
                 stop(mock)
                 mocks.pop(kind)
-            if wait_for_owner(address, name, False):
+            if wait_for_owner(address, name, False, START_TIMEOUT):
                 print('ok', flush=True)
             else:
                 print('error %s is still on the bus' % name, flush=True)

@@ -28,7 +28,9 @@ import shutil
 import signal
 import subprocess
 import sys
-import time
+
+from bus_names import wait_for_owner
+from child_processes import children, die_with_parent, stop, stop_all
 
 SECRETS = 'org.freedesktop.secrets'
 START_TIMEOUT = 10.0
@@ -46,27 +48,6 @@ BUS_CONFIG = '''<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Config
 </busconfig>
 '''
 
-from child_processes import children, die_with_parent, stop, stop_all
-
-
-def name_has_owner(address):
-    result = subprocess.run(
-        ['dbus-send', '--bus=' + address, '--print-reply=literal', '--reply-timeout=1000',
-         '--dest=org.freedesktop.DBus', '/org/freedesktop/DBus',
-         'org.freedesktop.DBus.NameHasOwner', 'string:' + SECRETS],
-        capture_output=True, text=True, timeout=5)
-    return result.returncode == 0 and 'true' in result.stdout
-
-
-def wait_for_owner(address, wanted, process=None):
-    deadline = time.monotonic() + START_TIMEOUT
-    while time.monotonic() < deadline:
-        if name_has_owner(address) == wanted:
-            return True
-        if process is not None and process.poll() is not None:
-            return False
-        time.sleep(0.05)
-    return False
 
 
 def main():
@@ -106,7 +87,7 @@ def main():
         if command == 'start-keyring':
             if keyring is not None:
                 stop(keyring)
-                wait_for_owner(address, False)
+                wait_for_owner(address, SECRETS, False, START_TIMEOUT)
             keyring = subprocess.Popen(
                 ['gnome-keyring-daemon', '--foreground', '--unlock', '--components=secrets'],
                 env=environment, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
@@ -115,7 +96,7 @@ def main():
             children.append(keyring)
             keyring.stdin.write(b'test password')
             keyring.stdin.close()
-            if wait_for_owner(address, True, keyring):
+            if wait_for_owner(address, SECRETS, True, START_TIMEOUT, keyring):
                 print('ok', flush=True)
             else:
                 print('error gnome-keyring-daemon did not appear on the bus', flush=True)
@@ -123,8 +104,8 @@ def main():
             if keyring is not None:
                 stop(keyring)
                 keyring = None
-            print('ok' if wait_for_owner(address, False) else 'error still on the bus',
-                  flush=True)
+            gone = wait_for_owner(address, SECRETS, False, START_TIMEOUT)
+            print('ok' if gone else 'error still on the bus', flush=True)
         elif command in ('freeze-keyring', 'thaw-keyring'):
             if keyring is None or keyring.poll() is not None:
                 print('error the keyring is not running', flush=True)
