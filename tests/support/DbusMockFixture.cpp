@@ -10,7 +10,7 @@ bool DbusMockFixture::start(QString& error)
     }
     m_helper.setProgram(QStringLiteral(MOFURIN_PYTHON));
     m_helper.setArguments(
-        {QStringLiteral(MOFURIN_TEST_TOOLS "/dbusmock_fixture.py"), m_folder.path()});
+        {QStringLiteral(MOFURIN_TEST_TOOLS "/") + QLatin1String(m_script), m_folder.path()});
     m_helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_helper.start();
     if (!m_helper.waitForStarted(5000)) {
@@ -38,10 +38,9 @@ void DbusMockFixture::stop()
     }
 }
 
-QString DbusMockFixture::command(const char* line)
+QString DbusMockFixture::command(const QString& line)
 {
-    m_helper.write(line);
-    m_helper.write("\n");
+    m_helper.write(line.toUtf8() + '\n');
     return readLine();
 }
 
@@ -52,5 +51,9 @@ QString DbusMockFixture::readLine()
     while (!m_helper.canReadLine() && timer.elapsed() < 20000 &&
            m_helper.state() == QProcess::Running)
         m_helper.waitForReadyRead(200);
-    return QString::fromUtf8(m_helper.readLine()).trimmed();
+    // Only the line end goes: an answer may hold blanks of its own (a secret, say).
+    QByteArray line = m_helper.readLine();
+    if (line.endsWith('\n'))
+        line.chop(1);
+    return QString::fromUtf8(line);
 }

@@ -4,13 +4,13 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// The helper process that owns a private D-Bus bus and python-dbusmock's mocks on it; see
-// dbusmock_fixture.py for its commands. Stopping it (or the test process ending, however)
-// stops the bus and every mock.
+// The helper process that owns a private D-Bus bus and what runs on it: python-dbusmock's mocks
+// (dbusmock_fixture.py) or a GNOME Keyring (keyring_fixture.py); see the script for its
+// commands. Stopping it (or the test process ending, however) stops the bus and everything on it.
 class DbusMockFixture
 {
 public:
-    DbusMockFixture() = default;
+    explicit DbusMockFixture(const char* script = "dbusmock_fixture.py") : m_script(script) {}
     ~DbusMockFixture() { stop(); }
     DbusMockFixture(const DbusMockFixture&) = delete;
     DbusMockFixture& operator=(const DbusMockFixture&) = delete;
@@ -18,12 +18,13 @@ public:
     bool start(QString& error);
     void stop();
     // Sends one command and returns the helper's answer.
-    QString command(const char* line);
+    QString command(const QString& line);
     QString address() const { return m_address; }
 
 private:
     QString readLine();
 
+    const char* m_script;
     QTemporaryDir m_folder;
     QProcess m_helper;
     QString m_address;

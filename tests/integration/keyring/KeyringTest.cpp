@@ -3,10 +3,10 @@
 #include "platform/KeychainSecretStore.h"
 #include "settings/PasswordPlace.h"
 #include "settings/ProfileFile.h"
+#include "support/DbusMockFixture.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -18,60 +18,11 @@ namespace {
 
 using Status = SecretStore::Status;
 
-// The helper process that owns the private bus and the keyring; see keyring_fixture.py.
-class KeyringBus
+// The private bus with the keyring on it; see keyring_fixture.py.
+class KeyringBus : public DbusMockFixture
 {
 public:
-    bool start(QString& error)
-    {
-        m_helper.setProgram(QStringLiteral(MOFURIN_PYTHON));
-        m_helper.setArguments(
-            {QStringLiteral(MOFURIN_TEST_TOOLS "/keyring_fixture.py"), m_folder.path()});
-        m_helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_helper.start();
-        const QString first = m_helper.waitForStarted(5000) ? readLine() : QString();
-        if (!first.startsWith(QLatin1String("bus "))) {
-            error = QStringLiteral("the private D-Bus bus did not start: '%1'").arg(first);
-            return false;
-        }
-        m_address = first.mid(4);
-        return true;
-    }
-
-    void stop()
-    {
-        if (m_helper.state() == QProcess::NotRunning)
-            return;
-        m_helper.write("quit\n");
-        m_helper.closeWriteChannel();
-        if (!m_helper.waitForFinished(10000)) {
-            m_helper.kill();
-            m_helper.waitForFinished(3000);
-        }
-    }
-
-    QString command(const QString& line)
-    {
-        m_helper.write(line.toUtf8() + '\n');
-        return readLine();
-    }
-
-    QString address() const { return m_address; }
-
-private:
-    QString readLine()
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!m_helper.canReadLine() && timer.elapsed() < 20000 &&
-               m_helper.state() == QProcess::Running)
-            m_helper.waitForReadyRead(200);
-        return QString::fromUtf8(m_helper.readLine()).chopped(1);
-    }
-
-    QTemporaryDir m_folder;
-    QProcess m_helper;
-    QString m_address;
+    KeyringBus() : DbusMockFixture("keyring_fixture.py") {}
 };
 
 const QByteArray Account = "[EXEINI]\r\nNAME=taro\r\nNAME2=neko-neko\r\nNAME3=1\r\n";
