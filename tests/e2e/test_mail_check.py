@@ -2,11 +2,10 @@
 reports the count, the kitten meows (heard on the sound server's null sink), and closing the
 notice stops the meowing."""
 
-import os
 import time
 import unittest
 
-from desktop import Desktop, Mofurin, wait_until
+from desktop import Desktop, Mofurin
 from dovecot_fixture import Dovecot, Mailbox, make_message
 import pictures
 from pulse_fixture import PulseAudio, loud_spans
@@ -42,9 +41,7 @@ class MailCheck(unittest.TestCase):
 
                 # Closing the notice ends the meowing: after the meow in flight, silence, and
                 # the idle frames come back.
-                desktop.run("xdotool", "windowactivate", "--sync", str(notice), "key", "alt+F4")
-                wait_until(lambda: not desktop.windows("新着お知らせ"), timeout=5,
-                           what="the notice to close")
+                desktop.close_window(notice)
                 time.sleep(1.0)
                 self.assertEqual(loud_spans(sound.record(4.5)), 0, "still meowing")
                 kx, ky, _, _ = desktop.geometry(kitten)

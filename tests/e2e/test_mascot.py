@@ -202,9 +202,7 @@ class MascotOnTheDesktop(unittest.TestCase):
                 self.assertLess(order.index(window), order.index(box), "%x over the box" % window)
 
         def close(box, key="Return"):
-            self.desktop.run("xdotool", "windowactivate", "--sync", str(box), "key", key)
-            wait_until(lambda: box not in self.desktop.windows(self.desktop.title(box) or ""),
-                       timeout=5, what="the box to close")
+            self.desktop.close_window(box, key)
 
         # 受信 against a port nobody listens on: the connection error box.
         press(64)

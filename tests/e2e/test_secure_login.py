@@ -31,9 +31,7 @@ class SecureLogin(unittest.TestCase):
                 wait_until(lambda: not desktop.windows("エラー"), timeout=5,
                            what="the trust box to close")
                 notice = desktop.wait_window("新着お知らせ", timeout=10)
-                desktop.run("xdotool", "windowactivate", "--sync", str(notice), "key", "alt+F4")
-                wait_until(lambda: not desktop.windows("新着お知らせ"), timeout=5,
-                           what="the notice to close")
+                desktop.close_window(notice)
                 with open(os.path.join(app.mail_data, "tls.ini"), "rb") as f:
                     remembered = f.read().decode("cp932")
                 self.assertRegex(remembered, r"\[PIN\]\r\n127\.0\.0\.1 %d=([0-9A-F]{2}:){31}[0-9A-F]{2}"

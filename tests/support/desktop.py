@@ -257,6 +257,21 @@ class Desktop:
                        check=False)
         return [int(w) for w in out.split()]
 
+    def close_window(self, window, key="alt+F4", attempts=3):
+        """Activates the window and presses key until it is gone. On a loaded machine the key
+        now and then reaches the window that had the focus before, so it is pressed again."""
+        name = self.title(window) or ""
+        for attempt in range(attempts):
+            self.run("xdotool", "windowactivate", "--sync", str(window), "key", key,
+                     check=False)
+            try:
+                wait_until(lambda: window not in self.windows(name), timeout=3,
+                           what="window %r to close" % name)
+                return
+            except AssertionError:
+                if attempt == attempts - 1:
+                    raise
+
     def wait_window(self, name, timeout=10):
         return wait_until(lambda: self.windows(name), timeout=timeout,
                           what="window %r" % name)[0]
