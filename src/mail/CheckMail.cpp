@@ -1,5 +1,6 @@
 #include "mail/CheckMail.h"
 
+#include "app/ProcessValues.h"
 #include "codepage/CodePage.h"
 #include "mail/AutoCheck.h"
 #include "mail/MailCheck.h"
@@ -9,7 +10,6 @@
 #include "mail/NewMailLines.h"
 #include "mail/ReportedMailStore.h"
 #include "mail/ServerTrust.h"
-#include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
 #include "nmail/NMail.h"
 #include "platform/DesktopNotifier.h"
@@ -17,7 +17,6 @@
 #include "platform/MessageBoxLook.h"
 #include "settings/IdPassForm.h"
 #include "settings/LiveOptions.h"
-#include "settings/MailSettings.h"
 #include "settings/PasswordPlace.h"
 #include "settings/SetForm.h"
 #include "settings/SettingsPaths.h"

@@ -1,6 +1,6 @@
 #include "mail/MsgForm.h"
 
-#include "mascot/MeowFlag.h"
+#include "app/ProcessValues.h"
 #include "platform/SingleWindow.h"
 #include "platform/Twips.h"
 #include "platform/WindowIcon.h"

@@ -1,7 +1,7 @@
 #include "mascot/Form1.h"
 
+#include "app/ProcessValues.h"
 #include "mascot/FramePictures.h"
-#include "mascot/MeowFlag.h"
 #include "mascot/ScreenRule.h"
 #include "mascot/Wait.h"
 #include "menu/Form2.h"

@@ -1,7 +1,7 @@
 #include "menu/Form2.h"
 
+#include "app/ProcessValues.h"
 #include "mail/CheckMail.h"
-#include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
 #include "menu/Homepage.h"
 #include "platform/Browser.h"

@@ -1,10 +1,10 @@
 #include "settings/IdPassForm.h"
 
+#include "app/ProcessValues.h"
 #include "platform/DesktopSecretStore.h"
 #include "platform/MessageBoxLook.h"
 #include "platform/SingleWindow.h"
 #include "settings/DialogLook.h"
-#include "settings/MailSettings.h"
 #include "settings/PasswordPlace.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsPaths.h"

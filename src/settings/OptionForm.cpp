@@ -1,8 +1,8 @@
 #include "settings/OptionForm.h"
 
+#include "app/ProcessValues.h"
 #include "platform/SingleWindow.h"
 #include "settings/DialogLook.h"
-#include "settings/MailSettings.h"
 #include "settings/ServerFile.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/MailSettings.h"
+#include "app/ProcessValues.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

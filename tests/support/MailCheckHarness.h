@@ -3,13 +3,12 @@
 // What the mail-check tests share: a dial-up service that counts the hang-up passes, a
 // watcher that answers the next "エラー" box and remembers what it said, and the sandbox one
 // check runs in.
+#include "app/ProcessValues.h"
 #include "mail/CheckMail.h"
 #include "mail/MailLibrary.h"
 #include "mail/MsgForm.h"
-#include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
 #include "platform/ProgramFolder.h"
-#include "settings/MailSettings.h"
 #include "support/ChangedServices.h"
 
 #include <QApplication>

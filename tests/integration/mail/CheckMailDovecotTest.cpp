@@ -2,14 +2,13 @@
 // the calls in their order, the notice, the error box with the server's own words, the meow
 // and the hang-up.
 #include "Trust.h"
+#include "app/ProcessValues.h"
 #include "mail/CheckMail.h"
 #include "mail/MailLibrary.h"
 #include "mail/ServerTrust.h"
-#include "mascot/MeowFlag.h"
 #include "nmail/NMail.h"
 #include "settings/IdPassForm.h"
 #include "settings/LiveOptions.h"
-#include "settings/MailSettings.h"
 #include "settings/SetForm.h"
 #include "settings/SettingsPaths.h"
 #include "support/ChangedServices.h"

@@ -1,12 +1,11 @@
 #include "mail/CheckMail.h"
 
+#include "app/ProcessValues.h"
 #include "codepage/CodePage.h"
 #include "mail/AutoCheck.h"
 #include "mail/MailLibrary.h"
-#include "mascot/MeowFlag.h"
 #include "menu/DialUpHangUp.h"
 #include "settings/IdPassForm.h"
-#include "settings/MailSettings.h"
 #include "settings/SetForm.h"
 #include "support/MailCheckHarness.h"
 #include "support/RecordingMailLibrary.h"

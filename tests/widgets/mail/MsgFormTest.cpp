@@ -1,6 +1,6 @@
 #include "mail/MsgForm.h"
 
-#include "mascot/MeowFlag.h"
+#include "app/ProcessValues.h"
 #include "platform/Twips.h"
 #include "support/ChangedServices.h"
 

@@ -1,12 +1,11 @@
 #include "mascot/Form1.h"
 
+#include "app/ProcessValues.h"
 #include "mascot/FramePictures.h"
-#include "mascot/MeowFlag.h"
 #include "mascot/Wait.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Twips.h"
 #include "settings/IdPassForm.h"
-#include "settings/MailSettings.h"
 #include "settings/OptionForm.h"
 #include "settings/SetForm.h"
 #include "support/ChangedServices.h"

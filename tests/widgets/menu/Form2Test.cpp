@@ -1,6 +1,6 @@
 #include "menu/Form2.h"
 
-#include "mascot/MeowFlag.h"
+#include "app/ProcessValues.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Twips.h"
 #include "support/ChangedServices.h"

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "app/ProcessValues.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Twips.h"
 #include "settings/IdPassForm.h"
-#include "settings/MailSettings.h"
 #include "settings/OptionForm.h"
 #include "settings/SetForm.h"
 #include "support/ChangedServices.h"

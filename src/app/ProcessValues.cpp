@@ -1,0 +1,4 @@
+#include "app/ProcessValues.h"
+
+MailSettingsRecord MailSettings;
+qint16 MeowFlag = 0;

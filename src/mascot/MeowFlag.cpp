@@ -1,3 +1,0 @@
-#include "mascot/MeowFlag.h"
-
-qint16 MeowFlag = 0;

@@ -1,3 +1,0 @@
-#include "settings/MailSettings.h"
-
-MailSettingsRecord MailSettings;
