@@ -1,5 +1,6 @@
 #include "ArtResources.h"
 
+#include <QImageReader>
 #include <QtCore/qglobal.h>
 
 void InitArtResources()
@@ -9,4 +10,12 @@ void InitArtResources()
         return true;
     }();
     Q_UNUSED(done);
+}
+
+QImage ReadArtPicture(const QString& name)
+{
+    InitArtResources();
+    QImageReader reader(name, "png");
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
 }

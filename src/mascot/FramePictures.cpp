@@ -27,8 +27,7 @@ QString pictureName(int index, int side)
 
 QImage load(int index, int side)
 {
-    InitArtResources();
-    QImage image(pictureName(index, side));
+    QImage image = ReadArtPicture(pictureName(index, side));
     if (image.isNull()) {
         // A picture missing from the build must not leave the window blank: a white square
         // would be cut away entirely, an invisible window nobody can click. A grey square stays

@@ -2,11 +2,12 @@
 
 #include "ArtResources.h"
 
+#include <QPixmap>
+
 QIcon CommonIcon()
 {
-    InitArtResources();
     QIcon icon;
-    icon.addFile(QStringLiteral(":/mofurin/icon.png"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/mofurin/icon@2x.png"), QSize(64, 64));
+    icon.addPixmap(QPixmap::fromImage(ReadArtPicture(QStringLiteral(":/mofurin/icon.png"))));
+    icon.addPixmap(QPixmap::fromImage(ReadArtPicture(QStringLiteral(":/mofurin/icon@2x.png"))));
     return icon;
 }

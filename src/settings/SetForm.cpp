@@ -74,7 +74,6 @@ SetForm::SetForm()
     DialogLook::SetTextColour(AutoCheckLabel, Blue);
     AutoCheckMinutes = new QSpinBox(this);
     AutoCheckMinutes->setRange(0, MofurinOptions::MaxAutoCheckMinutes);
-    AutoCheckMinutes->setSpecialValueText(QStringLiteral("しない"));
     PlaceTwips(AutoCheckMinutes, 1200, 1410, 960, 330);
     AutoCheckUnit = new QLabel(QStringLiteral("分ごと"), this);
     PlaceTwips(AutoCheckUnit, 2235, 1455, 825, 255);
@@ -198,6 +197,16 @@ void SetForm::closeEvent(QCloseEvent* event)
     g_instance.forget(this);
     // QDialog's own close handling would call reject(), which does nothing here.
     QWidget::closeEvent(event);
+}
+
+void SetForm::showEvent(QShowEvent* event)
+{
+    // 0 reads "しない" (no automatic check). The words are given when the dialog first shows:
+    // a spin box lays its text out as soon as it has one, and Japanese text would load the
+    // Japanese font at start-up, where the dialog is loaded hidden.
+    if (AutoCheckMinutes->specialValueText().isEmpty())
+        AutoCheckMinutes->setSpecialValueText(QStringLiteral("しない"));
+    QDialog::showEvent(event);
 }
 
 void SetForm::paintEvent(QPaintEvent* event)
