@@ -1,8 +1,8 @@
 # Install rules and the Debian package.
 #
 # An installed Mofurin keeps the layout of its build folder where the program relies on it: the
-# executable and Sound/Kouka.wav together in one program folder, lib/mofurin under the prefix, so
-# the meow is found beside the executable. The command on PATH is a relative symbolic link to it;
+# executable, its sound module and Sound/Kouka.wav together in one program folder, lib/mofurin
+# under the prefix, so the meow is found beside the executable. The command on PATH is a relative symbolic link to it;
 # the program folder is where the link leads, so the meow is found from the command too. There is
 # no ★MailData folder: an installed copy, whose program folder its users cannot write, keeps each
 # user's settings under $XDG_CONFIG_HOME/mofurin instead.
@@ -17,6 +17,7 @@ set(MOFURIN_PROGRAM_DIR "lib/mofurin" CACHE STRING
 set(MOFURIN_METAINFO_ID "example.mofurin.Mofurin")
 
 install(TARGETS mofurin RUNTIME DESTINATION "${MOFURIN_PROGRAM_DIR}")
+install(TARGETS mofurin-sound LIBRARY DESTINATION "${MOFURIN_PROGRAM_DIR}")
 install(FILES "${PROJECT_SOURCE_DIR}/resources/Kouka.wav" DESTINATION "${MOFURIN_PROGRAM_DIR}/Sound")
 
 file(RELATIVE_PATH mofurin_command_target "${CMAKE_INSTALL_FULL_BINDIR}"

@@ -2,13 +2,24 @@
 
 #include "mail/MailLibrary.h"
 #include "mascot/Wait.h"
+#include "platform/DialUpService.h"
+#include "platform/ProgramFolder.h"
+#include "sound/SoundOutputModule.h"
 
-ProgramServices::ProgramServices() : m_mail(MakeNMailLibrary())
+ProgramServices::ProgramServices()
+    : m_mail(MakeNMailLibrary()), m_sound(std::make_unique<SoundOutputModule>(ProgramFolder())),
+      m_dialUp(std::make_unique<SystemDialUpService>())
 {
     Services services;
     services.mail = m_mail.get();
+    services.sound = m_sound.get();
+    services.dialUp = m_dialUp.get();
     services.clock = DefaultMillisecondClock();
     m_inUse = std::make_unique<UseServices>(services);
 }
 
-ProgramServices::~ProgramServices() = default;
+// The services go out of use before they end.
+ProgramServices::~ProgramServices()
+{
+    m_inUse.reset();
+}

@@ -4,14 +4,17 @@
 
 #include <memory>
 
+class DialUpService;
 class MailLibrary;
+class SoundService;
 
-// The process's services, made once by main() and in use for the whole run: the mail library
-// and the clock are made and owned here. Two stay with their subsystems and are made on first
-// use: the sound output, whose audio thread has to end with the application object rather than
-// with this, and the dial-up service, which connects to the system bus and is needed only by a
-// user who hangs up after checks. The settings files are read and written where they are used,
-// through the settings paths.
+// The process's services, made once by main() after the application object and in use for the
+// whole run: the mail library, the sound output, the dial-up service and the clock. The sound
+// output and the dial-up service load or connect on first use, so making them here costs the
+// start-up nothing. Destroyed before the application object, so the sound output's audio thread
+// ends while Qt Multimedia still works. The settings files are read and written where they are
+// used, through the settings paths; MailSettings and MeowFlag are the program's shared values
+// (app/ProcessValues.h).
 class ProgramServices
 {
 public:
@@ -22,5 +25,7 @@ public:
 
 private:
     std::unique_ptr<MailLibrary> m_mail;
+    std::unique_ptr<SoundService> m_sound;
+    std::unique_ptr<DialUpService> m_dialUp;
     std::unique_ptr<UseServices> m_inUse;
 };

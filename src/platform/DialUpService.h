@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <vector>
 
 // One active dial-up connection, as the platform's connection service names it: for
@@ -29,6 +30,22 @@ class NoDialUpService : public DialUpService
 public:
     bool EnumConnections(std::vector<DialUpConnection>& table) override;
     void HangUp(const DialUpConnection& connection) override;
+};
+
+// The machine's own service: NetworkManager on Linux, "no connections" elsewhere. It is made on
+// the first call, since it connects to the system bus, and only a user who hangs up after
+// checks ever needs it.
+class SystemDialUpService : public DialUpService
+{
+public:
+    SystemDialUpService();
+    ~SystemDialUpService() override;
+    bool EnumConnections(std::vector<DialUpConnection>& table) override;
+    void HangUp(const DialUpConnection& connection) override;
+
+private:
+    DialUpService& backend();
+    std::unique_ptr<DialUpService> m_backend;
 };
 
 // The one the services in use (platform/Services.h) name, else NetworkManager on Linux and "no

@@ -28,7 +28,7 @@ public:
     bool PlaySound(const char* name, QByteArrayView memory, uint32_t flags) override;
 
     // Opens the output stream in the background, without waiting for it.
-    void prepare();
+    void prepare() override;
 
 private:
     QThread m_thread;

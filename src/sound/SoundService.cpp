@@ -1,29 +1,19 @@
 #include "sound/SoundService.h"
 
 #include "platform/Services.h"
-#include "sound/AudioOutputService.h"
+#include "sound/SoundOutputModule.h"
 
 #include <QCoreApplication>
 
 namespace {
 
-AudioOutputService* g_realService = nullptr;
+SoundOutputModule* g_default = nullptr;
 
-// The audio thread ends with the application object, while Qt Multimedia still works; the
-// service object itself stays (empty) until the process ends, so no late caller finds it gone.
-void StopAudioThread()
+// The sound output ends with the application object, while Qt Multimedia still works.
+void EndDefaultOutput()
 {
-    delete g_realService;
-    g_realService = nullptr;
-}
-
-AudioOutputService& RealService()
-{
-    if (g_realService == nullptr) {
-        g_realService = new AudioOutputService;
-        qAddPostRoutine(StopAudioThread);
-    }
-    return *g_realService;
+    delete g_default;
+    g_default = nullptr;
 }
 
 } // namespace
@@ -32,11 +22,17 @@ SoundService& DefaultSoundService()
 {
     if (SoundService* service = CurrentServices().sound)
         return *service;
-    return RealService();
+    if (g_default == nullptr) {
+        QString folder = CurrentServices().programFolder;
+        if (folder.isEmpty())
+            folder = QCoreApplication::applicationDirPath();
+        g_default = new SoundOutputModule(folder);
+        qAddPostRoutine(EndDefaultOutput);
+    }
+    return *g_default;
 }
 
 void PrepareSound()
 {
-    if (CurrentServices().sound == nullptr)
-        RealService().prepare();
+    DefaultSoundService().prepare();
 }

@@ -16,10 +16,12 @@ class SoundService
 public:
     virtual ~SoundService() = default;
     virtual bool PlaySound(const char* name, QByteArrayView memory, uint32_t flags) = 0;
+    // Connects to the sound server ahead of a likely sound, without waiting for it.
+    virtual void prepare() {}
 };
 
-// The service that plays through the desktop's sound server, or the one the services in use
-// (platform/Services.h) name.
+// The one the services in use (platform/Services.h) name, else the sound module beside the
+// executable (sound/SoundOutputModule.h), loaded on first use.
 SoundService& DefaultSoundService();
 
 // Connects to the sound server ahead of a sound that is likely soon (the bar or the notice

@@ -7,6 +7,8 @@
 //
 // Usage: bench_sound_latency [runs]
 
+#include "platform/Services.h"
+#include "sound/AudioOutputService.h"
 #include "sound/PlayWave.h"
 #include "sound/SoundService.h"
 #include "support/PulseFixture.h"
@@ -39,7 +41,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the sound server did not start: %s\n", qPrintable(error));
         return 2;
     }
-    // As the mascot's load does: open the output ahead of the first meow.
+    AudioOutputService output;
+    Services services;
+    services.sound = &output;
+    const UseServices inUse(services);
+    // As the bar and the notice do: open the output ahead of the first meow.
     PrepareSound();
     std::this_thread::sleep_for(1500ms);
 

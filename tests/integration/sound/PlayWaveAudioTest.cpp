@@ -1,6 +1,8 @@
 // PlayWave through the real sound service into a private PulseAudio server's null sink. Each
 // test records the sink's monitor and measures what was heard, and when.
 
+#include "platform/Services.h"
+#include "sound/AudioOutputService.h"
 #include "sound/PlayWave.h"
 #include "support/PulseFixture.h"
 
@@ -19,6 +21,9 @@ namespace {
 constexpr double NoiseFloorDb = -60.0;
 
 PulseServer* g_server = nullptr;
+// The program's sound output, in use for every test once the server runs.
+AudioOutputService* g_output = nullptr;
+UseServices* g_outputInUse = nullptr;
 
 QString Meow()
 {
@@ -79,10 +84,16 @@ public:
         g_server = new PulseServer;
         QString error;
         ASSERT_TRUE(g_server->start(&error)) << error.toStdString();
+        g_output = new AudioOutputService;
+        Services services;
+        services.sound = g_output;
+        g_outputInUse = new UseServices(services);
     }
     void TearDown() override
     {
         PlayWave(QString(), 0, 0, 0, -1);
+        delete g_outputInUse;
+        delete g_output;
         delete g_server;
         g_server = nullptr;
     }
