@@ -39,6 +39,7 @@ TEST(MailCheck, CallOrderAndOutcome)
         bool newOnly = false;
         QSet<QByteArray> reported = {};
         QList<QByteArray> uidls = {}; // none: the server refuses UIDL
+        int32_t size = 100;           // every message's size, as LIST gives it
     };
     const Case cases[] = {
         {"three messages", 7, 3, Stored,
@@ -57,6 +58,15 @@ TEST(MailCheck, CallOrderAndOutcome)
          QStringList{u"connect pop.example.jp"_s, u"close 7"_s}, 0, true, true, false},
         {"failed connection", -1, 3, Stored, QStringList{u"connect pop.example.jp"_s, u"message"_s},
          0, false, false, false},
+        // A size that cannot be a message's is counted but never read.
+        {"negative size", 7, 1, Stored,
+         QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"status 1"_s,
+                     u"size 1"_s, u"close 7"_s},
+         1, true, false, false, false, {}, {}, -5},
+        {"huge size", 7, 1, Stored,
+         QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"status 1"_s,
+                     u"size 1"_s, u"close 7"_s},
+         1, true, false, false, false, {}, {}, 0x7fffffff},
         // New mail only: the identities first, then the headers of the new messages alone;
         // no message is ever read whole.
         {"new only, first check",
@@ -110,6 +120,7 @@ TEST(MailCheck, CallOrderAndOutcome)
         library.connectResult = c.connectResult;
         library.loginResult = c.loginResult;
         library.uidls = c.uidls;
+        library.size = c.size;
         int accountReads = 0;
         QList<int32_t> progress;
         MailCheck check(library);

