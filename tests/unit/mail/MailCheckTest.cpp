@@ -41,6 +41,10 @@ TEST(MailCheck, CallOrderAndOutcome)
         QList<QByteArray> uidls = {}; // none: the server refuses UIDL
         int32_t size = 100;           // every message's size, as LIST gives it
     };
+    const QStringList SizeButNoRead{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s,
+                                    u"status 1"_s, u"size 1"_s, u"close 7"_s};
+    const QSet<QByteArray> NoneReported;
+    const QList<QByteArray> NoUidl;
     const Case cases[] = {
         {"three messages", 7, 3, Stored,
          QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"status 1"_s,
@@ -59,14 +63,10 @@ TEST(MailCheck, CallOrderAndOutcome)
         {"failed connection", -1, 3, Stored, QStringList{u"connect pop.example.jp"_s, u"message"_s},
          0, false, false, false},
         // A size that cannot be a message's is counted but never read.
-        {"negative size", 7, 1, Stored,
-         QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"status 1"_s,
-                     u"size 1"_s, u"close 7"_s},
-         1, true, false, false, false, {}, {}, -5},
-        {"huge size", 7, 1, Stored,
-         QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"status 1"_s,
-                     u"size 1"_s, u"close 7"_s},
-         1, true, false, false, false, {}, {}, 0x7fffffff},
+        {"negative size", 7, 1, Stored, SizeButNoRead, 1, true, false, false, false, NoneReported,
+         NoUidl, -5},
+        {"huge size", 7, 1, Stored, SizeButNoRead, 1, true, false, false, false, NoneReported,
+         NoUidl, 0x7fffffff},
         // New mail only: the identities first, then the headers of the new messages alone;
         // no message is ever read whole.
         {"new only, first check",
