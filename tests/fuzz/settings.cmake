@@ -8,7 +8,7 @@ if(MOFURIN_FUZZ)
     set(settings_dir ${PROJECT_SOURCE_DIR}/src/settings)
     set(settings_sources
         ${settings_dir}/AtomicFile.cpp ${PROJECT_SOURCE_DIR}/codepage/src/CodePage.cpp
-        ${settings_dir}/MailSettings.cpp ${settings_dir}/ProfileParser.cpp
+        ${PROJECT_SOURCE_DIR}/src/app/ProcessValues.cpp ${settings_dir}/ProfileParser.cpp
         ${settings_dir}/ServerFile.cpp ${settings_dir}/SettingsPaths.cpp)
     foreach(name ServerFile Profile)
         set(target fuzz_settings_${name})
