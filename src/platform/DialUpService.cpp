@@ -2,6 +2,8 @@
 
 #include "platform/Services.h"
 
+#include <QCoreApplication>
+
 #if defined(Q_OS_LINUX)
 #include "platform/NetworkManagerDialUp.h"
 #endif
@@ -40,10 +42,27 @@ void SystemDialUpService::HangUp(const DialUpConnection& connection)
     backend().HangUp(connection);
 }
 
+namespace {
+
+SystemDialUpService* g_default = nullptr;
+
+// The default ends with the application object, while Qt D-Bus can still close its connection;
+// a static object would end after Qt D-Bus's own globals and leave the connection behind.
+void EndDefaultDialUp()
+{
+    delete g_default;
+    g_default = nullptr;
+}
+
+} // namespace
+
 DialUpService& DefaultDialUpService()
 {
     if (DialUpService* service = CurrentServices().dialUp)
         return *service;
-    static SystemDialUpService service;
-    return service;
+    if (g_default == nullptr) {
+        g_default = new SystemDialUpService;
+        qAddPostRoutine(EndDefaultDialUp);
+    }
+    return *g_default;
 }
