@@ -1,9 +1,12 @@
 #include "sound/PlayWave.h"
 
+#include "sound/SoundFlags.h"
+#include "sound/SoundOutputModule.h"
 #include "support/RecordingSoundService.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLibrary>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -188,6 +191,23 @@ TEST_F(PlayWaveTest, NonAsciiPathReachesTheServiceInTheFileSystemEncoding)
     ASSERT_EQ(m_service.calls.size(), 2u);
     EXPECT_EQ(m_service.calls[0].name, QFile::encodeName(path));
     EXPECT_EQ(m_service.calls[1].memory, QByteArray(12, 'n'));
+}
+
+// The sound output is loaded from the program folder: a folder without it (a broken
+// installation) fails every sound without a crash, and the module the build makes exports what
+// the loader looks for.
+TEST(SoundOutputModuleTest, AMissingModuleFailsEverySoundAndTheBuiltOneLoads)
+{
+    QTemporaryDir empty;
+    SoundOutputModule missing(empty.path());
+    EXPECT_TRUE(missing.PlaySound(nullptr, QByteArrayView(), SND_PURGE)) << "nothing to stop";
+    missing.prepare();
+    EXPECT_FALSE(missing.PlaySound("Kouka.wav", QByteArrayView(), SND_ASYNC | SND_FILENAME));
+    EXPECT_FALSE(missing.PlaySound(nullptr, QByteArrayView(), SND_PURGE));
+
+    QLibrary built(QStringLiteral(MOFURIN_INSTALL_DIR "/mofurin-sound"));
+    EXPECT_NE(built.resolve(SoundOutputModule::EntryPoint), nullptr)
+        << built.errorString().toStdString();
 }
 
 } // namespace
