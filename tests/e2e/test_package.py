@@ -143,7 +143,18 @@ class Package(unittest.TestCase):
             for folder in (os.path.dirname(data), data):
                 st = os.stat(folder)
                 self.assertEqual((st.st_uid, st.st_mode & 0o777), (uid, 0o700), folder)
-            self.assertEqual(sorted(os.listdir("/usr/lib/mofurin")), ["Sound", "mofurin", "mofurin-sound.so"])
+            self.assertEqual(sorted(os.listdir("/usr/lib/mofurin")),
+                             ["Sound", "mofurin", "mofurin-sound.so"])
+            # The bar makes a meow likely: the installed kitten loads its sound module then.
+            # (The first-run dialogs, centred, cover the kitten's right half.)
+            desktop.pointer(515, 330)
+            desktop.xdotool("click", "--repeat", 2, "--delay", 80, 1)
+            desktop.wait_window("モフリちゃん")
+
+            def sound_module_loaded():
+                with open("/proc/%d/maps" % proc.pid) as f:
+                    return "/usr/lib/mofurin/mofurin-sound.so" in f.read()
+            wait_until(sound_module_loaded, timeout=5, what="the sound module loaded")
             self.stop(proc)
 
         r = run("dpkg", "--purge", "mofurin", env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
