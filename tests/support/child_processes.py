@@ -1,9 +1,12 @@
 """The processes a fixture script starts (a bus, a mock, a keyring): they die with the script,
 even when it is killed, and are stopped in reverse order, a frozen one included."""
 
+import atexit
 import ctypes
+import shutil
 import signal
 import subprocess
+import sys
 
 children = []
 
@@ -30,3 +33,12 @@ def stop(process):
 def stop_all():
     for process in list(reversed(children)):
         stop(process)
+
+
+def clean_up_at_exit(folder):
+    """When the script ends, by its own end or by SIGTERM or SIGHUP: its children are stopped,
+    then its temporary folder goes (atexit runs the later registration first)."""
+    atexit.register(shutil.rmtree, folder, ignore_errors=True)
+    atexit.register(stop_all)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    signal.signal(signal.SIGHUP, lambda *_: sys.exit(1))

@@ -17,15 +17,13 @@ End of input (the test process ended, whatever way) also stops everything, so no
 outlives the test. The children die with this process too (PR_SET_PDEATHSIG).
 """
 
-import atexit
 import os
-import shutil
 import signal
 import subprocess
 import sys
 
 from bus_names import wait_for_owner
-from child_processes import children, die_with_parent, stop, stop_all
+from child_processes import children, clean_up_at_exit, die_with_parent, stop
 
 # The mocks by the name the commands use: their dbusmock template and the bus name they own.
 MOCKS = {
@@ -41,11 +39,7 @@ def main():
         print('usage: dbusmock_fixture.py TEMPORARY_FOLDER', file=sys.stderr)
         return 2
     folder = sys.argv[1]
-    # Runs last: the bus and the mock are stopped before their folder goes.
-    atexit.register(shutil.rmtree, folder, ignore_errors=True)
-    atexit.register(stop_all)
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    signal.signal(signal.SIGHUP, lambda *_: sys.exit(1))
+    clean_up_at_exit(folder)
 
     bus = subprocess.Popen(
         ['dbus-daemon', '--session', '--nofork', '--print-address=1',

@@ -22,15 +22,13 @@ with this process too (PR_SET_PDEATHSIG). The keyring's files, HOME and XDG_RUNT
 live in the temporary folder.
 """
 
-import atexit
 import os
-import shutil
 import signal
 import subprocess
 import sys
 
 from bus_names import wait_for_owner
-from child_processes import children, die_with_parent, stop, stop_all
+from child_processes import children, clean_up_at_exit, die_with_parent, stop
 
 SECRETS = 'org.freedesktop.secrets'
 START_TIMEOUT = 10.0
@@ -55,10 +53,7 @@ def main():
         print('usage: keyring_fixture.py TEMPORARY_FOLDER', file=sys.stderr)
         return 2
     folder = sys.argv[1]
-    atexit.register(shutil.rmtree, folder, ignore_errors=True)
-    atexit.register(stop_all)
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    signal.signal(signal.SIGHUP, lambda *_: sys.exit(1))
+    clean_up_at_exit(folder)
 
     home = os.path.join(folder, 'home')
     runtime = os.path.join(folder, 'run')
