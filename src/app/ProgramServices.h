@@ -4,10 +4,6 @@
 
 #include <memory>
 
-class DialUpService;
-class MailLibrary;
-class SoundService;
-
 // The process's services, made once by main() after the application object and in use for the
 // whole run: the mail library, the sound output, the dial-up service and the clock. The sound
 // output and the dial-up service load or connect on first use, so making them here costs the

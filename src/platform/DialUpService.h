@@ -48,7 +48,7 @@ private:
     std::unique_ptr<DialUpService> m_backend;
 };
 
-// The one the services in use (platform/Services.h) name, else NetworkManager on Linux and "no
-// connections" elsewhere. The Linux backend talks to the system
-// bus unless MOFURIN_DIALUP_BUS says otherwise ("session", "system", or a bus address).
+// The one the services in use (platform/Services.h) name, else the machine's own service. The
+// Linux backend talks to the system bus unless MOFURIN_DIALUP_BUS says otherwise ("session",
+// "system", or a bus address).
 DialUpService& DefaultDialUpService();

@@ -9,7 +9,7 @@ class MailLibrary;
 class SoundService;
 
 // What the program's windows and routines use of the world around them. main() builds the
-// real ones once (app/ServicesRoot) and puts them in use for the whole run; a test builds its
+// real ones once (app/ProgramServices) and puts them in use for the whole run; a test builds its
 // own with the fakes it needs and puts them in use for its lifetime. Each field left empty
 // means the real default, made on first use.
 struct Services
