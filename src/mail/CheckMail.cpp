@@ -174,6 +174,23 @@ void automaticFailure(const QString& text)
     showQuietly(QStringLiteral("自動チェック: ") + text);
 }
 
+// A failure told as the check's kind tells it: a box at once for a check the user asked for,
+// the quiet box (once) for an automatic one.
+void tellFailure(bool byUser, const QString& text)
+{
+    if (byUser)
+        showLibraryError(text);
+    else
+        automaticFailure(text);
+}
+
+// The hang-up box, after every check the user asked for and every check that ran.
+void hangUpWhenTicked()
+{
+    if (SetForm::Get().Check1->checkState() == Qt::Checked)
+        HangUpAllDialUp(DefaultDialUpService());
+}
+
 const DesktopNotifier& notifier()
 {
     static const auto* instance = new DesktopNotifier; // lives until the process ends
@@ -249,9 +266,7 @@ void finishCheck(const Started& started, const MailCheck::Outcome& outcome)
         MeowFlag = 1;
     if (count >= 1 && LiveOptions::Get().value().notify)
         notifier().notify(lines);
-    // The hang-up box, after every check.
-    if (SetForm::Get().Check1->checkState() == Qt::Checked)
-        HangUpAllDialUp(DefaultDialUpService());
+    hangUpWhenTicked();
 }
 } // namespace
 
@@ -276,8 +291,7 @@ void CheckMail(QWidget* progressWindow, CheckKind kind)
     if (MailSettings.Pop3Server.isEmpty()) {
         if (byUser) {
             MsgForm::Report(QStringLiteral("0"), QStringLiteral("新着メールはありませんでした。"));
-            if (SetForm::Get().Check1->checkState() == Qt::Checked)
-                HangUpAllDialUp(DefaultDialUpService());
+            hangUpWhenTicked();
         }
         return;
     }
@@ -299,12 +313,8 @@ void CheckMail(QWidget* progressWindow, CheckKind kind)
     // the user keeps it there. A keyring that does not answer is said; the check then finds the
     // password missing and the account dialog asks for it.
     const PasswordPlace::Account saved = PasswordPlace(DesktopSecretStore()).Read();
-    if (!saved.message.isEmpty()) {
-        if (byUser)
-            showLibraryError(saved.message);
-        else
-            automaticFailure(saved.message);
-    }
+    if (!saved.message.isEmpty())
+        tellFailure(byUser, saved.message);
     started.account = {saved.id, saved.password};
 
     const MofurinOptions& options = LiveOptions::Get().value();
@@ -316,12 +326,9 @@ void CheckMail(QWidget* progressWindow, CheckKind kind)
     MailCheckRunner::Callbacks callbacks;
     const std::shared_ptr<Progress> progress = started.progress;
     callbacks.progress = [progress](int32_t n, int32_t total) { progress->message(n, total); };
+    // Before the connection closes, as a failed login has always been told.
     callbacks.loginFailed = [byUser](const MailCheck::Outcome& failed) {
-        // Before the connection closes, as a failed login has always been told.
-        if (byUser)
-            showLibraryError(failed.failure);
-        else
-            automaticFailure(failed.failure);
+        tellFailure(byUser, failed.failure);
     };
     callbacks.finished = [started](const MailCheck::Outcome& outcome) {
         finishCheck(started, outcome);
