@@ -146,10 +146,8 @@ void Form1::Load()
     TwipsPerPixelX = Twips::PerPixelX();
     TwipsPerPixelY = Twips::PerPixelY();
 
-    // 5. The top-left corner on the pointer: top first, then left.
-    const QPoint pointer = QCursor::pos();
-    SetTop(static_cast<double>(pointer.y()) * TwipsPerPixelY);
-    SetLeft(static_cast<double>(pointer.x()) * TwipsPerPixelX);
+    // 5. The top-left corner on the pointer.
+    MoveToPointer();
 
     // 6. The hang-up box, from the options file (reaching it loads the settings dialog).
     const int number =
@@ -197,11 +195,17 @@ void Form1::Unload()
     quit(0);
 }
 
-void Form1::ComeForward()
+void Form1::MoveToPointer()
 {
+    // Top first, then left, each the pointer's pixel times the screen's twips per pixel.
     const QPoint pointer = QCursor::pos();
     SetTop(static_cast<double>(pointer.y()) * TwipsPerPixelY);
     SetLeft(static_cast<double>(pointer.x()) * TwipsPerPixelX);
+}
+
+void Form1::ComeForward()
+{
+    MoveToPointer();
     show();
     raise();
 }

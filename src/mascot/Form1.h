@@ -85,6 +85,8 @@ private:
     // The desktop's screens in twips, and which of them is the primary one.
     std::vector<ScreenArea> ScreenAreas() const;
     static std::size_t PrimaryScreenIndex();
+    // Puts the window's top-left corner on the mouse pointer.
+    void MoveToPointer();
 
     // The frame shapes cut from the pictures at device resolution, for the ratio they were
     // built at (0 before the first).
