@@ -4,6 +4,7 @@
 #include <QAudioSink>
 #include <QIODevice>
 #include <QMediaDevices>
+#include <QSignalBlocker>
 #include <QTimerEvent>
 #include <algorithm>
 #include <cmath>
@@ -12,83 +13,57 @@
 
 namespace {
 
-// How much audio the sink holds ahead of the speaker. New sounds queue behind it, and a stop
-// lets it play out, so it is kept short.
-constexpr int SinkBufferMs = 30;
-// A stream keeps the sound server's client thread busy even while paused, so it is open only
-// while there is sound: it is closed this long after a sound ends (its last samples are heard by
-// then). Opening a fresh stream on a sound server the program is already connected to takes a
-// few milliseconds, less than a paused stream takes to play out what it still holds; only the
-// first connection is slow, and PrepareSound makes it ahead of time.
+// How much audio the sound server holds for the stream. Samples are written in pieces of up to
+// this much, so that the server's client thread and this one wake rarely while a sound plays; a
+// stop or a new sound closes the stream, which silences what it still holds at once.
+constexpr int SinkBufferMs = 200;
+// How often the stream is topped up while a sound plays: well within the buffer's length.
+constexpr int FeedMs = 50;
+// A stream keeps the sound server's client thread busy, so it is open only while there is
+// sound: it is closed this long after a sound ends (its last samples are heard by then).
+// Opening a fresh stream on a sound server the program is already connected to takes a few
+// milliseconds; only the first connection is slow, and PrepareSound makes it ahead of time.
 constexpr int IdleCloseMs = 100;
-// A running stream that has not pulled samples for this long is stuck: the sound server is
-// there but does not answer. New sounds are refused instead of being queued where nobody hears
-// them.
+// Samples that the server has not taken for this long sit on a sound server that is there but
+// does not answer. New sounds are refused instead of being queued where nobody hears them.
 constexpr auto StuckAfter = std::chrono::milliseconds(500);
 
-} // namespace
-
-// The stream's data source: pulled by the sink on the audio thread, it renders the engine's
-// voice converted to the sink's sample format. It never runs dry, so the stream stays active.
-class SoundGenerator final : public QIODevice
+// Interleaved floats in the sink's sample format.
+void convertSamples(const float* mix, qsizetype samples, const QAudioFormat& format,
+                    QByteArray& out)
 {
-public:
-    SoundGenerator(AudioEngine* engine, const QAudioFormat& format, QObject* parent)
-        : QIODevice(parent), m_engine(engine), m_format(format)
-    {
-    }
-
-    qint64 bytesAvailable() const override { return 1 << 20; }
-    bool isSequential() const override { return true; }
-
-protected:
-    qint64 readData(char* data, qint64 maxSize) override
-    {
-        const int frameBytes = m_format.bytesPerFrame();
-        if (frameBytes <= 0)
-            return 0;
-        const qsizetype frames = static_cast<qsizetype>(maxSize / frameBytes);
-        const int channels = m_format.channelCount();
-        m_mix.assign(static_cast<size_t>(frames * channels), 0.0f);
-        m_engine->render(m_mix.data(), frames);
-        const qsizetype samples = frames * channels;
-        switch (m_format.sampleFormat()) {
-        case QAudioFormat::Float:
-            for (qsizetype i = 0; i < samples; ++i) {
-                const float v = std::clamp(m_mix[i], -1.0f, 1.0f);
-                std::memcpy(data + i * 4, &v, 4);
-            }
-            break;
-        case QAudioFormat::Int32:
-            for (qsizetype i = 0; i < samples; ++i) {
-                const auto v = static_cast<qint32>(
-                    std::lrint(std::clamp(m_mix[i], -1.0f, 1.0f) * 2147483520.0));
-                std::memcpy(data + i * 4, &v, 4);
-            }
-            break;
-        case QAudioFormat::UInt8:
-            for (qsizetype i = 0; i < samples; ++i)
-                data[i] = static_cast<char>(static_cast<quint8>(
-                    std::lrint(std::clamp(m_mix[i], -1.0f, 1.0f) * 127.0f) + 128));
-            break;
-        default: // Int16
-            for (qsizetype i = 0; i < samples; ++i) {
-                const auto v =
-                    static_cast<qint16>(std::lrint(std::clamp(m_mix[i], -1.0f, 1.0f) * 32767.0f));
-                std::memcpy(data + i * 2, &v, 2);
-            }
-            break;
+    out.resize(samples * format.bytesPerSample());
+    char* data = out.data();
+    switch (format.sampleFormat()) {
+    case QAudioFormat::Float:
+        for (qsizetype i = 0; i < samples; ++i) {
+            const float v = std::clamp(mix[i], -1.0f, 1.0f);
+            std::memcpy(data + i * 4, &v, 4);
         }
-        return frames * frameBytes;
+        break;
+    case QAudioFormat::Int32:
+        for (qsizetype i = 0; i < samples; ++i) {
+            const auto v =
+                static_cast<qint32>(std::lrint(std::clamp(mix[i], -1.0f, 1.0f) * 2147483520.0));
+            std::memcpy(data + i * 4, &v, 4);
+        }
+        break;
+    case QAudioFormat::UInt8:
+        for (qsizetype i = 0; i < samples; ++i)
+            data[i] = static_cast<char>(
+                static_cast<quint8>(std::lrint(std::clamp(mix[i], -1.0f, 1.0f) * 127.0f) + 128));
+        break;
+    default: // Int16
+        for (qsizetype i = 0; i < samples; ++i) {
+            const auto v =
+                static_cast<qint16>(std::lrint(std::clamp(mix[i], -1.0f, 1.0f) * 32767.0f));
+            std::memcpy(data + i * 2, &v, 2);
+        }
+        break;
     }
+}
 
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    AudioEngine* m_engine; // Owns this generator.
-    QAudioFormat m_format;
-    std::vector<float> m_mix;
-};
+} // namespace
 
 void SoundRequest::setAccepted(bool value)
 {
@@ -120,8 +95,8 @@ AudioEngine::~AudioEngine()
 
 bool AudioEngine::ensureOutput()
 {
-    if (m_sink != nullptr && m_sink->state() != QAudio::StoppedState)
-        return std::chrono::steady_clock::now() - m_lastPull < StuckAfter;
+    if (m_output != nullptr && m_sink->state() != QAudio::StoppedState)
+        return !stuck();
     dropOutput();
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull())
@@ -137,46 +112,62 @@ bool AudioEngine::ensureOutput()
     if (!device.isFormatSupported(format))
         format.setSampleFormat(QAudioFormat::Int16);
 
-    m_format = format;
-    m_generator = new SoundGenerator(this, format, this);
-    m_generator->open(QIODevice::ReadOnly);
-    m_sink = new QAudioSink(device, format, this);
+    // One sink serves every stream to the same device in the same format. A sink is never
+    // deleted while the engine lives: Qt's PulseAudio sink asks the server to drain a stream
+    // that runs dry and is called back when it has, even after the stream has been closed.
+    if (m_sink == nullptr || device.id() != m_deviceId || format != m_format) {
+        if (m_sink != nullptr)
+            m_sink->disconnect(this);
+        m_sink = new QAudioSink(device, format, this);
+        m_deviceId = device.id();
+        m_format = format;
+        connect(m_sink, &QAudioSink::stateChanged, this, [this] { onStateChanged(); });
+    }
     m_sink->setBufferSize(format.bytesForDuration(SinkBufferMs * 1000));
-    connect(m_sink, &QAudioSink::stateChanged, this, [this] { onStateChanged(); });
-    m_sink->start(m_generator);
-    // With the server gone, start() reports the stopped state at once, and the state handler
-    // has already dropped the sink by the time it returns.
-    if (m_sink == nullptr)
-        return false;
-    if (m_sink->error() != QAudio::NoError || m_sink->state() == QAudio::StoppedState) {
+    QIODevice* output = m_sink->start();
+    if (output == nullptr || m_sink->error() != QAudio::NoError ||
+        m_sink->state() == QAudio::StoppedState) {
         dropOutput();
         return false;
     }
-    m_lastPull = std::chrono::steady_clock::now();
+    m_output = output;
+    m_lastFree = m_sink->bytesFree();
+    m_lastTaken = std::chrono::steady_clock::now();
     return true;
 }
 
 void AudioEngine::dropOutput()
 {
+    m_feedTimer.stop();
     m_drainTimer.stop();
     m_idleTimer.stop();
-    if (m_sink != nullptr) {
-        m_sink->disconnect(this);
+    m_output = nullptr;
+    if (m_sink != nullptr && m_sink->state() != QAudio::StoppedState) {
+        // The stop is this engine's own doing, not a failure to report.
+        const QSignalBlocker quiet(m_sink);
         m_sink->stop();
-        m_sink->deleteLater();
-        m_sink = nullptr;
     }
-    if (m_generator != nullptr) {
-        m_generator->deleteLater();
-        m_generator = nullptr;
-    }
+}
+
+bool AudioEngine::stuck()
+{
+    if (m_output == nullptr)
+        return false;
+    // The sink can take more once the server has played some of what it holds; an empty sink
+    // waits for nothing.
+    const qsizetype free = m_sink->bytesFree();
+    const auto now = std::chrono::steady_clock::now();
+    if (free > m_lastFree || free >= m_sink->bufferSize())
+        m_lastTaken = now;
+    m_lastFree = free;
+    return now - m_lastTaken >= StuckAfter;
 }
 
 void AudioEngine::onStateChanged()
 {
     // The server went away or the device failed: the sound cannot go on, and the next request
     // opens a fresh stream.
-    if (m_sink != nullptr && m_sink->state() == QAudio::StoppedState) {
+    if (m_output != nullptr && m_sink->state() == QAudio::StoppedState) {
         finishVoice(false);
         dropOutput();
     }
@@ -206,17 +197,33 @@ void AudioEngine::play(std::shared_ptr<SoundVoice> voice, bool noStop,
         request->setAccepted(false);
         return;
     }
-    finishVoice(false);
+    // A sound still sounding gives way at once: its samples in the stream go with the stream.
+    if (m_voice) {
+        finishVoice(false);
+        dropOutput();
+        if (!ensureOutput()) {
+            request->setAccepted(false);
+            return;
+        }
+    }
     m_idleTimer.stop();
     voice->setOutput(m_format.sampleRate(), m_format.channelCount());
     m_voice = std::move(voice);
     m_request = std::move(request);
     m_request->setAccepted(true);
+    feed();
+    if (m_voice && !m_draining)
+        m_feedTimer.start(FeedMs, this);
 }
 
 void AudioEngine::stopAll()
 {
+    const bool sounding = m_voice != nullptr;
     finishVoice(false);
+    // What the stream still holds would play on for up to its length: closing it silences it at
+    // once. A stream on a server that does not answer stays, as a fresh one would wait for it.
+    if (sounding && !stuck())
+        dropOutput();
 }
 
 void AudioEngine::finishVoice(bool played)
@@ -224,19 +231,24 @@ void AudioEngine::finishVoice(bool played)
     const bool hadVoice = m_voice != nullptr;
     m_voice.reset();
     m_draining = false;
+    m_feedTimer.stop();
     m_drainTimer.stop();
     if (m_request) {
         m_request->setFinished(played);
         m_request.reset();
     }
-    if (hadVoice && m_sink != nullptr)
+    if (hadVoice && m_output != nullptr)
         m_idleTimer.start(IdleCloseMs, this);
 }
 
-void AudioEngine::render(float* out, qsizetype frames)
+void AudioEngine::feed()
 {
-    m_lastPull = std::chrono::steady_clock::now();
-    if (!m_voice || m_draining)
+    if (m_output == nullptr || !m_voice || m_draining || stuck())
+        return;
+    const int frameBytes = m_format.bytesPerFrame();
+    const qsizetype free = m_lastFree;
+    const qsizetype frames = frameBytes > 0 ? free / frameBytes : 0;
+    if (frames <= 0)
         return;
     if (m_request) {
         // A synchronous caller that gave up has been told the sound failed; it is not heard
@@ -250,25 +262,44 @@ void AudioEngine::render(float* out, qsizetype frames)
             finishVoice(false);
             return;
         }
-        m_request->progress = m_lastPull.time_since_epoch().count();
+        m_request->progress = m_lastTaken.time_since_epoch().count();
     }
-    m_voice->render(out, frames);
-    if (m_voice->finished()) {
-        // The last samples are in the sink now; the sound ends when they have been heard.
+    const int channels = m_format.channelCount();
+    m_mix.assign(static_cast<size_t>(frames * channels), 0.0f);
+    const qsizetype rendered = m_voice->render(m_mix.data(), frames);
+    const bool ended = m_voice->finished();
+    // An empty stream (a new one, or one that ran dry) starts playing only once it holds a
+    // whole buffer: a sound that ends before filling it is followed by silence up to that.
+    const bool starting = free >= m_sink->bufferSize();
+    const qsizetype written = ended && !starting ? rendered : frames;
+    convertSamples(m_mix.data(), written * channels, m_format, m_samples);
+    m_output->write(m_samples.constData(), written * frameBytes);
+    m_lastFree = m_sink->bytesFree();
+    if (ended) {
+        // The sound ends when what the stream holds has been heard.
         m_draining = true;
-        const int bytesPerSecond = std::max(1, m_format.bytesForDuration(1000000));
-        const qint64 queued = m_sink != nullptr ? m_sink->bufferSize() : 0;
+        m_feedTimer.stop();
+        const qint64 bytesPerSecond = std::max(1, m_format.bytesForDuration(1000000));
+        const qint64 queued = std::max<qint64>(0, m_sink->bufferSize() - m_lastFree);
         m_drainTimer.start(static_cast<int>(queued * 1000 / bytesPerSecond) + 20, this);
     }
 }
 
 void AudioEngine::timerEvent(QTimerEvent* event)
 {
-    if (event->timerId() == m_drainTimer.timerId()) {
+    if (event->timerId() == m_feedTimer.timerId()) {
+        feed();
+    } else if (event->timerId() == m_drainTimer.timerId()) {
         finishVoice(true);
     } else if (event->timerId() == m_idleTimer.timerId()) {
         m_idleTimer.stop();
-        if (!m_voice)
+        if (m_voice)
+            return;
+        // A fresh stream would wait for a server that does not answer: the stream stays until
+        // the server has taken what it holds.
+        if (stuck())
+            m_idleTimer.start(IdleCloseMs, this);
+        else
             dropOutput();
     } else {
         QObject::timerEvent(event);

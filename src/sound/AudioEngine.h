@@ -4,6 +4,7 @@
 
 #include <QAudioFormat>
 #include <QBasicTimer>
+#include <QByteArray>
 #include <QObject>
 #include <atomic>
 #include <chrono>
@@ -11,9 +12,10 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 class QAudioSink;
-class SoundGenerator;
+class QIODevice;
 
 // What the caller's thread and the audio thread share about one play request: the caller
 // waits (with a time-out) for the answer and, for a synchronous play, for the end.
@@ -48,28 +50,33 @@ public:
     // shortly).
     void prepare();
 
-    // Called by the generator on the audio thread: renders the playing voice (silence when
-    // there is none) as interleaved floats of the output format.
-    void render(float* out, qsizetype frames);
-
 protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
     bool ensureOutput();
     void dropOutput();
+    // Whether samples have waited in the stream too long; notes when the server last took some.
+    bool stuck();
+    // Writes as much of the playing voice as the stream can take.
+    void feed();
     void finishVoice(bool played);
     void onStateChanged();
 
-    QAudioSink* m_sink = nullptr;          // Owned; parented to this engine.
-    SoundGenerator* m_generator = nullptr; // Owned; parented to this engine.
-    QAudioFormat m_format;
+    QAudioSink* m_sink = nullptr;  // Parented to this engine, as are the sinks it replaced.
+    QByteArray m_deviceId;         // The sink's device
+    QAudioFormat m_format;         // and format.
+    QIODevice* m_output = nullptr; // The sink's open stream; null when it has none.
     std::shared_ptr<SoundVoice> m_voice;
     std::shared_ptr<SoundRequest> m_request; // the playing voice's request
     bool m_draining = false;                 // the voice has ended; its tail is in the sink
-    // When the sink last pulled samples. A running sink pulls every few milliseconds; one that
-    // has not for a while sits on a sound server that no longer answers.
-    std::chrono::steady_clock::time_point m_lastPull;
+    std::vector<float> m_mix;
+    QByteArray m_samples;
+    // What the sink could take at the last look, and when the server last took samples from
+    // it. Samples that wait for long sit on a sound server that no longer answers.
+    qsizetype m_lastFree = 0;
+    std::chrono::steady_clock::time_point m_lastTaken;
+    QBasicTimer m_feedTimer;
     QBasicTimer m_drainTimer;
     QBasicTimer m_idleTimer;
 };
