@@ -268,19 +268,22 @@ void AudioEngine::feed()
     m_mix.assign(static_cast<size_t>(frames * channels), 0.0f);
     const qsizetype rendered = m_voice->render(m_mix.data(), frames);
     const bool ended = m_voice->finished();
-    // An empty stream (a new one, or one that ran dry) starts playing only once it holds a
-    // whole buffer: a sound that ends before filling it is followed by silence up to that.
+    // An empty stream (a new one, or one that ran dry) starts playing only once it holds nearly
+    // a whole buffer (the server's pre-buffer): a sound that ends before filling it is followed
+    // by silence up to that.
     const bool starting = free >= m_sink->bufferSize();
     const qsizetype written = ended && !starting ? rendered : frames;
     convertSamples(m_mix.data(), written * channels, m_format, m_samples);
     m_output->write(m_samples.constData(), written * frameBytes);
     m_lastFree = m_sink->bytesFree();
     if (ended) {
-        // The sound ends when what the stream holds has been heard.
+        // The sound ends when what the stream holds of it has been heard; the silence after it
+        // need not be waited for.
         m_draining = true;
         m_feedTimer.stop();
         const qint64 bytesPerSecond = std::max(1, m_format.bytesForDuration(1000000));
-        const qint64 queued = std::max<qint64>(0, m_sink->bufferSize() - m_lastFree);
+        const qint64 silence = (written - rendered) * frameBytes;
+        const qint64 queued = std::max<qint64>(0, m_sink->bufferSize() - m_lastFree - silence);
         m_drainTimer.start(static_cast<int>(queued * 1000 / bytesPerSecond) + 20, this);
     }
 }

@@ -163,6 +163,29 @@ TEST_F(PlayWaveAudio, SynchronousPlayReturnsWhenTheMeowHasEnded)
     EXPECT_LT(rec.levelDb(afterReturn, rec.samples.size()), NoiseFloorDb);
 }
 
+// Shorter than the output's buffer, which a fresh stream waits to fill before it plays.
+TEST_F(PlayWaveAudio, ASoundShorterThanTheBufferIsHeardAndWaitedForByItsOwnLength)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("short.wav"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(ToneWave(44 + 8820)), 44 + 8820); // 100 ms
+    f.close();
+    const SteadyTime call = std::chrono::steady_clock::now();
+    ASSERT_EQ(PlayWave(path, -1, 0, 0, 0), 0);
+    const auto took = Since(call);
+    EXPECT_GE(took, 90ms);
+    EXPECT_LT(took, 180ms) << "the silence after the sound is not waited for";
+    std::this_thread::sleep_for(300ms);
+    const Recording rec = m_recorder.stop();
+    const size_t first = rec.firstLoud(NoiseFloorDb, rec.indexAt(call));
+    ASSERT_LT(first, rec.samples.size()) << "the short sound was not heard";
+    const double heardMs =
+        1000.0 * static_cast<double>(rec.lastLoud(NoiseFloorDb) - first) / RecordRate;
+    EXPECT_NEAR(heardMs, 100.0, 30.0);
+}
+
 TEST_F(PlayWaveAudio, StopSilencesALoopWithin100Ms)
 {
     ASSERT_EQ(PlayWave(Meow(), 0, -1, 0, 0), 0);
