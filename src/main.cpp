@@ -6,11 +6,9 @@
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
-#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStandardPaths>
-#include <QThreadPool>
 #include <QTranslator>
 #include <cstdio>
 
@@ -45,11 +43,6 @@ int main(int argc, char** argv)
         std::fputs("もふりんはすでに起動していますが、応答がありません。\n", stderr);
         return 1;
     }
-
-    // The load builds the account dialog, whose first text box reads the font database, and
-    // fontconfig takes a while to fill it; a worker fills it meanwhile, so the kitten reaches
-    // the screen sooner. The font database guards itself against use from several threads.
-    QThreadPool::globalInstance()->start([] { QFontDatabase::families(); });
 
     // Every text of the program is Japanese; so are the buttons of Qt's own message boxes.
     QTranslator qtTranslator;

@@ -35,6 +35,8 @@
 
 namespace {
 Form1* g_instance = nullptr;
+// The load's dialog steps wait for the kitten's first drawing at most this long.
+constexpr int DialogsAtTheLatestMs = 1000;
 
 [[noreturn]] void endProcess(int code)
 {
@@ -149,14 +151,8 @@ void Form1::Load()
     // 5. The top-left corner on the pointer.
     MoveToPointer();
 
-    // 6. The hang-up box, from the options file (reaching it loads the settings dialog).
-    const int number =
-        Profile::GetInt(OptionsFilePath(), QStringLiteral("EXEINI"), QStringLiteral("NUMBER"), 0);
-    QCheckBox* hangUp = SetForm::Get().Check1;
-    if (number == 1)
-        hangUp->setChecked(true);
-    else if (number == 0)
-        hangUp->setChecked(false);
+    // 6., 9. and 10. load the hidden dialogs and may show the first-run ones; they run, in this
+    // order, as soon as the kitten has been drawn (LoadDialogs).
 
     // 7. The server settings from vbmail.ini in the current directory.
     LoadServerFile();
@@ -164,13 +160,6 @@ void Form1::Load()
     // 8. The mail library. Option 1 is the size of the text buffers the program hands it.
     NMailInitializeWinSock();
     NMailSetOption(1, 8192);
-
-    // 9. and 10. First run: ask for the server, then for the account; neither blocks the load.
-    if (MailSettings.Pop3Server.isEmpty())
-        OptionForm::Get().ShowModeless();
-    IdPassForm& account = IdPassForm::Get();
-    if (account.IdText->text().isEmpty() || account.PassText->text().isEmpty())
-        account.ShowModeless();
 
     // 11. Visible at the pointer, the resting picture as a plain rectangle until the first tick.
     show();
@@ -184,6 +173,11 @@ void Form1::Load()
             move(placed);
     });
     Timer1.start();
+    // The dialogs' text boxes need the font database, which takes fontconfig a good part of
+    // the start-up to fill; nobody sees the hidden dialogs, so the kitten is drawn first. A
+    // window that is never drawn (nothing exposes it) still gets its dialogs.
+    m_dialogsPending = true;
+    QTimer::singleShot(DialogsAtTheLatestMs, this, &Form1::LoadDialogs);
     // The sound output stays closed until a meow becomes likely (the bar or the notice opens):
     // an open output, even a paused one, keeps the sound server's client busy at rest.
 }
@@ -388,6 +382,31 @@ void Form1::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.drawPixmap(rect(), FramePixmap(m_picture, devicePixelRatioF()));
+    if (m_dialogsPending)
+        QTimer::singleShot(0, this, &Form1::LoadDialogs);
+}
+
+void Form1::LoadDialogs()
+{
+    if (!m_dialogsPending)
+        return;
+    m_dialogsPending = false;
+
+    // 6. The hang-up box, from the options file (reaching it loads the settings dialog).
+    const int number =
+        Profile::GetInt(OptionsFilePath(), QStringLiteral("EXEINI"), QStringLiteral("NUMBER"), 0);
+    QCheckBox* hangUp = SetForm::Get().Check1;
+    if (number == 1)
+        hangUp->setChecked(true);
+    else if (number == 0)
+        hangUp->setChecked(false);
+
+    // 9. and 10. First run: ask for the server, then for the account; neither blocks the load.
+    if (MailSettings.Pop3Server.isEmpty())
+        OptionForm::Get().ShowModeless();
+    IdPassForm& account = IdPassForm::Get();
+    if (account.IdText->text().isEmpty() || account.PassText->text().isEmpty())
+        account.ShowModeless();
 }
 
 void Form1::mousePressEvent(QMouseEvent* event)

@@ -87,6 +87,8 @@ private:
     static std::size_t PrimaryScreenIndex();
     // Puts the window's top-left corner on the mouse pointer.
     void MoveToPointer();
+    // The load's steps that reach the dialogs (the hang-up box, the first-run dialogs).
+    void LoadDialogs();
 
     // The frame shapes cut from the pictures at device resolution, for the ratio they were
     // built at (0 before the first).
@@ -94,6 +96,7 @@ private:
     qreal m_deviceShapesRatio = 0;
 
     int m_picture = -1;
+    bool m_dialogsPending = false; // the load's dialog steps have yet to run
     bool m_inTick = false;
     // The sound result last met during the current meowing spell (0 outside one): a failure is
     // shown once per spell, again only when the result changes.
