@@ -1,6 +1,7 @@
 #include "mascot/FramePictures.h"
 
 #include "ArtResources.h"
+#include "StartPictures.h"
 
 #include <QColor>
 #include <QHash>
@@ -27,6 +28,13 @@ QString pictureName(int index, int side)
 
 QImage load(int index, int side)
 {
+    if (side == LogicalSide) {
+        const QByteArray name =
+            index < 0 ? QByteArrayLiteral("rest") : "frame" + QByteArray::number(index);
+        const QImage built = StartPicture(name.constData());
+        if (!built.isNull())
+            return built;
+    }
     QImage image = ReadArtPicture(pictureName(index, side));
     if (image.isNull()) {
         // A picture missing from the build must not leave the window blank: a white square

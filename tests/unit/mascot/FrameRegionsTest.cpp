@@ -1,5 +1,6 @@
 #include "mascot/FrameRegions.h"
 
+#include "ArtResources.h"
 #include "mascot/FramePictures.h"
 #include "platform/WindowIcon.h"
 #include "unit/mascot/NaiveFrameShape.h"
@@ -102,6 +103,10 @@ TEST(FramePictures, EveryPictureIsAKittenOnWhite)
         SCOPED_TRACE(f);
         const QImage p = f < 0 ? RestingPicture() : FramePicture(f);
         ASSERT_EQ(p.size(), QSize(100, 100));
+        // The pixels compiled in for the start are the art's own.
+        const QString png = f < 0 ? QStringLiteral(":/mofurin/frames/rest.png")
+                                  : QStringLiteral(":/mofurin/frames/frame%1.png").arg(f);
+        EXPECT_EQ(p, ReadArtPicture(png).convertToFormat(QImage::Format_RGB32));
         EXPECT_EQ(p.pixel(0, 0), White);
         QPoint hole;
         EXPECT_TRUE(backgroundIsOnePiece(p, &hole))
