@@ -17,21 +17,24 @@ namespace {
 constexpr int LogicalSide = 100;
 constexpr std::array<int, 4> ShippedSides = {100, 125, 150, 200};
 
+// The picture's name without its scale: "rest" or "frameN".
+QString baseName(int index)
+{
+    return index < 0 ? QStringLiteral("rest") : QStringLiteral("frame%1").arg(index);
+}
+
 QString pictureName(int index, int side)
 {
-    const QString base = index < 0 ? QStringLiteral("rest") : QStringLiteral("frame%1").arg(index);
     QString suffix;
     if (side != LogicalSide)
         suffix = QStringLiteral("@%1x").arg(double(side) / LogicalSide);
-    return QStringLiteral(":/mofurin/frames/%1%2.png").arg(base, suffix);
+    return QStringLiteral(":/mofurin/frames/%1%2.png").arg(baseName(index), suffix);
 }
 
 QImage load(int index, int side)
 {
     if (side == LogicalSide) {
-        const QByteArray name =
-            index < 0 ? QByteArrayLiteral("rest") : "frame" + QByteArray::number(index);
-        const QImage built = StartPicture(name.constData());
+        const QImage built = StartPicture(baseName(index).toLatin1().constData());
         if (!built.isNull())
             return built;
     }
