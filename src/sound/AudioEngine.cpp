@@ -199,8 +199,7 @@ void AudioEngine::play(std::shared_ptr<SoundVoice> voice, bool noStop,
     }
     // A sound still sounding gives way at once: its samples in the stream go with the stream.
     if (m_voice) {
-        finishVoice(false);
-        dropOutput();
+        stopAll();
         if (!ensureOutput()) {
             request->setAccepted(false);
             return;
