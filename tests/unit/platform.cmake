@@ -1,5 +1,7 @@
-# Which platform plugin the program asks for, from the session's environment.
+# Which platform plugin the program asks for, from the session's environment; one kitten per
+# user.
 mofurin_gtest(platform_unit
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/platform/DisplayPlatformTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/platform/SingleInstanceTest.cpp
     LIBS mofurin_platform
     LABEL unit)
