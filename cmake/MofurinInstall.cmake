@@ -17,7 +17,7 @@ set(MOFURIN_PROGRAM_DIR "lib/mofurin" CACHE STRING
 set(MOFURIN_METAINFO_ID "example.mofurin.Mofurin")
 
 install(TARGETS mofurin RUNTIME DESTINATION "${MOFURIN_PROGRAM_DIR}")
-install(TARGETS mofurin-sound LIBRARY DESTINATION "${MOFURIN_PROGRAM_DIR}")
+install(TARGETS mofurin-sound mofurin-mail LIBRARY DESTINATION "${MOFURIN_PROGRAM_DIR}")
 install(FILES "${PROJECT_SOURCE_DIR}/resources/Kouka.wav" DESTINATION "${MOFURIN_PROGRAM_DIR}/Sound")
 
 file(RELATIVE_PATH mofurin_command_target "${CMAKE_INSTALL_FULL_BINDIR}"

@@ -1,13 +1,14 @@
 #include "app/ProgramServices.h"
 
-#include "mail/MailLibrary.h"
+#include "mail/MailLibraryModule.h"
 #include "mascot/Wait.h"
 #include "platform/DialUpService.h"
 #include "platform/ProgramFolder.h"
 #include "sound/SoundOutputModule.h"
 
 ProgramServices::ProgramServices()
-    : m_mail(MakeNMailLibrary()), m_sound(std::make_unique<SoundOutputModule>(ProgramFolder())),
+    : m_mail(std::make_unique<MailLibraryModule>(ProgramFolder())),
+      m_sound(std::make_unique<SoundOutputModule>(ProgramFolder())),
       m_dialUp(std::make_unique<SystemDialUpService>())
 {
     Services services;

@@ -5,12 +5,17 @@
 #include <cstdint>
 #include <memory>
 
-// The mail library's POP3 calls as the mail check makes them. The default forwards to the
-// nmail library; tests hand in a recording stand-in to check the order of the calls.
+// The mail library's POP3 calls as the mail check makes them. The program reaches the nmail
+// library through the mail module (MailLibraryModule); tests hand in the library itself
+// (NMailLibrary.h) or a recording stand-in to check the order of the calls.
 class MailLibrary
 {
 public:
     virtual ~MailLibrary() = default;
+    // The network layer, prepared at load and ended at unload; a stand-in needs neither.
+    virtual int32_t InitializeWinSock() { return 0; }
+    virtual int32_t SetOption(int32_t /*option*/, int32_t /*value*/) { return 0; }
+    virtual int32_t EndWinSock() { return 0; }
     virtual int32_t Pop3Connect(const char* host) = 0;
     virtual int32_t Pop3Authenticate(int32_t handle, const char* userId, const char* password,
                                      int32_t apop) = 0;
@@ -38,7 +43,6 @@ public:
     virtual int32_t Pop3Cancel(int32_t /*handle*/) { return 0; }
 };
 
-// The nmail library, or the one the services in use (platform/Services.h) name.
+// The library the services in use (platform/Services.h) name; without one, the mail module in
+// the program folder, made on first use.
 MailLibrary& CurrentMailLibrary();
-// A new seam to the nmail library, for the program's services.
-std::unique_ptr<MailLibrary> MakeNMailLibrary();

@@ -1,11 +1,11 @@
 #include "mascot/Form1.h"
 
 #include "app/ProcessValues.h"
+#include "mail/MailLibrary.h"
 #include "mascot/FramePictures.h"
 #include "mascot/ScreenRule.h"
 #include "mascot/Wait.h"
 #include "menu/Form2.h"
-#include "nmail/NMail.h"
 #include "platform/DeviceShape.h"
 #include "platform/MessageBoxLook.h"
 #include "platform/ProgramFolder.h"
@@ -158,8 +158,9 @@ void Form1::Load()
     LoadServerFile();
 
     // 8. The mail library. Option 1 is the size of the text buffers the program hands it.
-    NMailInitializeWinSock();
-    NMailSetOption(1, 8192);
+    MailLibrary& mail = CurrentMailLibrary();
+    mail.InitializeWinSock();
+    mail.SetOption(NMAIL_OPTION_BUFFER_SIZE, 8192);
 
     // 11. Visible at the pointer, the resting picture as a plain rectangle until the first tick.
     show();
@@ -185,7 +186,7 @@ void Form1::Load()
 void Form1::Unload()
 {
     PlayWave(QString(), 0, 0, 0, -1);
-    NMailEndWinSock();
+    CurrentMailLibrary().EndWinSock();
     quit(0);
 }
 

@@ -5,7 +5,7 @@
 if(MOFURIN_BENCH)
     # A new-mail-only check of a mailbox with one new message against the whole walk.
     add_executable(bench_mail_check_new_only ${CMAKE_CURRENT_LIST_DIR}/mail/NewOnlyDriver.cpp)
-    target_link_libraries(bench_mail_check_new_only PRIVATE mofurin_mail_core)
+    target_link_libraries(bench_mail_check_new_only PRIVATE mofurin_mail_core mofurin_mail_nmail)
     add_test(NAME bench_mail_new_only_smoke
              COMMAND ${MOFURIN_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/newonly_vs_whole_walk.py
                      --driver $<TARGET_FILE:bench_mail_check_new_only> --messages 200 --runs 1)
@@ -14,7 +14,7 @@ if(MOFURIN_BENCH)
     # The user-interface thread's longest stall and the memory a check takes on the side.
     add_executable(bench_mail_check_thread ${CMAKE_CURRENT_LIST_DIR}/mail/CheckThreadBench.cpp
                    ${MOFURIN_TEST_TOOLS}/DovecotFixture.cpp ${MOFURIN_TEST_TOOLS}/DovecotFixture.h)
-    target_link_libraries(bench_mail_check_thread PRIVATE mofurin_mail_core Qt6::Core)
+    target_link_libraries(bench_mail_check_thread PRIVATE mofurin_mail_core mofurin_mail_nmail Qt6::Core)
     target_include_directories(bench_mail_check_thread PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     target_compile_definitions(bench_mail_check_thread PRIVATE
                                MOFURIN_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

@@ -2,4 +2,4 @@
 mofurin_gtest(mail_dovecot_test LABEL integration TIMEOUT 180
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/mail/CheckMailDovecotTest.cpp
             ${PROJECT_SOURCE_DIR}/tests/support/DovecotFixture.cpp
-    LIBS mofurin_mail nmail_internals)
+    LIBS mofurin_mail mofurin_mail_nmail nmail_internals)

@@ -9,7 +9,7 @@
 // Fails only when a check itself fails; the numbers are reported, not judged.
 #include "mail/MailCheck.h"
 #include "mail/MailCheckRunner.h"
-#include "mail/MailLibrary.h"
+#include "mail/NMailLibrary.h"
 #include "nmail/NMail.h"
 #include "support/DovecotFixture.h"
 
@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -71,6 +72,7 @@ int main(int argc, char** argv)
 
     MailCheck::Request request;
     request.server = QStringLiteral("127.0.0.1:%1").arg(dovecot.pop3);
+    const std::unique_ptr<MailLibrary> nmailLibrary = MakeNMailLibrary();
     MailCheckRunner runner;
     QElapsedTimer clock;
     // Two checks one after the other: the first also pays for loading what the mail library
@@ -125,8 +127,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "cannot reset the peak resident size; VmHWM is the process's\n");
         checking = true;
         m.started = lastTick = clock.nsecsElapsed();
-        runner.start(CurrentMailLibrary(), request,
-                     {QStringLiteral("bench"), QStringLiteral("bench")}, callbacks);
+        runner.start(*nmailLibrary, request, {QStringLiteral("bench"), QStringLiteral("bench")},
+                     callbacks);
     };
     QTimer::singleShot(250, startNext);
     QTimer::singleShot(600000, [&] { app.exit(1); }); // a check that never ends

@@ -9,7 +9,7 @@
 // the last check reported, the seconds of each check, and how often the last check called each
 // library function that talks to the server.
 #include "mail/MailCheck.h"
-#include "mail/MailLibrary.h"
+#include "mail/NMailLibrary.h"
 #include "nmail/NMail.h"
 
 #include <QCoreApplication>
@@ -107,11 +107,12 @@ int main(int argc, char** argv)
     const MailAccount account{QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3])};
     hooks.account = [account] { return account; };
 
+    const std::unique_ptr<MailLibrary> nmailLibrary = MakeNMailLibrary();
     std::unique_ptr<CountingLibrary> library;
     MailCheck::Outcome outcome;
     QByteArray seconds;
     for (int i = 0; i < checks; ++i) {
-        library = std::make_unique<CountingLibrary>(CurrentMailLibrary());
+        library = std::make_unique<CountingLibrary>(*nmailLibrary);
         MailCheck check(*library);
         QElapsedTimer clock;
         clock.start();

@@ -4,7 +4,7 @@
 #include "Trust.h"
 #include "app/ProcessValues.h"
 #include "mail/CheckMail.h"
-#include "mail/MailLibrary.h"
+#include "mail/NMailLibrary.h"
 #include "mail/ServerTrust.h"
 #include "nmail/NMail.h"
 #include "settings/IdPassForm.h"
@@ -139,7 +139,8 @@ protected:
     static std::unique_ptr<DovecotFixture> s_server;
     static std::string s_startError;
 
-    RecordingForwarder library{CurrentMailLibrary()};
+    std::unique_ptr<MailLibrary> nmailLibrary = MakeNMailLibrary();
+    RecordingForwarder library{*nmailLibrary};
     MailCheckSandbox sandbox;
     CountingDialUp& dialUp = sandbox.dialUp;
     BoxAnswerer& answerer = sandbox.answerer;

@@ -1,9 +1,11 @@
 // One check without windows against a scripted library: the calls in order and the outcome.
 #include "mail/MailCheck.h"
 
+#include "mail/MailLibraryModule.h"
 #include "support/RecordingMailLibrary.h"
 
 #include <QSet>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -166,4 +168,34 @@ TEST(MailCheck, AnUntrustedCertificateIsReportedForTheUserToJudge)
     EXPECT_EQ(outcome.certificate->subject, u"127.0.0.1"_s);
     EXPECT_EQ(outcome.certificate->fingerprint, u"AB:CD"_s);
     EXPECT_EQ(outcome.certificate->problem, u"自己署名の証明書です。"_s);
+}
+
+// The mail library is loaded from the program folder on the first check: a folder without it
+// (a broken installation) fails the check with the reason as its message, without a crash; the
+// module the build makes loads, takes the options set before it came, and fails a refused
+// connection as the library does.
+TEST(MailLibraryModuleTest, AMissingModuleFailsTheCheckWithItsReasonAndTheBuiltOneWorks)
+{
+    QTemporaryDir empty;
+    MailLibraryModule missing(empty.path());
+    EXPECT_EQ(missing.InitializeWinSock(), NMAIL_OK);
+    EXPECT_EQ(missing.SetOption(NMAIL_OPTION_BUFFER_SIZE, 0), NMAIL_ERR_ARGUMENT);
+    EXPECT_EQ(missing.Pop3Cancel(1), NMAIL_ERR_ARGUMENT) << "no handle before a load";
+    MailCheck check(missing);
+    MailCheck::Request request;
+    request.server = QStringLiteral("127.0.0.1");
+    const MailCheck::Outcome failed = check.run(request, {});
+    EXPECT_FALSE(failed.connected);
+    EXPECT_EQ(failed.failureCode, NMAIL_ERR_CONNECT);
+    EXPECT_TRUE(failed.failure.startsWith(u"メールを受信する部品を読み込めません"_s))
+        << failed.failure.toStdString();
+
+    MailLibraryModule built(QStringLiteral(MOFURIN_INSTALL_DIR));
+    EXPECT_EQ(built.SetOption(NMAIL_OPTION_CONNECT_TIMEOUT, 2000), NMAIL_OK);
+    EXPECT_EQ(built.Pop3Connect("127.0.0.1:1"), NMAIL_ERR_CONNECT);
+    char reason[256];
+    int32_t length = sizeof(reason);
+    EXPECT_EQ(built.GetMessage(NMAIL_MESSAGE_LAST_ERROR, reason, &length), NMAIL_OK);
+    EXPECT_GT(length, 0);
+    EXPECT_EQ(built.EndWinSock(), NMAIL_OK);
 }
