@@ -1,6 +1,7 @@
 #include "mail/MsgForm.h"
 
 #include "app/ProcessValues.h"
+#include "platform/ReadableText.h"
 #include "platform/SingleWindow.h"
 #include "platform/Twips.h"
 #include "platform/WindowIcon.h"
@@ -45,9 +46,7 @@ MsgForm::MsgForm()
     Text2 = reportBox(this, Twips::ToPixels(3120, 0, 495, 270), QString());
     Text1->setObjectName(QStringLiteral("Text1"));
     Text2->setObjectName(QStringLiteral("Text2"));
-    QPalette blue = Text1->palette();
-    blue.setColor(QPalette::Text, QColor(0, 0, 255));
-    Text1->setPalette(blue);
+    SetReadableTextColour(Text1, QColor(0, 0, 255));
     Text2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Text2->setStyleSheet(QStringLiteral("QLineEdit { border-left: 1px solid #a0a0a0; }"));
     setTabOrder(Text1, Text2);

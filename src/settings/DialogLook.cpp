@@ -73,14 +73,6 @@ void CentreOnScreen(QWidget* window)
     window->move(area.center() - window->rect().center());
 }
 
-void SetTextColour(QWidget* widget, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::Text, colour);
-    widget->setPalette(palette);
-}
-
 void FitLabel(QLabel* label)
 {
     // The caption as drawn: a mnemonic's "&" takes no room.

@@ -24,9 +24,6 @@ void SetUpWindow(QDialog* dialog, int clientWidth, int clientHeight);
 // Moves a top-level window so that its client area is centred on its screen.
 void CentreOnScreen(QWidget* window);
 
-// The text of a label or check box in the given colour.
-void SetTextColour(QWidget* widget, const QColor& colour);
-
 // Narrows a label's font, when its caption is wider than the label, until the caption fits:
 // the layout gives the widths a narrower UI font needed, and a label must not cut its text.
 void FitLabel(QLabel* label);

@@ -3,6 +3,7 @@
 #include "app/ProcessValues.h"
 #include "platform/DesktopSecretStore.h"
 #include "platform/MessageBoxLook.h"
+#include "platform/ReadableText.h"
 #include "platform/SingleWindow.h"
 #include "settings/DialogLook.h"
 #include "settings/PasswordPlace.h"
@@ -61,7 +62,7 @@ IdPassForm::IdPassForm()
     PlaceTwips(Check1, 420, 1020, 255, 255);
     Label2_1 = new QLabel(QStringLiteral("IDパスワードを保存する"), this);
     PlaceTwips(Label2_1, 780, 1020, 1875, 255);
-    DialogLook::SetTextColour(Label2_1, QColor(0, 0, 255));
+    SetReadableTextColour(Label2_1, QColor(0, 0, 255));
     OKCommand = new QPushButton(QStringLiteral("OK"), this);
     PlaceTwips(OKCommand, 900, 1380, 852, 312);
     CancelCommand = new QPushButton(QStringLiteral("Cancel"), this);

@@ -1,6 +1,7 @@
 #include "settings/OptionForm.h"
 
 #include "app/ProcessValues.h"
+#include "platform/ReadableText.h"
 #include "platform/SingleWindow.h"
 #include "settings/DialogLook.h"
 #include "settings/ServerFile.h"
@@ -61,7 +62,7 @@ OptionForm::OptionForm()
     Label3->setBuddy(MailText);
     for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Label2),
                        static_cast<QWidget*>(Label3), static_cast<QWidget*>(ApopCheck)})
-        DialogLook::SetTextColour(w, Blue);
+        SetReadableTextColour(w, Blue);
 
     // There is no default button: Enter in a text box must not confirm. QDialog would otherwise
     // make the first button the default.

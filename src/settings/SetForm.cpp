@@ -1,6 +1,7 @@
 #include "settings/SetForm.h"
 
 #include "platform/DesktopSecretStore.h"
+#include "platform/ReadableText.h"
 #include "platform/SingleWindow.h"
 #include "platform/Twips.h"
 #include "settings/Autostart.h"
@@ -63,30 +64,30 @@ SetForm::SetForm()
     Check1->setAutoFillBackground(true);
     Label1 = new QLabel(QStringLiteral("新着がなければ接続を切断する。"), this);
     PlaceTwips(Label1, 480, 645, 2535, 255);
-    DialogLook::SetTextColour(Label1, Blue);
+    SetReadableTextColour(Label1, Blue);
 
     AutostartCheck = new QCheckBox(QStringLiteral("ログイン時に起動する"), this);
     PlaceTwips(AutostartCheck, 120, 1110, 2895, 255);
-    DialogLook::SetTextColour(AutostartCheck, Blue);
+    SetReadableTextColour(AutostartCheck, Blue);
 
     AutoCheckLabel = new QLabel(QStringLiteral("自動チェック"), this);
     PlaceTwips(AutoCheckLabel, 120, 1455, 1035, 255);
-    DialogLook::SetTextColour(AutoCheckLabel, Blue);
+    SetReadableTextColour(AutoCheckLabel, Blue);
     AutoCheckMinutes = new QSpinBox(this);
     AutoCheckMinutes->setRange(0, MofurinOptions::MaxAutoCheckMinutes);
     PlaceTwips(AutoCheckMinutes, 1200, 1410, 960, 330);
     AutoCheckUnit = new QLabel(QStringLiteral("分ごと"), this);
     PlaceTwips(AutoCheckUnit, 2235, 1455, 825, 255);
-    DialogLook::SetTextColour(AutoCheckUnit, Blue);
+    SetReadableTextColour(AutoCheckUnit, Blue);
     NewOnlyCheck = new QCheckBox(QStringLiteral("新着だけを知らせる"), this);
     PlaceTwips(NewOnlyCheck, 120, 1830, 2895, 255);
-    DialogLook::SetTextColour(NewOnlyCheck, Blue);
+    SetReadableTextColour(NewOnlyCheck, Blue);
     NotifyCheck = new QCheckBox(QStringLiteral("差出人と件名を通知する"), this);
     PlaceTwips(NotifyCheck, 120, 2190, 2895, 255);
-    DialogLook::SetTextColour(NotifyCheck, Blue);
+    SetReadableTextColour(NotifyCheck, Blue);
     KeyringCheck = new QCheckBox(QStringLiteral("パスワードをキーリングへ"), this);
     PlaceTwips(KeyringCheck, 120, 2550, 2895, 255);
-    DialogLook::SetTextColour(KeyringCheck, Blue);
+    SetReadableTextColour(KeyringCheck, Blue);
 
     // No default button: Enter on the check box must not open another dialog.
     Command1->setAutoDefault(false);
@@ -212,9 +213,10 @@ void SetForm::showEvent(QShowEvent* event)
 void SetForm::paintEvent(QPaintEvent* event)
 {
     QDialog::paintEvent(event);
-    // Line1: a blue rule from (0, 960) to (3120, 960) twips, one pixel thick.
+    // Line1: a blue rule from (0, 960) to (3120, 960) twips, one pixel thick; lightened, as the
+    // blue texts are, where the dialog's background is dark.
     QPainter painter(this);
-    painter.setPen(QPen(Blue, 1));
+    painter.setPen(QPen(ReadableOn(Blue, palette().color(QPalette::Window)), 1));
     const int y = Twips::ToPixelsY(960);
     painter.drawLine(0, y, Twips::ToPixelsX(3120) - 1, y);
 }

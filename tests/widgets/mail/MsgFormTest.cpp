@@ -1,8 +1,10 @@
 #include "mail/MsgForm.h"
 
 #include "app/ProcessValues.h"
+#include "platform/ReadableText.h"
 #include "platform/Twips.h"
 #include "support/ChangedServices.h"
+#include "support/DarkScheme.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -22,6 +24,15 @@ TEST(MsgForm, OneWindowCentredTopmostReusedUntilClosed)
     EXPECT_EQ(form.Text1->geometry(), QRect(0, 0, 209, 18));
     EXPECT_EQ(form.Text2->geometry(), QRect(208, 0, 33, 18));
     EXPECT_EQ(form.Text1->palette().color(QPalette::Text), QColor(0, 0, 255));
+    // On a dark scheme the blue message is lightened until it can be read on the dark box.
+    const QPalette light = QApplication::palette();
+    QApplication::setPalette(DarkScheme());
+    QApplication::processEvents(); // the change reaches the windows as posted events
+    EXPECT_GE(ContrastRatio(form.Text1->palette().color(QPalette::Text),
+                            form.Text1->palette().color(QPalette::Base)),
+              4.5);
+    QApplication::setPalette(light);
+    QApplication::processEvents();
     EXPECT_EQ(form.Text2->text(), QStringLiteral("3"));
     EXPECT_EQ(form.Text1->text(), QStringLiteral("新着メールが有ります。"));
     const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();

@@ -1,4 +1,6 @@
 #include "DialogFixture.h"
+#include "platform/ReadableText.h"
+#include "support/DarkScheme.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -54,6 +56,34 @@ TEST_F(SetFormTest, NoDialogCutsTheCaptionOfALabel)
                 << caption.toStdString();
             EXPECT_LE(label->fontMetrics().capHeight(), label->height()) << caption.toStdString();
         }
+    }
+}
+
+TEST_F(SetFormTest, EveryTextStaysReadableWhenTheDesktopTurnsDarkAndBack)
+{
+    // The dialogs are made on the light scheme; the desktop then switches to a dark one and back.
+    const QPalette light = QApplication::palette();
+    const QList<QDialog*> dialogs = {&SetForm::Get(), &IdPassForm::Get(), &OptionForm::Get()};
+    for (const QPalette& scheme : {DarkScheme(), light}) {
+        QApplication::setPalette(scheme);
+        QApplication::processEvents(); // the change reaches the windows as posted events
+        for (QDialog* dialog : dialogs) {
+            for (QWidget* text : dialog->findChildren<QWidget*>()) {
+                const QString caption = text->property("text").toString();
+                if ((!qobject_cast<QLabel*>(text) && !qobject_cast<QCheckBox*>(text)) ||
+                    caption.isEmpty())
+                    continue;
+                const QPalette colours = text->palette();
+                EXPECT_GE(ContrastRatio(colours.color(QPalette::WindowText),
+                                        colours.color(QPalette::Window)),
+                          4.5)
+                    << qPrintable(caption);
+            }
+        }
+        // The blue texts stay blue: lightened on the dark scheme, the very blue on the light.
+        const QColor blue = SetForm::Get().Label1->palette().color(QPalette::WindowText);
+        EXPECT_EQ(blue.hue(), 240);
+        EXPECT_EQ(blue == QColor(0, 0, 255), scheme == light);
     }
 }
 
