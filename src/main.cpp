@@ -3,12 +3,12 @@
 #include "mail/CheckMail.h"
 #include "mascot/Form1.h"
 #include "platform/DisplayPlatform.h"
+#include "platform/PrivateFolder.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QStandardPaths>
 #include <QTranslator>
 #include <cstdio>
 
@@ -33,7 +33,7 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     // One kitten per user: a second start brings the running kitten to the pointer and ends.
-    SingleInstance guard(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+    SingleInstance guard(PrivateRuntimeFolder());
     switch (guard.Start()) {
     case SingleInstance::Claim::First:
         break;

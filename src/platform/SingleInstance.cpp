@@ -69,7 +69,7 @@ bool askToComeForward(const QString& path, const QDeadlineTimer& deadline)
 } // namespace
 
 SingleInstance::SingleInstance(const QString& folder, QObject* parent)
-    : QObject(parent), m_socketPath(folder + QStringLiteral("/mofurin.socket")),
+    : QObject(parent), m_folder(folder), m_socketPath(folder + QStringLiteral("/mofurin.socket")),
       m_lock(folder + QStringLiteral("/mofurin.lock"))
 {
     // The kitten runs for days: the lock is stale only when its process is gone, never by age.
@@ -90,6 +90,10 @@ SingleInstance::~SingleInstance()
 
 SingleInstance::Claim SingleInstance::Start()
 {
+    if (m_folder.isEmpty()) {
+        qWarning("Mofurin: no private folder for the single-instance guard");
+        return Claim::First;
+    }
     if (m_lock.tryLock(0)) {
         Listen();
         return Claim::First;

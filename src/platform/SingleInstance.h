@@ -21,7 +21,7 @@ class SingleInstance : public QObject
 {
     Q_OBJECT
 public:
-    // folder: where the lock and the socket live; private to the user (XDG_RUNTIME_DIR).
+    // folder: where the lock and the socket live; private to the user (PrivateRuntimeFolder()).
     explicit SingleInstance(const QString& folder, QObject* parent = nullptr);
     ~SingleInstance() override;
 
@@ -31,8 +31,8 @@ public:
         Forwarded, // a running kitten was asked to come forward and said it did
         NoAnswer,  // a running kitten holds the lock but did not answer in time
     };
-    // Where the folder is unusable (missing, not writable) the guard cannot work: the start goes
-    // on as First, the way the program ran before there was a guard.
+    // Where the folder is unusable (empty, missing, not writable) the guard cannot work: the start
+    // goes on as First, the way the program ran before there was a guard.
     Claim Start();
 
     // How long a later start keeps trying to reach the kitten (which may be starting itself),
@@ -48,6 +48,7 @@ private:
     void Read(int fd);
     void HangUp(int fd);
 
+    QString m_folder;
     QString m_socketPath;
     QLockFile m_lock;
     int m_listener = -1; // listens only in the first process
