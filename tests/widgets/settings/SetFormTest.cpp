@@ -3,9 +3,13 @@
 #include "support/DarkScheme.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <QTest>
 
 namespace {
@@ -57,6 +61,40 @@ TEST_F(SetFormTest, NoDialogCutsTheCaptionOfALabel)
             EXPECT_LE(label->fontMetrics().capHeight(), label->height()) << caption.toStdString();
         }
     }
+}
+
+// The page HP opens is the user's guide: it names every caption of this dialog, and every
+// picture it shows is installed beside it.
+TEST_F(SetFormTest, TheHomepageNamesEveryCaptionAndItsPicturesAreThere)
+{
+    const QDir folder(QStringLiteral(MOFURIN_INSTALL_DIR "/Homepage"));
+    QFile file(folder.filePath(QStringLiteral("index.html")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "build the homepage first";
+    const QString page = QString::fromUtf8(file.readAll());
+
+    SetForm& form = SetForm::Get();
+    form.ShowModeless();
+    QStringList captions = {form.windowTitle(), form.AutoCheckMinutes->specialValueText()};
+    for (const QAbstractButton* button : form.findChildren<QAbstractButton*>())
+        captions << button->text();
+    for (const QLabel* label : form.findChildren<QLabel*>())
+        captions << label->text();
+    for (QString caption : captions) {
+        caption.remove(QLatin1Char('&'));
+        EXPECT_TRUE(caption.isEmpty() || page.contains(caption)) << caption.toStdString();
+    }
+
+    // Every picture, at every density it offers.
+    static const QRegularExpression source(QStringLiteral(R"re((?:src|srcset)="([^"]+)")re"));
+    int pictures = 0;
+    for (const QRegularExpressionMatch& match : source.globalMatch(page)) {
+        for (const QString& candidate : match.captured(1).split(QLatin1Char(','))) {
+            const QString name = candidate.trimmed().section(QLatin1Char(' '), 0, 0);
+            EXPECT_TRUE(folder.exists(name)) << name.toStdString();
+            ++pictures;
+        }
+    }
+    EXPECT_GT(pictures, 0);
 }
 
 TEST_F(SetFormTest, EveryTextStaysReadableWhenTheDesktopTurnsDarkAndBack)
