@@ -4,5 +4,6 @@ mofurin_gtest(nmail_test LABEL unit
             ${CMAKE_CURRENT_LIST_DIR}/nmail/NMailSessionTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/nmail/HostLookupTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/nmail/ImapResponseReaderTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/nmail/ImapMailboxNameTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/nmail/ScriptedServer.cpp
     LIBS nmail_internals)
