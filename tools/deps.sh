@@ -24,7 +24,7 @@ test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick
-    dovecot-core dovecot-pop3d openssl
+    dovecot-core dovecot-pop3d dovecot-imapd openssl
     pulseaudio sox
     dbus python3 python3-dbusmock
     gnome-keyring libsecret-tools libglib2.0-dev
