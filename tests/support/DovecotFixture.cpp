@@ -56,6 +56,8 @@ bool DovecotFixture::start(const QByteArray& configJson, QString* error)
     const QJsonObject ports = QJsonDocument::fromJson(line.left(line.indexOf('\n'))).object();
     pop3 = ports.value(QStringLiteral("pop3")).toInt();
     pop3s = ports.value(QStringLiteral("pop3s")).toInt();
+    imap = ports.value(QStringLiteral("imap")).toInt();
+    imaps = ports.value(QStringLiteral("imaps")).toInt();
     caFile = ports.value(QStringLiteral("ca_file")).toString();
     untrustedCaFile = ports.value(QStringLiteral("untrusted_ca_file")).toString();
     logFile = ports.value(QStringLiteral("log")).toString();

@@ -32,6 +32,8 @@ public:
     // "certificate_name" (the name the server's certificate is made out to); see the script.
     int pop3 = 0;   // POP3 with STLS (unless "tls" is false), APOP timestamp in the greeting
     int pop3s = 0;  // TLS from the first byte (0 without "tls")
+    int imap = 0;   // IMAP on the same mailboxes, STARTTLS offered (unless "tls" is false)
+    int imaps = 0;  // IMAP over TLS from the first byte (0 without "tls")
     QString caFile; // the server's self-signed certificate
     QString untrustedCaFile; // a certificate that did not sign the server's
     QString logFile;

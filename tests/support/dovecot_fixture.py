@@ -3,6 +3,7 @@
     with Dovecot({"tama": Mailbox("secret", [make_message("件名", "本文")])}) as server:
         server.pop3     # plain POP3 port (its greeting carries an APOP timestamp)
         server.pop3s    # POP3 over TLS from the first byte
+        server.imap     # IMAP on the same mailboxes (STARTTLS offered), server.imaps over TLS
         server.ca_file  # the self-signed certificate of the server, to trust in a test
         server.untrusted_ca_file  # another self-signed certificate, which did not sign it
         server.deliver("tama", message)  # new mail between two sessions
@@ -15,8 +16,9 @@ dovenull users for its processes; the Maildirs are owned by dovecot.
 Other programs (C++ tests) use it through `python3 dovecot_fixture.py --serve CONFIG.json`: it
 prints one JSON line with the ports and certificate paths, serves until its standard input is
 closed, then stops Dovecot and removes the folder. CONFIG.json is
-{"users": {"name": {"password": "...", "messages": ["raw message", ...]}}}; a message may also be
-{"count": N, "size": BYTES} for N generated messages of about that size.
+{"users": {"name": {"password": "...", "messages": ["raw message", ...], "seen": [0, ...]}}}; a
+message may also be {"count": N, "size": BYTES} for N generated messages of about that size, and
+"seen" lists the indices of messages already read (IMAP's \Seen flag).
 
 Dovecot is stopped with `doveadm -c CONF stop`, and its process group is killed as a fallback,
 also when a test fails or the serving process is told to stop.
@@ -44,6 +46,7 @@ START_TIMEOUT = 20.0
 class Mailbox:
     password: str
     messages: list = field(default_factory=list)  # raw messages, bytes or str
+    seen: set = field(default_factory=set)  # indices of the messages already read (IMAP \Seen)
 
 
 def make_message(subject, body, sender="Tama <tama@example.jp>", charset="utf-8", number=0):
@@ -125,6 +128,8 @@ class Dovecot:
         self.proc = None
         self.pop3 = 0
         self.pop3s = 0
+        self.imap = 0
+        self.imaps = 0
         self.conf = os.path.join(self.folder, "dovecot.conf")
         self.log = os.path.join(self.folder, "dovecot.log")
         self.ca_file = ""
@@ -142,7 +147,8 @@ class Dovecot:
                 os.makedirs(os.path.join(maildir, sub), exist_ok=True)
             for n, message in enumerate(box.messages):
                 data = message.encode("utf-8") if isinstance(message, str) else message
-                path = os.path.join(maildir, "cur", f"{1796601600 + n}.M{n}P1.mofurin:2,")
+                flags = "S" if n in box.seen else ""
+                path = os.path.join(maildir, "cur", f"{1796601600 + n}.M{n}P1.mofurin:2,{flags}")
                 with open(path, "wb") as f:
                     f.write(data)
         with open(os.path.join(self.folder, "passwd"), "w") as f:
@@ -164,11 +170,16 @@ class Dovecot:
     port = {self.pop3s}
     ssl = yes
   }}""" if self.tls else ""
+        imaps_listener = f"""  inet_listener imaps {{
+    address = 127.0.0.1
+    port = {self.imaps}
+    ssl = yes
+  }}""" if self.tls else ""
         config = f"""
 base_dir = {d}/run
 state_dir = {d}/state
 log_path = {self.log}
-protocols = pop3
+protocols = pop3 imap
 listen = 127.0.0.1
 default_login_user = dovenull
 default_internal_user = dovecot
@@ -203,6 +214,14 @@ service pop3-login {{
   }}
 {pop3s_listener}
 }}
+service imap-login {{
+  chroot =
+  inet_listener imap {{
+    address = 127.0.0.1
+    port = {self.imap}
+  }}
+{imaps_listener}
+}}
 service anvil {{
   chroot =
   # No one may open the penalty socket, which turns the growing delay after failed logins
@@ -217,16 +236,19 @@ service anvil {{
 
     def start(self):
         if shutil.which("dovecot") is None:
-            raise RuntimeError("dovecot is not installed (apt-get install dovecot-pop3d)")
+            raise RuntimeError("dovecot is not installed "
+                               "(apt-get install dovecot-pop3d dovecot-imapd)")
         os.chmod(self.folder, 0o755)  # the dovecot user must reach the Maildirs below it
         self.pop3, self.pop3s = free_port(), (free_port() if self.tls else 0)
+        self.imap, self.imaps = free_port(), (free_port() if self.tls else 0)
         self._write_mailboxes()
         self._write_config()
         self.proc = subprocess.Popen(["dovecot", "-F", "-c", self.conf],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                      start_new_session=True)
         deadline = time.monotonic() + START_TIMEOUT
-        while not (port_open(self.pop3) and (not self.tls or port_open(self.pop3s))):
+        while not all(port_open(port) for port in
+                      (self.pop3, self.pop3s, self.imap, self.imaps) if port):
             if self.proc.poll() is not None or time.monotonic() > deadline:
                 err = self.proc.stderr.read().decode(errors="replace") if self.proc.poll() is not None else ""
                 log = open(self.log, errors="replace").read() if os.path.exists(self.log) else ""
@@ -322,7 +344,7 @@ def _users_from_config(config):
                 messages.extend(generated_messages(int(m["count"]), int(m.get("size", 4096))))
             else:
                 messages.append(m.encode("utf-8"))
-        users[name] = Mailbox(entry["password"], messages)
+        users[name] = Mailbox(entry["password"], messages, set(entry.get("seen", [])))
     return users
 
 
@@ -337,7 +359,8 @@ def serve(config_path, max_seconds=900):
     signal.alarm(max_seconds)  # never outlive a test that forgot us
     signal.signal(signal.SIGALRM, lambda *_: sys.exit(2))
     server.start()
-    print(json.dumps({"pop3": server.pop3, "pop3s": server.pop3s, "ca_file": server.ca_file,
+    print(json.dumps({"pop3": server.pop3, "pop3s": server.pop3s, "imap": server.imap,
+                      "imaps": server.imaps, "ca_file": server.ca_file,
                       "untrusted_ca_file": server.untrusted_ca_file, "log": server.log,
                       "mail": os.path.join(server.folder, "mail")}), flush=True)
     sys.stdin.read()  # until the test closes our standard input
