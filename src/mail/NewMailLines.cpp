@@ -9,6 +9,25 @@ namespace {
 constexpr qsizetype MaxSenderLength = 40;
 constexpr qsizetype MaxSubjectLength = 80;
 
+// Invisible characters that change how the text around them is shown: the bidirectional
+// marks, embeddings, overrides and isolates (a sender name ending in U+202E would show the
+// subject after it backwards, and an unclosed isolate or embedding carries into what follows),
+// the zero-width spaces and invisible operators, the soft hyphen, the byte-order mark and the
+// interlinear annotation marks. The joiners U+200C and U+200D stay: emoji sequences and several
+// scripts need them, and they reorder nothing.
+bool hidden(char16_t c)
+{
+    return c == 0x00AD || c == 0x061C || c == 0x180E || c == 0x200B || c == 0x200E || c == 0x200F ||
+           (c >= 0x202A && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) ||
+           (c >= 0x2066 && c <= 0x206F) || c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB);
+}
+
+QString withoutHidden(QString text)
+{
+    text.removeIf([](QChar c) { return hidden(c.unicode()); });
+    return text;
+}
+
 // Header text is plain text from outside: line breaks, tabs and other control characters
 // become blanks, runs of blanks one, so that a message always takes exactly one line.
 QString oneLine(const QString& text, qsizetype maxLength)
@@ -65,11 +84,13 @@ QStringList Lines(const QList<Headline>& messages)
             lines.append(QStringLiteral("ほか %1 通").arg(messages.size() - MaxLines));
             break;
         }
-        QString subject = oneLine(message.subject, MaxSubjectLength);
+        // The hidden characters go first, so that a name made of nothing else counts as no
+        // name, and each field shows as written, on its own side of the dash.
+        QString subject = oneLine(withoutHidden(message.subject), MaxSubjectLength);
         if (subject.isEmpty()) {
             subject = QStringLiteral("(件名なし)");
         }
-        QString sender = oneLine(SenderName(message.from), MaxSenderLength);
+        QString sender = oneLine(SenderName(withoutHidden(message.from)), MaxSenderLength);
         if (sender.isEmpty()) {
             sender = QStringLiteral("(差出人なし)");
         }
