@@ -10,9 +10,11 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <QScreen>
+#include <QToolTip>
 
 namespace {
 SingleWindow<MsgForm> g_form;
@@ -80,6 +82,23 @@ void MsgForm::Report(const QString& count, const QString& message, bool activate
         form.activateWindow();
     form.Text2->setText(count);
     form.Text1->setText(message);
+}
+
+bool MsgForm::event(QEvent* event)
+{
+    // Qt shows a tooltip whose first line looks like markup as rich text: a subject such as
+    // <img src=/dev/zero> would be loaded when the pointer rests on the notice, a heading would
+    // stand out as a warning of this program's. The text is escaped into a paragraph that keeps
+    // its line breaks and never wraps, which shows exactly the characters it holds.
+    if (event->type() == QEvent::ToolTip && !toolTip().isEmpty()) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        QToolTip::showText(help->globalPos(),
+                           QStringLiteral("<p style=\"white-space:pre\">") +
+                               toolTip().toHtmlEscaped() + QStringLiteral("</p>"),
+                           this, QRect(), toolTipDuration());
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void MsgForm::closeEvent(QCloseEvent* event)

@@ -24,6 +24,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The tooltip (QWidget::setToolTip) holds plain text, the senders and subjects of the new
+    // mail, and is shown as written: never read as markup.
+    bool event(QEvent* event) override;
 
 private:
     MsgForm();

@@ -8,8 +8,12 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QHelpEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QTextDocument>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 TEST(MsgForm, OneWindowCentredTopmostReusedUntilClosed)
@@ -54,4 +58,35 @@ TEST(MsgForm, OneWindowCentredTopmostReusedUntilClosed)
     MsgForm::Report(QStringLiteral("1"), QStringLiteral("新着メールが有ります。"));
     EXPECT_LE((MsgForm::Get().geometry().center() - centre).manhattanLength(), 2);
     MsgForm::Get().close();
+}
+
+// The tooltip lists senders and subjects from outside. Shown as markup, a subject could make
+// the notice read a device (<img src=/dev/zero>) or show a program warning that is not one.
+TEST(MsgForm, TheTooltipShowsMailHeadersAsWrittenNeverAsMarkup)
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    MsgForm::Report(QStringLiteral("2"), QStringLiteral("新着メールが有ります。"));
+    MsgForm& form = MsgForm::Get();
+    const QString lines = u"<h1 style=\"color:red\">パスワードの期限が切れました</h1> — "
+                          u"<b>x</b> &amp;\n"
+                          u"たま — <img src=/nonexistent/picture.png>  two  blanks"_qs;
+    form.setToolTip(lines);
+    QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), form.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(form.Text1, &hover);
+    QLabel* tip = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QStringLiteral("qtooltip_label") && w->isVisible())
+            tip = qobject_cast<QLabel*>(w);
+    ASSERT_NE(tip, nullptr);
+    // What the label lays out: its text as it reads it, every character as it came.
+    QTextDocument shown;
+    if (tip->textFormat() == Qt::PlainText ||
+        (tip->textFormat() == Qt::AutoText && !Qt::mightBeRichText(tip->text())))
+        shown.setPlainText(tip->text());
+    else
+        shown.setHtml(tip->text());
+    EXPECT_EQ(shown.toPlainText(), lines);
+    EXPECT_EQ(form.toolTip(), lines) << "the tooltip itself stays the plain lines";
+    QToolTip::hideText();
+    form.close();
 }
