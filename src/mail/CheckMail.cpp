@@ -240,7 +240,11 @@ void finishCheck(const Started& started, const MailCheck::Outcome& outcome)
                 automaticFailure(QStringLiteral("IDかパスワードが保存されていません。"));
         }
         count = outcome.count;
-        if (count >= 0 && !outcome.accountIncomplete)
+        // A connection lost while the messages were walked is a failed check, told as such;
+        // the count the server gave at the login still stands.
+        if (outcome.walkFailed)
+            tellFailure(byUser, outcome.failure);
+        else if (count >= 0 && !outcome.accountIncomplete)
             g_automaticFailureShown = false;
         if (outcome.remember && count >= 0) {
             // What was reported is kept only once the check went through; at worst a message
@@ -264,7 +268,7 @@ void finishCheck(const Started& started, const MailCheck::Outcome& outcome)
     // Mail waits: the kitten meows, as the bar's 鳴かす button does.
     if (count >= 1)
         MeowFlag = 1;
-    if (count >= 1 && LiveOptions::Get().value().notify)
+    if (count >= 1 && !lines.isEmpty() && LiveOptions::Get().value().notify)
         notifier().notify(lines);
     hangUpWhenTicked();
 }

@@ -51,11 +51,15 @@ QString MailCheck::lastMessage(int32_t kind)
     return text(buffer);
 }
 
-NewMail::Headline MailCheck::headline(int32_t handle, int32_t n, QByteArray* header)
+NewMail::Headline MailCheck::headline(int32_t handle, int32_t n, QByteArray* header,
+                                      int32_t* result)
 {
     Texts texts;
-    m_library.Pop3GetMailStatus(handle, n, texts.subject.data(), texts.date.data(),
-                                texts.from.data(), texts.header.data(), 0);
+    const int32_t status =
+        m_library.Pop3GetMailStatus(handle, n, texts.subject.data(), texts.date.data(),
+                                    texts.from.data(), texts.header.data(), 0);
+    if (result)
+        *result = status;
     if (header)
         *header = QByteArray(texts.header.data(), qstrnlen(texts.header.data(), TextBufferSize));
     return {text(texts.from), text(texts.subject)};
@@ -132,8 +136,19 @@ void MailCheck::walkWholeMessages(int32_t handle, Outcome& outcome, const Hooks&
     }
 }
 
+void MailCheck::walkFailed(int32_t result, Outcome& outcome)
+{
+    outcome.walkFailed = true;
+    outcome.failureCode = result;
+    outcome.failure = lastMessage(NMAIL_MESSAGE_LAST_ERROR);
+}
+
 // Only what no earlier check reported: the server's unique-ids (one UIDL for all), or, where it
 // keeps none, identities made from each message's headers; then the headers of the new ones.
+// Only the server's -ERR to UIDL says it keeps no unique-ids. Any other failure (a time-out, a
+// lost connection, a listing that is not one) ends the check as failed: the messages it could
+// not identify are neither reported nor remembered, so the file of reported messages keeps
+// what it held, and no headline stands for a header that was never read.
 void MailCheck::reportNewOnly(int32_t handle, const Request& request, Outcome& outcome,
                               const Hooks& hooks)
 {
@@ -144,9 +159,13 @@ void MailCheck::reportNewOnly(int32_t handle, const Request& request, Outcome& o
     bool byHeaders = false;
     for (int32_t n = 1; n <= waiting && !m_cancelled; ++n) {
         const int32_t result = m_library.Pop3GetUidl(handle, n, buffer.data());
-        if (result < 0) {
+        if (result == NMAIL_ERR_UIDL_REFUSED) {
             byHeaders = true;
             break;
+        }
+        if (result < 0) {
+            walkFailed(result, outcome);
+            return;
         }
         identities.append(QByteArray(buffer.data(), qstrnlen(buffer.data(), buffer.size())));
     }
@@ -156,9 +175,15 @@ void MailCheck::reportNewOnly(int32_t handle, const Request& request, Outcome& o
             if (hooks.progress)
                 hooks.progress(n, waiting);
             QByteArray header;
-            known.insert(n, headline(handle, n, &header));
-            identities.append(
-                NewMail::HeaderIdentity(header, m_library.Pop3GetMailSize(handle, n)));
+            int32_t result = 0;
+            const NewMail::Headline read = headline(handle, n, &header, &result);
+            const int32_t size = result < 0 ? result : m_library.Pop3GetMailSize(handle, n);
+            if (size < 0) {
+                walkFailed(size, outcome);
+                return;
+            }
+            known.insert(n, read);
+            identities.append(NewMail::HeaderIdentity(header, size));
         }
     }
     if (m_cancelled)
@@ -170,8 +195,17 @@ void MailCheck::reportNewOnly(int32_t handle, const Request& request, Outcome& o
             return;
         if (hooks.progress && !byHeaders)
             hooks.progress(int32_t(outcome.headlines.size()) + 1, outcome.count);
-        outcome.headlines.append(known.contains(int32_t(n)) ? known.value(int32_t(n))
-                                                            : headline(handle, int32_t(n)));
+        if (known.contains(int32_t(n))) {
+            outcome.headlines.append(known.value(int32_t(n)));
+            continue;
+        }
+        int32_t result = 0;
+        const NewMail::Headline read = headline(handle, int32_t(n), nullptr, &result);
+        if (result < 0) {
+            walkFailed(result, outcome);
+            return;
+        }
+        outcome.headlines.append(read);
     }
     outcome.remember = sorting.remember;
 }

@@ -50,6 +50,10 @@ public:
         bool cancelled = false;         // stopped on request; count is what was known then
         int32_t failureCode = 0;        // the library's result for a failed connect or login
         QString failure;                // the library's reason, when the connect or login failed
+        // The connection failed while the messages were being walked (after the login):
+        // failure and failureCode say why, count stays what was known, headlines hold only
+        // what was read, and nothing is to be remembered.
+        bool walkFailed = false;
         struct Certificate
         {
             QString subject, validity, fingerprint, problem;
@@ -79,7 +83,9 @@ private:
     void walkWholeMessages(int32_t handle, Outcome& outcome, const Hooks& hooks);
     void reportNewOnly(int32_t handle, const Request& request, Outcome& outcome,
                        const Hooks& hooks);
-    NewMail::Headline headline(int32_t handle, int32_t n, QByteArray* header = nullptr);
+    NewMail::Headline headline(int32_t handle, int32_t n, QByteArray* header = nullptr,
+                               int32_t* result = nullptr);
+    void walkFailed(int32_t result, Outcome& outcome);
 
     MailLibrary& m_library;
     std::atomic<bool> m_cancelled{false};

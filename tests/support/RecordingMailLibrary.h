@@ -36,15 +36,24 @@ public:
                      .arg(apop);
         return loginResult;
     }
+    // The call (as recorded, "uidl 2") at which the connection is lost: it and every later
+    // call on the connection fail with NMAIL_ERR_CLOSED. Empty: the connection holds.
+    QString dropAt;
+    bool dropped = false;
+    // Records the call; true when the connection is lost by now.
+    bool lost(const QString& call)
+    {
+        calls << call;
+        dropped = dropped || call == dropAt;
+        return dropped;
+    }
     int32_t Pop3GetMailStatus(int32_t, int32_t n, char*, char*, char*, char*, int32_t) override
     {
-        calls << QStringLiteral("status %1").arg(n);
-        return 0;
+        return lost(QStringLiteral("status %1").arg(n)) ? NMAIL_ERR_CLOSED : 0;
     }
     int32_t Pop3GetMailSize(int32_t, int32_t n) override
     {
-        calls << QStringLiteral("size %1").arg(n);
-        return size;
+        return lost(QStringLiteral("size %1").arg(n)) ? NMAIL_ERR_CLOSED : size;
     }
     int32_t Pop3GetMail(int32_t, int32_t n, char*, char*, char*, char*, char* body, int32_t,
                         int32_t) override
@@ -80,7 +89,8 @@ public:
     QList<QByteArray> uidls; // the server's unique-ids; none: the server refuses UIDL
     int32_t Pop3GetUidl(int32_t, int32_t n, char* buffer) override
     {
-        calls << QStringLiteral("uidl %1").arg(n);
+        if (lost(QStringLiteral("uidl %1").arg(n)))
+            return NMAIL_ERR_CLOSED;
         if (uidls.isEmpty())
             return NMAIL_ERR_UIDL_REFUSED;
         qstrcpy(buffer, uidls.value(n - 1).constData());

@@ -42,6 +42,8 @@ TEST(MailCheck, CallOrderAndOutcome)
         QSet<QByteArray> reported = {};
         QList<QByteArray> uidls = {}; // none: the server refuses UIDL
         int32_t size = 100;           // every message's size, as LIST gives it
+        QString dropAt = {};          // the call at which the connection is lost
+        qsizetype headlines = -1;     // the headlines reported; -1: one per message counted
     };
     const QStringList SizeButNoRead{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s,
                                     u"status 1"_s, u"size 1"_s, u"close 7"_s};
@@ -115,6 +117,45 @@ TEST(MailCheck, CallOrderAndOutcome)
          QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"uidl 1"_s,
                      u"status 1"_s, u"size 1"_s, u"status 2"_s, u"size 2"_s, u"close 7"_s},
          2, true, false, false, true},
+        // A UIDL that breaks is not a UIDL refused: a lost connection fails the check, which
+        // reports no headline it did not read and remembers nothing; STAT's count stands.
+        {"new only, connection lost in UIDL",
+         7,
+         3,
+         Stored,
+         QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"uidl 1"_s,
+                     u"message"_s, u"close 7"_s},
+         3,
+         true,
+         false,
+         false,
+         true,
+         NoneReported,
+         {"a", "b", "c"},
+         100,
+         u"uidl 1"_s,
+         0},
+        {"new only, no UIDL, connection lost in the headers", 7, 3, Stored,
+         QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"uidl 1"_s,
+                     u"status 1"_s, u"size 1"_s, u"status 2"_s, u"message"_s, u"close 7"_s},
+         3, true, false, false, true, NoneReported, NoUidl, 100, u"status 2"_s, 0},
+        {"new only, connection lost reading a new message's headers",
+         7,
+         3,
+         Stored,
+         QStringList{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s, u"uidl 1"_s,
+                     u"uidl 2"_s, u"uidl 3"_s, u"status 2"_s, u"status 3"_s, u"message"_s,
+                     u"close 7"_s},
+         2,
+         true,
+         false,
+         false,
+         true,
+         {"a"},
+         {"a", "b", "c"},
+         100,
+         u"status 3"_s,
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -123,6 +164,7 @@ TEST(MailCheck, CallOrderAndOutcome)
         library.loginResult = c.loginResult;
         library.uidls = c.uidls;
         library.size = c.size;
+        library.dropAt = c.dropAt;
         int accountReads = 0;
         QList<int32_t> progress;
         MailCheck check(library);
@@ -141,14 +183,17 @@ TEST(MailCheck, CallOrderAndOutcome)
         EXPECT_EQ(outcome.count, c.count);
         EXPECT_EQ(outcome.connected, c.connected);
         EXPECT_EQ(outcome.accountIncomplete, c.accountIncomplete);
-        EXPECT_EQ(outcome.failure.isEmpty(), c.connected && !c.failureHeard);
+        const bool walkFailed = !c.dropAt.isEmpty();
+        EXPECT_EQ(outcome.failure.isEmpty(), c.connected && !c.failureHeard && !walkFailed);
+        EXPECT_EQ(outcome.walkFailed, walkFailed);
         EXPECT_EQ(accountReads, c.connected ? 1 : 0) << "the account is read after the connect";
-        if (c.count == 3) {
+        if (c.count == 3 && !walkFailed) {
             EXPECT_EQ(progress, (QList<int32_t>{103, 203, 303}));
         }
-        EXPECT_EQ(outcome.headlines.size(), c.count > 0 ? c.count : 0);
-        EXPECT_EQ(outcome.remember.has_value(), c.newOnly);
-        if (c.newOnly && !c.uidls.isEmpty()) {
+        EXPECT_EQ(outcome.headlines.size(),
+                  c.headlines >= 0 ? c.headlines : (c.count > 0 ? c.count : 0));
+        EXPECT_EQ(outcome.remember.has_value(), c.newOnly && !walkFailed);
+        if (c.newOnly && !c.uidls.isEmpty() && !walkFailed) {
             EXPECT_EQ(*outcome.remember, c.uidls) << "only what the server still holds";
         }
     }

@@ -4,9 +4,12 @@
 #include "codepage/CodePage.h"
 #include "mail/AutoCheck.h"
 #include "mail/MailLibrary.h"
+#include "mail/ReportedMailStore.h"
 #include "menu/DialUpHangUp.h"
 #include "settings/IdPassForm.h"
+#include "settings/LiveOptions.h"
 #include "settings/SetForm.h"
+#include "settings/SettingsPaths.h"
 #include "support/MailCheckHarness.h"
 #include "support/RecordingMailLibrary.h"
 
@@ -190,6 +193,37 @@ TEST_F(CheckMailTest, TheAccountTypedButNotSavedIsNotTheOneUsed)
     MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.calls.value(1), QStringLiteral("login 7 stored pw 0"));
     EXPECT_EQ(account.IdText->text(), QStringLiteral("stored"));
+}
+
+// New mail only, and the connection is lost while the messages are being identified: the
+// check says it failed, and the file of reported messages stays as it was to the byte, so the
+// next check does not report everything again.
+TEST_F(CheckMailTest, AConnectionLostInTheNewOnlyWalkFailsAndKeepsWhatWasReported)
+{
+    writeAccount("[EXEINI]\r\nNAME=kitten\r\nNAME2=secret\r\n");
+    MofurinOptions newOnly;
+    newOnly.newOnly = true;
+    LiveOptions::Get().set(newOnly);
+    const QString file = ReportedMailStore(MailDataFolderPath())
+                             .filePath(MailSettings.Pop3Server, QStringLiteral("kitten"));
+    const QByteArray reported = "a\r\nb\r\nc\r\n";
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(reported);
+    }
+    library.loginResult = 3;
+    library.uidls = {"a", "b", "c"};
+    library.dropAt = QStringLiteral("uidl 1");
+    library.error = ToCodePage(QStringLiteral("メールサーバーとの接続が切れました。"));
+    closeNextBox();
+    CheckMail();
+    MailCheckSandbox::waitForCheck();
+    LiveOptions::Get().set(MofurinOptions());
+    EXPECT_EQ(boxes, QStringList{QStringLiteral("エラー|メールサーバーとの接続が切れました。")});
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), reported);
 }
 
 TEST_F(CheckMailTest, TheHangUpFollowsEveryCheckOnlyWhenTicked)
