@@ -104,7 +104,11 @@ void reportConnectFailure(const MailCheck::Outcome& outcome, ServerTrust& trust,
 
 // Shows the progress in the bar's caption and a busy pointer (the arrow with a working sign:
 // the kitten, the bar and the dialogs stay usable meanwhile) while a check runs; both are put
-// back when it ends.
+// back when it ends. The bar is 158 pixels wide, and a window manager that centres the title
+// on the whole bar leaves it little room beside the buttons (openbox: about 48 pixels, three
+// kanji or seven digits); a longer caption is cut in the middle, which hides the number of the
+// message being read. So the caption is "受信中" until the first message, then only which
+// message of how many ("3/12通": a bare "3/12" reads as a date).
 class Progress
 {
 public:
@@ -133,11 +137,11 @@ public:
     void message(int32_t n, int32_t total)
     {
         if (m_window && !m_ended)
-            m_window->setWindowTitle(Caption + QStringLiteral(" (%1/%2)").arg(n).arg(total));
+            m_window->setWindowTitle(QStringLiteral("%1/%2通").arg(n).arg(total));
     }
 
 private:
-    inline static const QString Caption = QStringLiteral("メールのチェックをしています。");
+    inline static const QString Caption = QStringLiteral("受信中");
     QPointer<QWidget> m_window;
     QString m_caption;
     bool m_ended = false;

@@ -14,7 +14,9 @@ from dovecot_fixture import make_message
 import pictures
 from pulse_fixture import PulseAudio
 
-CHECKING = "メールのチェックをしています。"
+CHECKING = "受信中"
+# Which message of how many: short enough for the title of the 158-pixel bar.
+PROGRESS = re.compile(r"[12]/2通")
 
 
 class SlowPop3:
@@ -132,7 +134,12 @@ class SlowServer(unittest.TestCase):
                         pictures.closest_frame(desktop.env, kx, ky, range(0, 9)))
                     shape = tuple(desktop.shape_rectangles(kitten))
                     # Only readings the check's caption brackets count.
-                    if caption.startswith(CHECKING) and (desktop.title(bar) or "") == caption:
+                    checking = caption == CHECKING or PROGRESS.fullmatch(caption)
+                    if checking and (desktop.title(bar) or "") == caption:
+                        if PROGRESS.fullmatch(caption) and not any(
+                                PROGRESS.fullmatch(c) for c in captions):
+                            # The bar is narrow: the whole caption must fit its title.
+                            desktop.screenshot("slow-server-progress")
                         captions.add(caption)
                         if not frames or frames[-1] != frame:
                             frames.append(frame)
@@ -148,8 +155,7 @@ class SlowServer(unittest.TestCase):
                 self.assertGreaterEqual(len(frames), 3, (frames, captions, server.commands))
                 self.assertGreaterEqual(len(shapes), 3, frames)
                 self.assertIn(CHECKING, captions)
-                self.assertTrue(any(re.fullmatch(re.escape(CHECKING) + r" \([12]/2\)", c)
-                                    for c in captions), captions)
+                self.assertTrue(any(PROGRESS.fullmatch(c) for c in captions), captions)
                 self.assertFalse([c for c in server.commands if c.upper().startswith("RETR")])
 
                 # The notice: the count box is the last 34 pixels of the window.
@@ -161,7 +167,7 @@ class SlowServer(unittest.TestCase):
                 desktop.xdotool("click", "--repeat", 2, "--delay", 80, 1)
                 self.assertEqual(wait_until(desktop.primary_selection, timeout=5,
                                             what="the count to be selected"), "2")
-                self.assertFalse(desktop.title(bar).startswith(CHECKING))
+                self.assertNotIn(desktop.title(bar), captions)
                 self.assertEqual(desktop.windows("エラー"), [])
 
 
