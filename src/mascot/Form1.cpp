@@ -12,6 +12,7 @@
 #include "platform/Services.h"
 #include "platform/Twips.h"
 #include "settings/IdPassForm.h"
+#include "settings/LiveOptions.h"
 #include "settings/OptionForm.h"
 #include "settings/ProfileFile.h"
 #include "settings/ServerFile.h"
@@ -156,6 +157,9 @@ void Form1::Load()
 
     // 7. The server settings from vbmail.ini in the current directory.
     LoadServerFile();
+    // The options beyond the original program's, from the options file: every load reads them
+    // afresh, before the settings dialog shows them and the automatic check starts.
+    LiveOptions::Get().set(MofurinOptions::Read(OptionsFilePath()));
 
     // 8. The mail library. Option 1 is the size of the text buffers the program hands it.
     MailLibrary& mail = CurrentMailLibrary();

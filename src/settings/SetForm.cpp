@@ -121,9 +121,13 @@ void SetForm::Load()
     else if (number == 0)
         Check1->setChecked(false);
     AutostartCheck->setChecked(Autostart::IsOn());
-    const MofurinOptions& options = LiveOptions::Get().value();
+    // A copy, and the boxes themselves kept quiet: each one's change would otherwise hand the
+    // live options the boxes not yet set, before those boxes are given their values.
+    const MofurinOptions options = LiveOptions::Get().value();
     {
-        const QSignalBlocker quiet(this);
+        const QSignalBlocker quietMinutes(AutoCheckMinutes);
+        const QSignalBlocker quietNewOnly(NewOnlyCheck);
+        const QSignalBlocker quietNotify(NotifyCheck);
         AutoCheckMinutes->setValue(options.autoCheckMinutes);
         NewOnlyCheck->setChecked(options.newOnly);
         NotifyCheck->setChecked(options.notify);

@@ -6,6 +6,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/Twips.h"
 #include "settings/IdPassForm.h"
+#include "settings/LiveOptions.h"
 #include "settings/OptionForm.h"
 #include "settings/SetForm.h"
 #include "support/ChangedServices.h"
@@ -21,6 +22,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -177,6 +179,52 @@ TEST_F(Form1Test, TheHangUpBoxFollowsNumber)
         form = nullptr;
         SetForm::Get().close();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// Every combination of the settings dialog's options, through the load as the program runs it,
+// an open-and-close of 設定 and a second start: the options file stays as it was, byte for
+// byte, and every start shows what it says.
+TEST_F(Form1Test, EveryOptionSurvivesAStartAndTheSettingsDialogByteForByte)
+{
+    const QString optionsFile = install.filePath(QStringLiteral("★MailData/ini.ini"));
+    const auto flag = [](bool on) { return QByteArray(on ? "1" : "0"); };
+    for (const int minutes : {0, 5}) {
+        for (int bits = 0; bits < 8; ++bits) {
+            MofurinOptions options;
+            options.autoCheckMinutes = minutes;
+            options.newOnly = bits & 1;
+            options.notify = bits & 2;
+            const bool keyring = bits & 4;
+            const QByteArray file =
+                "[EXEINI]\r\nNUMBER=1\r\n[MOFURIN]\r\nAUTOCHECK=" + QByteArray::number(minutes) +
+                "\r\nNEWONLY=" + flag(options.newOnly) + "\r\nNOTIFY=" + flag(options.notify) +
+                "\r\nKEYRING=" + flag(keyring) + "\r\n";
+            SCOPED_TRACE(file.constData());
+            configure();
+            writeFile(optionsFile, file);
+            for (const char* start : {"first start", "restart"}) {
+                SCOPED_TRACE(start);
+                load();
+                SetForm& settings = SetForm::Get();
+                EXPECT_EQ(LiveOptions::Get().value(), options);
+                EXPECT_EQ(settings.AutoCheckMinutes->value(), options.autoCheckMinutes);
+                EXPECT_EQ(settings.NewOnlyCheck->isChecked(), options.newOnly);
+                EXPECT_EQ(settings.NotifyCheck->isChecked(), options.notify);
+                EXPECT_EQ(settings.KeyringCheck->isChecked(), keyring);
+                EXPECT_TRUE(settings.Check1->isChecked());
+                settings.ShowModeless();
+                settings.close();
+                QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                QFile written(optionsFile);
+                ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+                EXPECT_EQ(written.readAll(), file);
+                EXPECT_EQ(LiveOptions::Get().value(), options);
+                delete form;
+                form = nullptr;
+                delete &IdPassForm::Get();
+            }
+        }
     }
 }
 
