@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,68 @@ void SetError(QString* error, const QString& text)
 {
     if (error)
         *error = text;
+}
+
+// The name of a temporary file for the given file name: hidden, beside it, with eight hex
+// digits that tell one write's from another's.
+constexpr int TempDigits = 8;
+QByteArray TempPrefix(const QString& fileName)
+{
+    return QByteArray(".") + QFile::encodeName(fileName) + QByteArray(".tmp-");
+}
+
+bool IsTempName(const char* entry, const QByteArray& prefix)
+{
+    if (std::strncmp(entry, prefix.constData(), size_t(prefix.size())) != 0)
+        return false;
+    const char* digits = entry + prefix.size();
+    if (std::strlen(digits) != TempDigits)
+        return false;
+    for (const char* c = digits; *c != '\0'; ++c) {
+        if (!((*c >= '0' && *c <= '9') || (*c >= 'a' && *c <= 'f')))
+            return false;
+    }
+    return true;
+}
+
+// Removes the temporary files an earlier write of the same file left behind when the process
+// ended between creating one and renaming it (a crash, a power loss). One kitten runs per user
+// and writes its files on one thread, so a temporary that exists when a write starts belongs to
+// no write still under way; the account file's would keep the password there for ever.
+void RemoveStaleTemporaries(const QString& folder, const QString& fileName)
+{
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (dir == nullptr)
+        return;
+    const QByteArray prefix = TempPrefix(fileName);
+    while (const dirent* entry = ::readdir(dir)) {
+        struct stat st
+        {
+        };
+        if (IsTempName(entry->d_name, prefix) &&
+            ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode))
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+// The permissions open() gives a new file asked for 0666: those less the process's umask,
+// which Linux reports in /proc/self/status (umask() itself would change it to read it).
+mode_t NewFilePermissions()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok)
+                    return mode_t(0666 & ~mask);
+            }
+        }
+    }
+    return 0644; // the usual umask 022
 }
 } // namespace
 
@@ -58,16 +121,20 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, NewFileMo
     };
     const bool existed = ::stat(finalName.constData(), &existing) == 0;
 
+    RemoveStaleTemporaries(targetInfo.absolutePath(), targetInfo.fileName());
+
     // The temporary file sits in the same folder, so that the rename never crosses file systems.
+    // It is readable by its owner only until the bytes are complete, whatever the file's own
+    // permissions: a temporary that outlives its write never shows the bytes (the account
+    // file's password) to anyone else.
     int fd = -1;
     QByteArray tempName;
-    const mode_t createMode = (existed || mode == NewFileMode::OwnerOnly) ? 0600 : 0666;
+    const QByteArray folderName = QFile::encodeName(targetInfo.absolutePath()) + '/';
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tempName = QFile::encodeName(
-            targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
-            QStringLiteral(".tmp-%1").arg(QRandomGenerator::global()->generate(), 8, 16,
-                                          QLatin1Char('0')));
-        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
+        tempName = folderName + TempPrefix(targetInfo.fileName()) +
+                   QByteArray::number(QRandomGenerator::global()->generate(), 16)
+                       .rightJustified(TempDigits, '0');
+        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST)
             break;
     }
@@ -88,14 +155,6 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, NewFileMo
         return false;
     };
 
-    if (existed) {
-        // The new file takes the old one's permissions and, where allowed, its owner.
-        if (::fchmod(fd, existing.st_mode & 07777) != 0)
-            return fail("chmod");
-        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
-            // Only the superuser may give a file away; an ordinary user keeps the file as theirs.
-        }
-    }
     // Every byte must reach the file: a short write (a full disk, a size limit) is a failure,
     // never a shorter settings file.
     for (qsizetype done = 0; done < bytes.size();) {
@@ -106,6 +165,17 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, NewFileMo
             return fail("write");
         }
         done += n;
+    }
+    // The file's own permissions now: the old file's (and, where allowed, its owner), or those
+    // of a new file.
+    if (existed) {
+        if (::fchmod(fd, existing.st_mode & 07777) != 0)
+            return fail("chmod");
+        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+            // Only the superuser may give a file away; an ordinary user keeps the file as theirs.
+        }
+    } else if (mode == NewFileMode::Normal && ::fchmod(fd, NewFilePermissions()) != 0) {
+        return fail("chmod");
     }
     if (::fsync(fd) != 0)
         return fail("fsync");

@@ -26,11 +26,13 @@ enum class NewFileMode
 
 // Replaces the file at path with bytes so that it holds either its old or its new content, never
 // a mix: the bytes go into a hidden temporary file beside it, are flushed to disk and then renamed
-// over the old file. An existing file keeps its permissions (and its owner where the process may
-// keep it); a link is followed and the file it names is replaced. Every byte is checked: a short
-// write (a full disk) fails the whole write. The folder must exist; it is never created. Something
-// other than a regular file at the path is a failure. On failure the old file is untouched and
-// error (when given) says why, in Japanese.
+// over the old file. The temporary file is readable by its owner only until it is complete, and
+// the temporary files an earlier write of the same file left behind (the process ended before
+// its rename) are removed. An existing file keeps its permissions (and its owner where the process
+// may keep it); a link is followed and the file it names is replaced. Every byte is checked: a
+// short write (a full disk) fails the whole write. The folder must exist; it is never created.
+// Something other than a regular file at the path is a failure. On failure the old file is
+// untouched and error (when given) says why, in Japanese.
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, NewFileMode mode,
                          QString* error = nullptr);
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -212,6 +213,69 @@ TEST_F(ProfileFileTest, FailedWriteLeavesTheOldFileWhole)
     EXPECT_FALSE(Profile::WriteString(path, Section, "NAME", QStringLiteral("pass😀")));
     EXPECT_FALSE(Profile::WriteString(path, Section, "NAME", "a\nNAME2=evil"));
     EXPECT_EQ(Contents(path), old);
+}
+
+// A write that ends between creating its temporary file and renaming it (a crash, a power loss;
+// here the kernel's file-size limit kills the writing process) leaves the temporary behind. It
+// shows its bytes to its owner only, whatever the file's own permissions, and the file's next
+// write removes it; another file's temporary stays.
+TEST_F(ProfileFileTest, ATemporaryLeftByACrashIsPrivateAndGoesWithTheNextWrite)
+{
+    const mode_t mask = ::umask(022);
+    const struct
+    {
+        const char* name;
+        unsigned mode; // of the file before the write; 0: no file yet
+        Profile::FileMode fileMode;
+    } cases[] = {
+        {"iniIdPass.ini", 0, Profile::FileMode::OwnerOnly},
+        {"iniIdPass.ini", 0644, Profile::FileMode::OwnerOnly}, // as a copied folder brings it
+        {"ini.ini", 0, Profile::FileMode::Normal},
+        {"ini.ini", 0644, Profile::FileMode::Normal},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.mode));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(c.name);
+        const QString other = dir.filePath(QStringLiteral(".vbmail.ini.tmp-0123abcd"));
+        Put(other, "SMTP=x\r\n");
+        if (c.mode != 0) {
+            Put(path, "[EXEINI]\r\nNAME=taro\r\n");
+            ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), c.mode), 0);
+        }
+
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            struct rlimit small
+            {
+            };
+            ::getrlimit(RLIMIT_FSIZE, &small);
+            small.rlim_cur = 4096;
+            ::setrlimit(RLIMIT_FSIZE, &small);
+            std::signal(SIGXFSZ, SIG_DFL);
+            Profile::WriteString(path, Section, "NAME2", QString(8000, u'p'), c.fileMode);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+
+        const QStringList left =
+            QDir(dir.path())
+                .entryList({QStringLiteral(".") + c.name + QStringLiteral(".tmp-*")},
+                           QDir::Files | QDir::Hidden);
+        ASSERT_EQ(left.size(), 1);
+        EXPECT_EQ(Mode(dir.filePath(left[0])), 0600u);
+
+        ASSERT_TRUE(Profile::WriteString(path, Section, "NAME2", "pw", c.fileMode));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).join(u' ').toStdString(),
+                  std::string(".vbmail.ini.tmp-0123abcd ") + c.name);
+        EXPECT_EQ(Mode(path), c.mode != 0                                  ? c.mode
+                              : c.fileMode == Profile::FileMode::OwnerOnly ? 0600u
+                                                                           : 0644u);
+    }
+    ::umask(mask);
 }
 
 TEST_F(ProfileFileTest, ReadOnlyFolderRefusesTheWrite)
