@@ -2,12 +2,16 @@
 
 #include "platform/ProgramFolder.h"
 #include "settings/AtomicFile.h"
+#include "settings/DesktopEntryReader.h"
 #include "settings/SettingsPaths.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Autostart {
 
@@ -46,6 +50,69 @@ QString execArgument(const QString& argument)
         quoted += c;
     }
     return escapeValue(QLatin1Char('"') + quoted + QLatin1Char('"'));
+}
+
+bool IsExecutableFile(const QByteArray& path)
+{
+    struct stat st
+    {
+    };
+    return !path.isEmpty() && ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(path.constData(), X_OK) == 0;
+}
+
+bool IsFolder(const QByteArray& path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool SameFile(const QByteArray& a, const QByteArray& b)
+{
+    struct stat first
+    {
+    };
+    struct stat second
+    {
+    };
+    return ::stat(a.constData(), &first) == 0 && ::stat(b.constData(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// Far more than any entry this program writes.
+constexpr qint64 MaxEntryBytes = 64 * 1024;
+
+// The running program's path as the file system's bytes, which Qt's own path loses where they
+// are not UTF-8 (it is then empty).
+QByteArray RunningProgramPath()
+{
+    QByteArray path(4096, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", path.data(), size_t(path.size()));
+    if (length <= 0 || length >= path.size())
+        return QFile::encodeName(QCoreApplication::applicationFilePath());
+    path.truncate(length);
+    // A program file replaced while it runs (an upgrade) reads as "… (deleted)"; the entry is
+    // for the file now at its place.
+    const QByteArray deleted = " (deleted)";
+    if (path.endsWith(deleted))
+        path.chop(deleted.size());
+    return path;
+}
+
+// Why a program path cannot be carried by an entry, where its path alone is the reason.
+QString CauseInPath(const QByteArray& programPath)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    (void)utf8.decode(programPath);
+    if (utf8.hasError())
+        return QStringLiteral("\nプログラムの場所(フォルダーかファイルの名前)に、UTF-8として"
+                              "読めない文字が含まれています。");
+    if (programPath.contains('%'))
+        return QStringLiteral("\nプログラムの場所に「%」が含まれていると、デスクトップはその"
+                              "場所を読み違えます。");
+    return {};
 }
 
 } // namespace
@@ -87,6 +154,57 @@ bool EntryText(const QString& executable, const QString& workingFolder, QByteArr
     return true;
 }
 
+bool StartsProgram(const QByteArray& text, const QByteArray& programPath, QString* why)
+{
+    const auto refuse = [why](const QString& reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    const auto shown = [](const QByteArray& path) { return QString::fromUtf8(path); };
+    const std::optional<DesktopEntryReader::Command> command = DesktopEntryReader::Read(text);
+    if (!command)
+        return refuse(QStringLiteral("起動するコマンド(Exec)が読み取れません。"));
+    for (const QByteArray& program : {command->checkedProgram, command->startedProgram}) {
+        if (!IsExecutableFile(program))
+            return refuse(
+                QStringLiteral("起動するプログラム「%1」が見つかりません。").arg(shown(program)));
+    }
+    if (!SameFile(command->startedProgram, programPath))
+        return refuse(QStringLiteral("起動するプログラム「%1」が、このプログラムではありません。")
+                          .arg(shown(command->startedProgram)));
+    if (!command->tryExec.isEmpty() && !IsExecutableFile(command->tryExec))
+        return refuse(QStringLiteral("確かめるプログラム(TryExec)「%1」が見つかりません。")
+                          .arg(shown(command->tryExec)));
+    if (!command->workingFolder.isEmpty() && !IsFolder(command->workingFolder))
+        return refuse(QStringLiteral("作業フォルダー「%1」が見つかりません。")
+                          .arg(shown(command->workingFolder)));
+    return true;
+}
+
+bool WriteEntry(const QString& entryPath, const QString& executable, const QString& workingFolder,
+                const QByteArray& programPath, QString* error)
+{
+    QByteArray text;
+    if (!EntryText(executable, workingFolder, text, error))
+        return false;
+    if (!SettingsIo::WriteFileAtomically(entryPath, text, SettingsIo::NewFileMode::Normal, error))
+        return false;
+    // What counts is what the desktop will read at login: the file as it is now on disk.
+    QByteArray written;
+    QString why = QStringLiteral("書き込んだ項目を読み返せません。");
+    if (SettingsIo::ReadSettingsFile(entryPath, MaxEntryBytes, written) ==
+            SettingsIo::ReadStatus::Ok &&
+        StartsProgram(written, programPath, &why))
+        return true;
+    QFile::remove(entryPath);
+    if (error)
+        *error = QStringLiteral("ログイン時に起動する項目を書きましたが、デスクトップがこの"
+                                "プログラムを起動できない内容になるため、取り消しました。\n") +
+                 why + CauseInPath(programPath);
+    return false;
+}
+
 bool IsOn()
 {
     return QFileInfo(EntryPath()).isFile();
@@ -96,9 +214,6 @@ bool TurnOn(QString* error)
 {
     // A copy that keeps vbmail.ini in the current directory starts where it was started now.
     const QString workingFolder = ProgramFolderWritable() ? QDir::currentPath() : QString();
-    QByteArray text;
-    if (!EntryText(QCoreApplication::applicationFilePath(), workingFolder, text, error))
-        return false;
     const QString path = EntryPath();
     const QString folder = QFileInfo(path).path();
     if (!QDir().mkpath(folder)) {
@@ -106,7 +221,8 @@ bool TurnOn(QString* error)
             *error = QStringLiteral("フォルダー「%1」を作成できません。").arg(folder);
         return false;
     }
-    return SettingsIo::WriteFileAtomically(path, text, SettingsIo::NewFileMode::Normal, error);
+    return WriteEntry(path, QCoreApplication::applicationFilePath(), workingFolder,
+                      RunningProgramPath(), error);
 }
 
 bool TurnOff(QString* error)
