@@ -210,6 +210,7 @@ struct Started
     bool tlsSeen;
     bool tlsDemanded;
     std::shared_ptr<Progress> progress;
+    PasswordPlace::Account saved; // as read for the check, with whether the keyring gave it
 };
 
 void finishCheck(const Started& started, const MailCheck::Outcome& outcome)
@@ -230,8 +231,7 @@ void finishCheck(const Started& started, const MailCheck::Outcome& outcome)
     } else {
         // The account dialog's boxes show what the check used.
         IdPassForm& dialog = IdPassForm::Get();
-        dialog.IdText->setText(started.account.userId);
-        dialog.PassText->setText(started.account.password);
+        dialog.ShowSavedAccount(started.saved);
         MailSettings.UserId = started.account.userId;
         MailSettings.UserPass = started.account.password;
         const QString key = ServerTrust::keyOf(started.server);
@@ -305,7 +305,7 @@ void CheckMail(QWidget* progressWindow, CheckKind kind)
     }
 
     MailLibrary& library = CurrentMailLibrary();
-    Started started{kind, MailSettings.Pop3Server, {}, false, false, nullptr};
+    Started started{kind, MailSettings.Pop3Server, {}, false, false, nullptr, {}};
     ServerTrust trust(ServerTrustFilePath());
     const QString key = ServerTrust::keyOf(started.server);
     started.tlsSeen = trust.tlsSeen(key);
@@ -324,6 +324,7 @@ void CheckMail(QWidget* progressWindow, CheckKind kind)
     if (!saved.message.isEmpty())
         tellFailure(byUser, saved.message);
     started.account = {saved.id, saved.password};
+    started.saved = saved;
 
     const MofurinOptions& options = LiveOptions::Get().value();
     request.newOnly = options.newOnly;

@@ -409,8 +409,11 @@ void Form1::LoadDialogs()
     // 9. and 10. First run: ask for the server, then for the account; neither blocks the load.
     if (MailSettings.Pop3Server.isEmpty())
         OptionForm::Get().ShowModeless();
+    // A password the keyring did not give is saved all the same: the first mail check says why
+    // it is missing, and the dialog is not the answer to that.
     IdPassForm& account = IdPassForm::Get();
-    if (account.IdText->text().isEmpty() || account.PassText->text().isEmpty())
+    if (account.IdText->text().isEmpty() ||
+        (account.PassText->text().isEmpty() && account.PasswordUnreadReason().isEmpty()))
         account.ShowModeless();
 }
 

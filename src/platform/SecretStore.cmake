@@ -4,4 +4,5 @@ mofurin_library(mofurin_secretstore
     ${CMAKE_CURRENT_LIST_DIR}/KeychainSecretStore.cpp ${CMAKE_CURRENT_LIST_DIR}/KeychainSecretStore.h
     ${CMAKE_CURRENT_LIST_DIR}/SecretStore.h
     ${CMAKE_CURRENT_LIST_DIR}/DesktopSecretStore.cpp ${CMAKE_CURRENT_LIST_DIR}/DesktopSecretStore.h)
-target_link_libraries(mofurin_secretstore PUBLIC Qt6::Core PRIVATE Qt6Keychain::Qt6Keychain)
+target_link_libraries(mofurin_secretstore PUBLIC Qt6::Core mofurin_services
+                      PRIVATE Qt6Keychain::Qt6Keychain)

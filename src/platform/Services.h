@@ -6,6 +6,7 @@
 
 class DialUpService;
 class MailLibrary;
+class SecretStore;
 class SoundService;
 
 // What the program's windows and routines use of the world around them. main() builds the
@@ -17,9 +18,10 @@ struct Services
     MailLibrary* mail = nullptr;
     SoundService* sound = nullptr;
     DialUpService* dialUp = nullptr;
-    QString programFolder;         // the folder that holds the executable
-    std::function<qint64()> clock; // milliseconds, only ever moving forward
-    float twipsPerPixelX = 0;      // 0: from the primary screen
+    SecretStore* secrets = nullptr; // the desktop's keyring
+    QString programFolder;          // the folder that holds the executable
+    std::function<qint64()> clock;  // milliseconds, only ever moving forward
+    float twipsPerPixelX = 0;       // 0: from the primary screen
     float twipsPerPixelY = 0;
     void (*endProcess)(int) = nullptr; // ends the process at once
 };

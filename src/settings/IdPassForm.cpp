@@ -85,11 +85,21 @@ IdPassForm::IdPassForm()
 void IdPassForm::Load()
 {
     // The saved account, with the password from the desktop's keyring when it lives there.
-    const PasswordPlace::Account saved = PasswordPlace(DesktopSecretStore()).Read();
-    IdText->setText(saved.id);
-    PassText->setText(saved.password);
+    ShowSavedAccount(PasswordPlace(DesktopSecretStore()).Read());
     Check1->setChecked(false);
     Check1->setFocus();
+}
+
+void IdPassForm::ShowSavedAccount(const PasswordPlace::Account& saved)
+{
+    IdText->setText(saved.id);
+    PassText->setText(saved.password);
+    m_keepSavedPassword = saved.passwordUnread;
+    m_unreadReason = saved.message;
+    // Where the password would be: an empty box is not the saved password, and says why.
+    PassText->setPlaceholderText(m_unreadReason.isEmpty() ? QString()
+                                                          : QStringLiteral("読み出せません"));
+    PassText->setToolTip(m_unreadReason);
 }
 
 void IdPassForm::ShowModeless()
@@ -107,8 +117,12 @@ void IdPassForm::OKCommand_Click()
     if (Check1->isChecked()) {
         // Every mail check logs in with the saved account, so an account that could not be
         // saved would silently not be used: say so and keep the dialog open with the typing.
+        // A password the keyring did not give is never replaced by one the user did not type.
+        PasswordPlace place(DesktopSecretStore());
         const PasswordPlace::Outcome saved =
-            PasswordPlace(DesktopSecretStore()).SaveAccount(IdText->text(), PassText->text());
+            m_keepSavedPassword && PassText->text().isEmpty()
+                ? place.SaveAccountKeepingPassword(IdText->text())
+                : place.SaveAccount(IdText->text(), PassText->text());
         if (!saved.done) {
             DialogLook::OpenSaveErrorBox(this, saved.message);
             return;

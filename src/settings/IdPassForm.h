@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/PasswordPlace.h"
+
 #include <QDialog>
 #include <QPointer>
 
@@ -23,6 +25,14 @@ public:
     // Shows the dialog or brings it forward; the boxes keep what they hold.
     void ShowModeless();
 
+    // Fills the boxes with a saved account as read (by the load, or by a mail check). Where the
+    // keyring did not give the saved password, the password box says so, and a confirm that
+    // leaves it empty keeps the saved password as it is.
+    void ShowSavedAccount(const PasswordPlace::Account& saved);
+    // Why the password box is empty although a password is saved: the keyring did not answer.
+    // Empty otherwise.
+    QString PasswordUnreadReason() const { return m_unreadReason; }
+
     QLabel* Label1 = nullptr;             // owned by the dialog
     QLineEdit* IdText = nullptr;          // owned by the dialog
     QLabel* Label2_0 = nullptr;           // owned by the dialog; "Password"
@@ -40,4 +50,7 @@ public:
 private:
     IdPassForm();
     void Load();
+
+    bool m_keepSavedPassword = false; // the keyring did not give the saved password
+    QString m_unreadReason;
 };

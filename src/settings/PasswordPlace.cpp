@@ -83,11 +83,14 @@ PasswordPlace::Account PasswordPlace::Read() const
         return account;
 
     const SecretStore::Result stored = m_store.Read(fullValue(IdKey));
+    account.passwordUnread = stored.status != SecretStore::Status::Ok;
     if (stored.status == SecretStore::Status::Ok)
         account.password = stored.secret;
     else if (stored.status == SecretStore::Status::Unavailable)
-        account.message = QStringLiteral("デスクトップのキーリングが使えないため、"
-                                         "保存したパスワードを読み出せませんでした。");
+        account.message =
+            QStringLiteral("デスクトップのキーリングが使えないため、"
+                           "保存したパスワードを読み出せませんでした。") +
+            (stored.error.isEmpty() ? QString() : QStringLiteral("\n") + stored.error);
     return account;
 }
 
@@ -146,6 +149,19 @@ PasswordPlace::Outcome PasswordPlace::SaveAccount(const QString& id, const QStri
     // The keyring keeps no password for an ID the file no longer names.
     if (!oldId.isEmpty() && oldId != id)
         m_store.Remove(oldId);
+    return {true, {}};
+}
+
+PasswordPlace::Outcome PasswordPlace::SaveAccountKeepingPassword(const QString& id)
+{
+    if (!Profile::CanStoreValue(id))
+        return {false, BadCharacterText()};
+    if (id != fullValue(IdKey))
+        return {false, QStringLiteral("保存したパスワードを読み出せないため、IDだけを変えて"
+                                      "保存することはできません。パスワードも入力してください。")};
+    if (!writeAccount(SavedKey, QStringLiteral("1")))
+        return {false, QStringLiteral("IDとパスワードを保存できませんでした。\n") +
+                           QFileInfo(m_paths.account).absoluteFilePath()};
     return {true, {}};
 }
 

@@ -40,6 +40,10 @@ public:
         QString id;
         QString password; // empty when neither place holds one
         QString message;  // set when the keyring did not answer
+        // The option is on, the file holds no password and the keyring gave none: it did not
+        // answer, or (a locked keyring whose unlock was dismissed looks the same) it holds none
+        // under the ID. An empty password is then not the saved one.
+        bool passwordUnread = false;
     };
     // The saved account: for the mail check's login and for filling the account dialog. The
     // file's values are read the way the mail check has always read them (up to 255 bytes).
@@ -54,6 +58,10 @@ public:
     // account dialog's save always did). Values the file could not hold are refused in either
     // place, so the option can always be turned off again. Not done: nothing changed.
     Outcome SaveAccount(const QString& id, const QString& password);
+    // Saves the account while keeping the saved password where it is, unseen (the keyring did
+    // not give it): only for the saved ID, since a password the program cannot read cannot
+    // follow a new one. Not done: nothing changed.
+    Outcome SaveAccountKeepingPassword(const QString& id);
 
     // Turns the option on or off and moves the saved password with it. Not done: the option
     // and the password stay as they were, and the message says why.

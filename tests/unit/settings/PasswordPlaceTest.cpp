@@ -2,54 +2,18 @@
 // made to fail in the ways a real keyring does. The real keyring is in tests/integration.
 #include "settings/PasswordPlace.h"
 
-#include "platform/SecretStore.h"
 #include "settings/ProfileFile.h"
+#include "support/FakeSecretStore.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <map>
 
 namespace {
 
 using Status = SecretStore::Status;
-using Entries = std::map<QString, QString>;
-
-class FakeStore : public SecretStore
-{
-public:
-    Result Read(const QString& account) override
-    {
-        ++calls;
-        if (down)
-            return {Status::Unavailable, {}, QStringLiteral("down"), {}};
-        const auto it = entries.find(account);
-        if (it == entries.end())
-            return {Status::NotFound, {}, {}, {}};
-        return {Status::Ok, garbles ? it->second + QLatin1Char('?') : it->second, {}, {}};
-    }
-    Result Write(const QString& account, const QString& secret) override
-    {
-        ++calls;
-        if (down)
-            return {Status::Unavailable, {}, QStringLiteral("down"), {}};
-        entries[account] = secret;
-        return {Status::Ok, {}, {}, {}};
-    }
-    Result Remove(const QString& account) override
-    {
-        ++calls;
-        if (down)
-            return {Status::Unavailable, {}, QStringLiteral("down"), {}};
-        entries.erase(account);
-        return {Status::Ok, {}, {}, {}};
-    }
-
-    Entries entries;
-    bool down = false;
-    bool garbles = false; // gives back something other than it was given
-    int calls = 0;
-};
+using Entries = FakeSecretStore::Entries;
+using FakeStore = FakeSecretStore;
 
 const QByteArray Saved = "[EXEINI]\r\nNAME=taro\r\nNAME2=neko\r\n";
 const QByteArray Emptied = "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\n";
@@ -167,13 +131,14 @@ TEST_F(PasswordPlaceTest, TheCheckReadsTheFileFirstAndTheKeyringOnlyWhenOn)
         QString password;
         bool asksKeyring;
         bool message;
+        bool unread; // an empty password is not the saved one
     } cases[] = {
         // clang-format off
-        {Emptied, nullptr, false, {},                    false, false},
-        {Emptied, "true",  false, {},                    false, false},
-        {Saved,   "1",     false, Neko,                  false, false},
-        {Emptied, " 1 ",   false, QStringLiteral("kuro"), true,  false},
-        {Emptied, "1",     true,  {},                    true,  true},
+        {Emptied, nullptr, false, {},                    false, false, false},
+        {Emptied, "true",  false, {},                    false, false, false},
+        {Saved,   "1",     false, Neko,                  false, false, false},
+        {Emptied, " 1 ",   false, QStringLiteral("kuro"), true,  false, false},
+        {Emptied, "1",     true,  {},                    true,  true,  true},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -187,6 +152,7 @@ TEST_F(PasswordPlaceTest, TheCheckReadsTheFileFirstAndTheKeyringOnlyWhenOn)
         EXPECT_EQ(account.password, c.password);
         EXPECT_EQ(m_store.calls > 0, c.asksKeyring);
         EXPECT_EQ(!account.message.isEmpty(), c.message);
+        EXPECT_EQ(account.passwordUnread, c.unread);
     }
 }
 

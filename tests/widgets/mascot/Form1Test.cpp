@@ -10,6 +10,7 @@
 #include "settings/OptionForm.h"
 #include "settings/SetForm.h"
 #include "support/ChangedServices.h"
+#include "support/FakeSecretStore.h"
 #include "support/RecordingSoundService.h"
 
 #include <QApplication>
@@ -73,6 +74,7 @@ protected:
             s.endProcess = recordQuit;
             s.programFolder = install.path();
             s.sound = &sound;
+            s.secrets = &keyring;
         });
         oldCwd = QDir::currentPath();
         QDir::setCurrent(work.path());
@@ -118,7 +120,8 @@ protected:
     QTemporaryDir work;
     QString oldCwd;
     MeowSound sound;
-    std::optional<ChangedServices> services; // the folder, scale, sound and ending in use
+    FakeSecretStore keyring;
+    std::optional<ChangedServices> services; // the folder, scale, sound, keyring and ending in use
     Form1* form = nullptr;
 };
 } // namespace
@@ -195,11 +198,11 @@ TEST_F(Form1Test, EveryOptionSurvivesAStartAndTheSettingsDialogByteForByte)
             options.autoCheckMinutes = minutes;
             options.newOnly = bits & 1;
             options.notify = bits & 2;
-            const bool keyring = bits & 4;
+            const bool keyringOn = bits & 4;
             const QByteArray file =
                 "[EXEINI]\r\nNUMBER=1\r\n[MOFURIN]\r\nAUTOCHECK=" + QByteArray::number(minutes) +
                 "\r\nNEWONLY=" + flag(options.newOnly) + "\r\nNOTIFY=" + flag(options.notify) +
-                "\r\nKEYRING=" + flag(keyring) + "\r\n";
+                "\r\nKEYRING=" + flag(keyringOn) + "\r\n";
             SCOPED_TRACE(file.constData());
             configure();
             writeFile(optionsFile, file);
@@ -211,7 +214,7 @@ TEST_F(Form1Test, EveryOptionSurvivesAStartAndTheSettingsDialogByteForByte)
                 EXPECT_EQ(settings.AutoCheckMinutes->value(), options.autoCheckMinutes);
                 EXPECT_EQ(settings.NewOnlyCheck->isChecked(), options.newOnly);
                 EXPECT_EQ(settings.NotifyCheck->isChecked(), options.notify);
-                EXPECT_EQ(settings.KeyringCheck->isChecked(), keyring);
+                EXPECT_EQ(settings.KeyringCheck->isChecked(), keyringOn);
                 EXPECT_TRUE(settings.Check1->isChecked());
                 settings.ShowModeless();
                 settings.close();
@@ -225,6 +228,45 @@ TEST_F(Form1Test, EveryOptionSurvivesAStartAndTheSettingsDialogByteForByte)
                 delete &IdPassForm::Get();
             }
         }
+    }
+}
+
+// With the password in the keyring, the load asks for it only where the keyring holds none: a
+// keyring that does not answer keeps a saved password (the first check says why), and the load
+// changes neither place.
+TEST_F(Form1Test, TheLoadAsksForAKeyringPasswordOnlyWhenNoneIsSaved)
+{
+    const QString kitten = QStringLiteral("kitten");
+    const struct
+    {
+        const char* name;
+        bool down;
+        FakeSecretStore::Entries entries;
+        bool asks;
+    } cases[] = {
+        {"in the keyring", false, {{kitten, QStringLiteral("secret")}}, false},
+        {"the keyring does not answer", true, {{kitten, QStringLiteral("secret")}}, false},
+        {"none in the keyring", false, {}, true},
+    };
+    const QString accountFile = install.filePath(QStringLiteral("★MailData/iniIdPass.ini"));
+    const QByteArray account = "[EXEINI]\r\nNAME=kitten\r\nNAME2=\r\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        configure();
+        writeFile(accountFile, account);
+        writeFile(install.filePath(QStringLiteral("★MailData/ini.ini")),
+                  "[MOFURIN]\r\nKEYRING=1\r\n");
+        keyring.entries = c.entries;
+        keyring.down = c.down;
+        load();
+        EXPECT_EQ(IdPassForm::Get().isVisible(), c.asks);
+        EXPECT_EQ(keyring.entries, c.entries);
+        QFile file(accountFile);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), account);
+        delete form;
+        form = nullptr;
+        delete &IdPassForm::Get();
     }
 }
 

@@ -7,6 +7,7 @@
 #include "settings/OptionForm.h"
 #include "settings/SetForm.h"
 #include "support/ChangedServices.h"
+#include "support/FakeSecretStore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,6 +33,7 @@ protected:
         m_services.emplace([this](Services& s) {
             s.programFolder = m_dir.path();
             s.twipsPerPixelX = s.twipsPerPixelY = 15;
+            s.secrets = &m_keyring;
         });
         MailSettings = MailSettingsRecord();
     }
@@ -106,6 +108,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    std::optional<ChangedServices> m_services; // the folder and the scale in use
+    FakeSecretStore m_keyring;
+    std::optional<ChangedServices> m_services; // the folder, the scale and the keyring in use
     QString m_oldCurrent;
 };

@@ -234,6 +234,64 @@ TEST_F(IdPassFormTest, EnterInEitherBoxConfirms)
     }
 }
 
+// With the password in the keyring, a keyring that does not answer (or stays locked) leaves the
+// password box empty. The box says why, and a confirm that leaves it empty keeps the keyring's
+// password, even once the keyring answers again; a typed password is saved as ever.
+TEST_F(IdPassFormTest, APasswordTheKeyringDidNotGiveIsNeverReplacedByOneNotTyped)
+{
+    const QByteArray account = "[EXEINI]\r\nNAME=taro\r\nNAME2=\r\nNAME3=1\r\n";
+    const QString taro = QStringLiteral("taro");
+    WriteBytes(OptionsFile(), "[MOFURIN]\r\nKEYRING=1\r\n");
+    WriteBytes(AccountFile(), account);
+    m_keyring.entries = {{taro, QStringLiteral("neko")}};
+    const struct
+    {
+        const char* name;
+        QString id, password; // as the user leaves the boxes
+        bool closes;
+        QString kept; // in the keyring afterwards
+    } cases[] = {
+        {"a new ID without the password", QStringLiteral("jiro"), {}, false, "neko"},
+        {"the saved ID", taro, {}, true, "neko"},
+        {"a typed password", taro, QStringLiteral("tama"), true, "tama"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_keyring.down = true;
+        IdPassForm& form = IdPassForm::Get();
+        EXPECT_TRUE(form.PassText->text().isEmpty());
+        EXPECT_FALSE(form.PasswordUnreadReason().isEmpty());
+        EXPECT_TRUE(form.PassText->toolTip().contains(QStringLiteral("キーリング")));
+        form.ShowModeless();
+        EXPECT_LE(form.PassText->fontMetrics().horizontalAdvance(form.PassText->placeholderText()),
+                  form.PassText->width());
+
+        m_keyring.down = false; // unlocked meanwhile
+        form.IdText->setText(c.id);
+        form.PassText->setText(c.password);
+        form.Check1->setChecked(true);
+        form.OKCommand->click();
+        EXPECT_EQ(IdPassForm::Exists(), !c.closes);
+        EXPECT_EQ(m_keyring.entries, (FakeSecretStore::Entries{{taro, c.kept}}));
+        EXPECT_EQ(ReadBytes(AccountFile()), account);
+        if (!c.closes) {
+            // A new ID cannot take a password the program cannot read along: refused, with why.
+            QMessageBox* box = form.findChild<QMessageBox*>();
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->windowTitle(), QStringLiteral("エラー"));
+            box->button(QMessageBox::Ok)->click();
+            form.CancelCommand->click();
+        }
+        FlushDeletes();
+    }
+
+    // Read while the keyring answers, the box holds the password and says nothing else.
+    IdPassForm& again = IdPassForm::Get();
+    EXPECT_EQ(again.PassText->text(), QStringLiteral("tama"));
+    EXPECT_TRUE(again.PasswordUnreadReason().isEmpty());
+    EXPECT_TRUE(again.PassText->placeholderText().isEmpty());
+}
+
 TEST_F(IdPassFormTest, OpenedFromTwoPlacesIsOneWindowKeepingTheTyping)
 {
     StartWithSavedAccount();
