@@ -186,8 +186,8 @@ TEST_F(Form1Test, TheHangUpBoxFollowsNumber)
 }
 
 // Every combination of the settings dialog's options, through the load as the program runs it,
-// an open-and-close of 設定 and a second start: the options file stays as it was, byte for
-// byte, and every start shows what it says.
+// an open-and-close of 設定 and a second start: the options file, the account file and the
+// keyring stay as they were, byte for byte, and every start shows what they say.
 TEST_F(Form1Test, EveryOptionSurvivesAStartAndTheSettingsDialogByteForByte)
 {
     const QString optionsFile = install.filePath(QStringLiteral("★MailData/ini.ini"));
@@ -206,6 +206,15 @@ TEST_F(Form1Test, EveryOptionSurvivesAStartAndTheSettingsDialogByteForByte)
             SCOPED_TRACE(file.constData());
             configure();
             writeFile(optionsFile, file);
+            // With the option on, the password is in the keyring and the file's is empty.
+            const QString accountFile = install.filePath(QStringLiteral("★MailData/iniIdPass.ini"));
+            if (keyringOn)
+                writeFile(accountFile, "[EXEINI]\r\nNAME=kitten\r\nNAME2=\r\n");
+            keyring.entries = {{QStringLiteral("kitten"), QStringLiteral("secret")}};
+            QFile account(accountFile);
+            ASSERT_TRUE(account.open(QIODevice::ReadOnly));
+            const QByteArray accountBytes = account.readAll();
+            account.close();
             for (const char* start : {"first start", "restart"}) {
                 SCOPED_TRACE(start);
                 load();
@@ -216,12 +225,18 @@ TEST_F(Form1Test, EveryOptionSurvivesAStartAndTheSettingsDialogByteForByte)
                 EXPECT_EQ(settings.NotifyCheck->isChecked(), options.notify);
                 EXPECT_EQ(settings.KeyringCheck->isChecked(), keyringOn);
                 EXPECT_TRUE(settings.Check1->isChecked());
+                EXPECT_EQ(IdPassForm::Get().PassText->text(), QStringLiteral("secret"));
+                EXPECT_FALSE(IdPassForm::Get().isVisible());
                 settings.ShowModeless();
                 settings.close();
                 QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
                 QFile written(optionsFile);
                 ASSERT_TRUE(written.open(QIODevice::ReadOnly));
                 EXPECT_EQ(written.readAll(), file);
+                ASSERT_TRUE(account.open(QIODevice::ReadOnly));
+                EXPECT_EQ(account.readAll(), accountBytes);
+                account.close();
+                EXPECT_EQ(keyring.entries.at(QStringLiteral("kitten")), QStringLiteral("secret"));
                 EXPECT_EQ(LiveOptions::Get().value(), options);
                 delete form;
                 form = nullptr;
