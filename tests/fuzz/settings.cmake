@@ -1,4 +1,5 @@
-# libFuzzer targets for the settings readers: the server file and the profile files.
+# libFuzzer targets for the settings readers: the server file, the profile files and the
+# autostart entry as the desktop reads it.
 if(MOFURIN_FUZZ)
     if(NOT TARGET mofurin_fuzzers)
         add_custom_target(mofurin_fuzzers)
@@ -9,8 +10,9 @@ if(MOFURIN_FUZZ)
     set(settings_sources
         ${settings_dir}/AtomicFile.cpp ${PROJECT_SOURCE_DIR}/codepage/src/CodePage.cpp
         ${PROJECT_SOURCE_DIR}/src/app/ProcessValues.cpp ${settings_dir}/ProfileParser.cpp
-        ${settings_dir}/ServerFile.cpp ${settings_dir}/SettingsPaths.cpp)
-    foreach(name ServerFile Profile)
+        ${settings_dir}/ServerFile.cpp ${settings_dir}/SettingsPaths.cpp
+        ${settings_dir}/Autostart.cpp ${settings_dir}/DesktopEntryReader.cpp)
+    foreach(name ServerFile Profile DesktopEntry)
         set(target fuzz_settings_${name})
         add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/settings/${name}Fuzzer.cpp
                        ${settings_sources})
