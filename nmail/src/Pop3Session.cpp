@@ -292,7 +292,9 @@ Result<Done> Pop3Session::upgrade(const HostAddress& address)
         return capa.failure();
     }
     if (!capa.value().ok || !hasCapability(capa.value().body, "STLS")) {
-        if (address.requireStls) {
+        // A server the user pinned a certificate for speaks TLS: when STLS is missing it was
+        // stripped on the way, and going on would send the password in the clear.
+        if (address.requireStls || !pinnedCertificate(address.host, address.port).isEmpty()) {
             return failure(Why::TlsMissing);
         }
         return Done{};

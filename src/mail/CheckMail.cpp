@@ -96,7 +96,7 @@ void reportConnectFailure(const MailCheck::Outcome& outcome, ServerTrust& trust,
                                "れたときだけ「はい」を押してください。今後このサーバー"
                                "には暗号化なしで接続しますか?")
                     .arg(key)))
-            trust.setTlsSeen(key, false);
+            trust.forgetTls(key);
         return;
     }
     showLibraryError(outcome.failure);
@@ -313,7 +313,7 @@ void CheckMail(QWidget* progressWindow, CheckKind kind)
     library.SetPinnedCertificate(ToCodePage(started.server).constData(),
                                  pin.isEmpty() ? nullptr : pin.constData());
     MailCheck::Request request;
-    request.server = ServerTrust::connectText(started.server, started.tlsSeen);
+    request.server = ServerTrust::connectText(started.server, trust.tlsExpected(key));
     started.tlsDemanded = request.server != started.server;
     request.apop = MailSettings.UseApop != 0;
 

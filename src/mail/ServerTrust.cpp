@@ -73,6 +73,17 @@ bool ServerTrust::setTlsSeen(const QString& key, bool seen)
                                 seen ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
+bool ServerTrust::tlsExpected(const QString& key) const
+{
+    return tlsSeen(key) || !pinnedCertificate(key).isEmpty();
+}
+
+bool ServerTrust::forgetTls(const QString& key)
+{
+    const bool unseen = setTlsSeen(key, false);
+    return setPinnedCertificate(key, QString()) && unseen;
+}
+
 QString ServerTrust::pinnedCertificate(const QString& key) const
 {
     return Profile::GetString(m_filePath, PinSection, key);

@@ -5,7 +5,8 @@
 // What the program remembers about the security of each mail server, in a profile file of its
 // own beside the options file: that it has spoken TLS there (so a later session that is not
 // offered STLS, a sign of someone stripping it on the way, is refused until the user agrees),
-// and the one certificate the user chose to trust for it. A server is its host and port.
+// and the one certificate the user chose to trust for it, which says just as much: a server
+// with a trusted certificate is a TLS server. A server is its host and port.
 class ServerTrust
 {
 public:
@@ -20,6 +21,10 @@ public:
 
     bool tlsSeen(const QString& key) const;
     bool setTlsSeen(const QString& key, bool seen);
+    // Whether TLS is to be demanded there: it was spoken there, or a certificate is trusted.
+    bool tlsExpected(const QString& key) const;
+    // The user accepted that the server no longer speaks TLS: neither is remembered any more.
+    bool forgetTls(const QString& key);
     QString pinnedCertificate(const QString& key) const; // SHA-256 fingerprint, or empty
     bool setPinnedCertificate(const QString& key, const QString& fingerprint);
 

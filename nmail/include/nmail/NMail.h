@@ -26,7 +26,9 @@
 // the handshake is discarded, and CAPA is asked again. When STLS is offered but the upgrade
 // fails, the connection fails: nothing is ever sent in the clear instead. Certificates are
 // verified against the system's CA store and the host name as given; a certificate pinned for
-// the server with NMailSetPinnedCertificate is accepted instead, and required.
+// the server with NMailSetPinnedCertificate is accepted instead, and required. A pinned server
+// is a TLS server: one that offers no STLS is refused (NMAIL_ERR_TLS_MISSING) before any login,
+// as with pop3+stls://.
 //
 // A host name with several addresses (an IPv6 and an IPv4 one, say) is connected to as RFC
 // 8305 describes: the next address is tried 250 ms after the one before it, without waiting
@@ -52,7 +54,8 @@ enum : int32_t
     NMAIL_ERR_CERTIFICATE = -9, // the server's certificate could not be verified
     NMAIL_ERR_CERTIFICATE_CHANGED = -10, // the server presented another certificate than the
                                          // one pinned for it (it may be an attack)
-    NMAIL_ERR_TLS_MISSING = -11,         // pop3+stls:// and the server offered no STLS
+    NMAIL_ERR_TLS_MISSING = -11,         // pop3+stls://, or a certificate is pinned for the
+                                         // server, and the server offered no STLS
     NMAIL_ERR_UIDL_REFUSED = -12,        // the server answered -ERR to UIDL: it keeps no
                                          // unique-ids, and the connection is still usable
 };

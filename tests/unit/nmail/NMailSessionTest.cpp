@@ -380,11 +380,12 @@ TEST_F(NMailSessionTest, StlsIsNeverDowngraded)
     struct Case
     {
         const char* name;
-        const char* host;   // the scheme before the scripted server's address
-        const char* capa;   // the answer to CAPA
-        const char* stls;   // the answer to STLS
-        int32_t result;     // NMailGetLastResult after the failed connect
-        const char* reason; // a part of the failure's text
+        const char* host;    // the scheme before the scripted server's address
+        const char* capa;    // the answer to CAPA
+        const char* stls;    // the answer to STLS
+        int32_t result;      // NMailGetLastResult after the failed connect
+        const char* reason;  // a part of the failure's text
+        bool pinned = false; // a certificate is pinned for the server
     };
     const Case cases[] = {
         {"offered, then the handshake fails", "", "+OK\r\nSTLS\r\n.\r\n", "+OK go ahead\r\n",
@@ -395,6 +396,11 @@ TEST_F(NMailSessionTest, StlsIsNeverDowngraded)
          "STLS"},
         {"demanded, CAPA unknown", "pop3+stls://", "-ERR what\r\n", "", NMAIL_ERR_TLS_MISSING,
          "STLS"},
+        // The user trusted a certificate there, so the server speaks TLS: a connection that
+        // is not offered STLS (stripped on the way) goes no further.
+        {"pinned, not offered", "", "+OK\r\nTOP\r\n.\r\n", "", NMAIL_ERR_TLS_MISSING, "STLS", true},
+        {"pinned, CAPA unknown", "pop3://", "-ERR what\r\n", "", NMAIL_ERR_TLS_MISSING, "STLS",
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -410,12 +416,23 @@ TEST_F(NMailSessionTest, StlsIsNeverDowngraded)
                                                                             : Answer{"", true};
         });
         const std::string host = c.host + server.host();
-        EXPECT_EQ(NMailPop3Connect(host.c_str()), -1);
+        const std::string pin(64, 'A');
+        ASSERT_EQ(NMailSetPinnedCertificate(server.host().c_str(), c.pinned ? pin.c_str() : ""),
+                  NMAIL_OK);
+        const int32_t handle = NMailPop3Connect(host.c_str());
+        EXPECT_EQ(handle, -1);
+        if (handle >= 0) {
+            // What a caller does with a connection it was given: the account must not follow.
+            NMailPop3Authenticate(handle, "tama", "secret", 0);
+            NMailPop3Close(handle);
+        }
+        NMailSetPinnedCertificate(server.host().c_str(), nullptr);
         EXPECT_EQ(NMailGetLastResult(), c.result);
         EXPECT_NE(lastMessage().find(c.reason), std::string::npos) << lastMessage();
         const Lines lines = server.lines();
         EXPECT_TRUE(std::none_of(lines.begin(), lines.end(), [](const std::string& line) {
-            return line.rfind("USER", 0) == 0 || line.rfind("APOP", 0) == 0;
+            return line.rfind("USER", 0) == 0 || line.rfind("PASS", 0) == 0 ||
+                   line.rfind("APOP", 0) == 0;
         }));
     }
 }

@@ -144,10 +144,9 @@ TEST_F(CheckMailTest, TrustDecisionsAreAskedOnceAndRemembered)
     CheckMail();
     MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.pinned, QStringLiteral("AB:CD:EF"));
-    EXPECT_EQ(library.calls.value(0), QStringLiteral("connect 127.0.0.1:1110"));
-
-    // TLS was spoken there: from now on it is demanded, and a server that no longer offers it
-    // is refused until the user accepts the change.
+    // A trusted certificate is one for TLS: from the pin on, TLS is demanded there, and a
+    // server that no longer offers it is refused until the user accepts the change.
+    EXPECT_EQ(library.calls.value(0), QStringLiteral("connect pop3+stls://127.0.0.1:1110"));
     library.calls.clear();
     library.connectResult = -1;
     library.lastResult = NMAIL_ERR_TLS_MISSING;
@@ -170,6 +169,7 @@ TEST_F(CheckMailTest, TrustDecisionsAreAskedOnceAndRemembered)
     CheckMail();
     MailCheckSandbox::waitForCheck();
     EXPECT_EQ(library.calls.value(0), QStringLiteral("connect 127.0.0.1:1110"));
+    EXPECT_TRUE(library.pinned.isEmpty()) << "a pin would demand TLS again";
 }
 
 TEST_F(CheckMailTest, AnIncompleteAccountOpensTheDialogAndSkipsTheLogin)
