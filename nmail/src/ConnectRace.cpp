@@ -121,7 +121,8 @@ void closeDescriptor(qintptr descriptor)
 }
 
 Result<RaceWinner> raceConnect(const QList<QHostAddress>& addresses, quint16 port,
-                               const QDeadlineTimer& deadline, int staggerMs)
+                               const QDeadlineTimer& deadline, const Cancellation* cancel,
+                               int staggerMs)
 {
     const QList<QHostAddress> order = addresses.isEmpty() ? addresses : interleaved(addresses);
     std::vector<Attempt> running;
@@ -135,6 +136,10 @@ Result<RaceWinner> raceConnect(const QList<QHostAddress>& addresses, quint16 por
     int lastError = EHOSTUNREACH;
     QDeadlineTimer nextStart(0);
     for (;;) {
+        if (cancel && cancel->cancelled()) {
+            closeRunning();
+            return failure(Why::Cancelled);
+        }
         if (next < order.size() && (running.empty() || nextStart.hasExpired())) {
             bool connected = false;
             const QHostAddress& address = order[next++];
@@ -166,14 +171,16 @@ Result<RaceWinner> raceConnect(const QList<QHostAddress>& addresses, quint16 por
         for (const Attempt& attempt : running) {
             watched.push_back({attempt.fd, POLLOUT, 0});
         }
-        if (::poll(watched.data(), nfds_t(watched.size()), int(qMin<qint64>(wait, INT32_MAX))) <
-            0) {
+        if (pollOrCancel(watched, int(qMin<qint64>(wait, INT32_MAX)), cancel) < 0) {
             if (errno == EINTR) {
                 continue;
             }
             lastError = errno;
             closeRunning();
             return failure(Why::ConnectFailed, systemText(lastError));
+        }
+        if (cancel && cancel->cancelled()) {
+            continue; // closed and told at the top
         }
         // Watched in the order they started: on a tie the earlier, preferred address wins.
         for (size_t i = 0; i < watched.size(); ++i) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Cancellation.h"
 #include "Result.h"
 
 #include <QDeadlineTimer>
@@ -21,8 +22,10 @@ struct RaceWinner
 // (§5), or at once when every running attempt has failed; the first attempt that connects wins
 // and the others are closed. A host whose first address is a black hole (an IPv6 route that
 // drops everything, say) is thus reached through its next address long before the deadline.
+// A cancel ends the race at once (Why::Cancelled), every attempt closed.
 Result<RaceWinner> raceConnect(const QList<QHostAddress>& addresses, quint16 port,
-                               const QDeadlineTimer& deadline, int staggerMs = 250);
+                               const QDeadlineTimer& deadline, const Cancellation* cancel = nullptr,
+                               int staggerMs = 250);
 
 // Closes a descriptor that raceConnect handed out and nobody adopted.
 void closeDescriptor(qintptr descriptor);

@@ -71,6 +71,7 @@ constexpr std::array<Entry, size_t(Why::BadReply) + 1> Table{{
      u"受け取り用の領域が小さすぎるため、途中までしか書き込めませんでした。"},
     {Why::ReplyTimedOut, NMAIL_ERR_TIMEOUT, u"メールサーバーが時間内に応答しませんでした。"},
     {Why::ConnectionLost, NMAIL_ERR_CLOSED, u"メールサーバーとの接続が切れました。"},
+    {Why::Cancelled, NMAIL_ERR_CLOSED, u"受信を中止しました。"},
     {Why::NotConnected, NMAIL_ERR_CLOSED, u"メールサーバーとの接続が切れています。"},
     {Why::LineTooLong, NMAIL_ERR_PROTOCOL, u"メールサーバーの応答の行が長すぎます。"},
     {Why::BadReply, NMAIL_ERR_PROTOCOL, u"メールサーバーの応答が正しくありません。"},

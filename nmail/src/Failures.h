@@ -50,6 +50,7 @@ enum class Why
     // The stream
     ReplyTimedOut,
     ConnectionLost,
+    Cancelled, // the caller ended the connection (NMailPop3Cancel)
     NotConnected,
     LineTooLong,
     BadReply,

@@ -151,28 +151,11 @@ int32_t NMailEndWinSock()
     return NMAIL_OK;
 }
 
-int32_t NMailPop3Connect(const char* host)
+int32_t NMailPop3NewHandle()
 {
-    if (!host) {
-        return fail(nmail::Why::NoHostName);
-    }
-    const auto address = nmail::parseHostAddress(FromCodePage(host));
-    if (!address) {
-        return fail(nmail::failure(nmail::Why::BadHostName, FromCodePage(host)));
-    }
-    nmail::Timeouts timeouts;
-    {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        timeouts = lib.timeouts;
-    }
-    auto connection = std::make_shared<Connection>(timeouts);
-    if (auto opened = connection->session.open(*address); !opened.ok()) {
-        fail(opened.failure());
-        return NMAIL_ERR_CONNECT;
-    }
     Library& lib = library();
     std::lock_guard lock(lib.mutex);
+    auto connection = std::make_shared<Connection>(lib.timeouts);
     // Handles count up and wrap within the non-negative range, skipping ones still in use.
     int32_t handle = lib.nextHandle;
     while (lib.connections.count(handle)) {
@@ -181,6 +164,44 @@ int32_t NMailPop3Connect(const char* host)
     lib.nextHandle = handle == INT32_MAX ? 0 : handle + 1;
     lib.connections.emplace(handle, std::move(connection));
     return handle;
+}
+
+int32_t NMailPop3ConnectHandle(int32_t handle, const char* host)
+{
+    const auto connection = find(handle);
+    if (!connection) {
+        return unknownHandle();
+    }
+    if (connection->session.state() != Pop3Session::State::Disconnected) {
+        return fail(nmail::Why::SessionInUse);
+    }
+    std::optional<nmail::HostAddress> address;
+    Failure why;
+    if (!host) {
+        why = nmail::failure(nmail::Why::NoHostName);
+    } else if (address = nmail::parseHostAddress(FromCodePage(host)); !address) {
+        why = nmail::failure(nmail::Why::BadHostName, FromCodePage(host));
+    } else if (auto opened = connection->session.open(*address); !opened.ok()) {
+        why = opened.failure();
+    } else {
+        return NMAIL_OK;
+    }
+    // A failed connect leaves no handle behind, as NMailPop3Connect leaves none.
+    {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        if (const auto it = lib.connections.find(handle);
+            it != lib.connections.end() && it->second == connection) {
+            lib.connections.erase(it);
+        }
+    }
+    return fail(why);
+}
+
+int32_t NMailPop3Connect(const char* host)
+{
+    const int32_t handle = NMailPop3NewHandle();
+    return NMailPop3ConnectHandle(handle, host) == NMAIL_OK ? handle : NMAIL_ERR_CONNECT;
 }
 
 int32_t NMailPop3Authenticate(int32_t handle, const char* userId, const char* password,

@@ -17,7 +17,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <array>
-#include <sys/socket.h>
+#include <cstring>
 
 namespace nmail {
 
@@ -196,6 +196,7 @@ Pop3Session::Pop3Session(Timeouts timeouts) : m_timeouts(timeouts) {}
 
 Pop3Session::~Pop3Session()
 {
+    m_cancel.forget();
     if (m_socket) {
         m_socket->abort();
     }
@@ -205,7 +206,7 @@ void Pop3Session::setState(State state)
 {
     m_state = state;
     if (state == State::Broken || state == State::Disconnected) {
-        m_descriptor = -1;
+        m_cancel.forget();
         if (m_socket) {
             m_socket->abort();
         }
@@ -218,7 +219,9 @@ void Pop3Session::setState(State state)
 Failure Pop3Session::breakWith(Failure why)
 {
     setState(State::Broken);
-    return why;
+    // Whatever a cancel made the wait end with (a lost connection, a failed handshake), the
+    // caller asked for it.
+    return m_cancel.cancelled() ? failure(Why::Cancelled) : why;
 }
 
 Failure Pop3Session::timedOut()
@@ -236,22 +239,31 @@ Result<Done> Pop3Session::open(const HostAddress& address)
     if (m_state != State::Disconnected) {
         return failure(Why::SessionInUse);
     }
+    if (m_cancel.cancelled()) {
+        return breakWith(failure(Why::Cancelled));
+    }
     // Every connection may become a TLS one: STLS upgrades a plain one.
     m_socket = std::make_unique<QSslSocket>();
     const QDeadlineTimer connectDeadline(m_timeouts.connectMs);
-    const auto addresses = lookUpHost(address.host, connectDeadline);
+    const auto addresses =
+        lookUpHost(address.host, connectDeadline, QHostInfo::fromName, &m_cancel);
     if (!addresses.ok()) {
         return breakWith(addresses.failure());
     }
-    const auto winner = raceConnect(addresses.value(), address.port, connectDeadline);
+    const auto winner = raceConnect(addresses.value(), address.port, connectDeadline, &m_cancel);
     if (!winner.ok()) {
         return breakWith(winner.failure());
+    }
+    // Watched before Qt takes it, so no wait on it can miss a cancel.
+    if (!m_cancel.watch(winner.value().descriptor)) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        closeDescriptor(winner.value().descriptor);
+        return breakWith(failure(Why::ConnectFailed, reason));
     }
     if (!m_socket->setSocketDescriptor(winner.value().descriptor)) {
         closeDescriptor(winner.value().descriptor);
         return breakWith(failure(Why::ConnectFailed, socketText(*m_socket)));
     }
-    m_descriptor = winner.value().descriptor;
     // Our own replies are short; Nagle would only delay each command.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (address.tls) {
@@ -369,11 +381,9 @@ Result<Done> Pop3Session::encrypt(const HostAddress& address, const QDeadlineTim
 
 void Pop3Session::cancel()
 {
-    // shutdown() is safe from another thread, unlike anything on the QSslSocket: the socket
-    // stays open (and owned by its thread) but every wait on it ends.
-    if (const qintptr descriptor = m_descriptor.load(); descriptor >= 0) {
-        ::shutdown(int(descriptor), SHUT_RDWR);
-    }
+    // Nothing on the QSslSocket is safe from another thread; the cancellation shuts the
+    // connection down beneath it, so every wait on it ends, and wakes the waits before it.
+    m_cancel.cancel();
 }
 
 bool Pop3Session::encrypted() const
@@ -608,6 +618,9 @@ Result<Reply> Pop3Session::run(Command command, QByteArrayView argument, qsizety
     const CommandInfo& entry = info(command);
     if ((entry.states & (1u << unsigned(m_state))) == 0) {
         return failure(Why::NotConnected);
+    }
+    if (m_cancel.cancelled()) {
+        return breakWith(failure(Why::Cancelled));
     }
     const Request request{command, argument.toByteArray()};
     const bool sentAhead = !m_pending.empty() && m_pending.front() == request;

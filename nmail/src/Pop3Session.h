@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Cancellation.h"
 #include "Failures.h"
 #include "HostAddress.h"
 #include "ReplyParser.h"
@@ -62,8 +63,9 @@ public:
     Result<Done> open(const HostAddress& address);
     // Whether the connection is encrypted now.
     bool encrypted() const;
-    // Ends whatever the session is waiting for, from any thread: the connection is shut down,
-    // so the blocked call fails at once as a lost connection and every later one fails too.
+    // Ends whatever the session is waiting for, from any thread and at any step (the lookup,
+    // the connection race, the greeting, CAPA, STLS, the TLS handshake, any reply): the blocked
+    // call fails at once (Why::Cancelled), and so does every later one, open() included.
     void cancel();
     // USER/PASS or APOP, then STAT; the number of waiting messages.
     Result<qint64> login(QByteArrayView userId, QByteArrayView password, bool apop);
@@ -160,9 +162,9 @@ private:
     void setState(State state);
 
     Timeouts m_timeouts;
-    std::unique_ptr<QSslSocket> m_socket;  // used plain until TLS starts
-    std::atomic<qintptr> m_descriptor{-1}; // the connected socket's, for cancel()
-    QByteArray m_input;                    // received bytes not yet given to the parser
+    Cancellation m_cancel;                // watches m_socket while it is connected
+    std::unique_ptr<QSslSocket> m_socket; // used plain until TLS starts
+    QByteArray m_input;                   // received bytes not yet given to the parser
     ReplyParser m_parser;
     QByteArray m_greeting;
     qint64 m_messageCount = 0;

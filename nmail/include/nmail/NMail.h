@@ -101,6 +101,16 @@ int32_t NMailEndWinSock();
 // (NMailGetMessage then tells why).
 int32_t NMailPop3Connect(const char* host);
 
+// NMailPop3Connect in two steps, for a caller that may cancel the connect from another thread:
+// NMailPop3NewHandle gives a handle without a connection (always >= 0), which NMailPop3Cancel
+// takes at once; NMailPop3ConnectHandle then connects it as NMailPop3Connect would and returns
+// NMAIL_OK, or a negative result (NMailGetMessage tells why) and releases the handle, as
+// NMailPop3Connect leaves none. A handle cancelled before or during the connect fails it
+// within moments, whatever step it is at (NMAIL_ERR_CLOSED). NMAIL_ERR_ARGUMENT for an
+// unknown handle or one that is connected already (which stays as it is).
+int32_t NMailPop3NewHandle();
+int32_t NMailPop3ConnectHandle(int32_t handle, const char* host);
+
 // Logs in with USER/PASS, or with APOP when apop is non-zero (never falling back to USER/PASS),
 // then asks STAT. Returns the number of waiting messages (0 for an empty mailbox) or a
 // negative result. A user ID or password holding CR or LF is refused before anything is sent.
@@ -160,8 +170,10 @@ int32_t NMailPop3IsEncrypted(int32_t handle);
 int32_t NMailSetPinnedCertificate(const char* host, const char* fingerprint);
 
 // Ends the call another thread is waiting in on this connection at once (it fails as a lost
-// connection), and every later call on it. The only function that may be called from another
-// thread than the one using the handle. NMAIL_OK, or NMAIL_ERR_ARGUMENT for an unknown handle.
+// connection), and every later call on it; with a handle from NMailPop3NewHandle, the connect
+// too, at any step (lookup, connection, greeting, CAPA, STLS, TLS handshake). The only function
+// that may be called from another thread than the one using the handle, and it never touches
+// anything but that connection. NMAIL_OK, or NMAIL_ERR_ARGUMENT for an unknown handle.
 int32_t NMailPop3Cancel(int32_t handle);
 
 // Sends QUIT (waiting for its reply within the reply time-out) and closes the connection.

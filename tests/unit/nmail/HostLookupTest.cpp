@@ -1,8 +1,9 @@
 // The bounded name lookup: a resolver that hangs cannot hold the caller past the deadline.
 // The connection race: an address that swallows connections does not keep the next from
-// being tried.
+// being tried. The cancellation: it reaches its own connection and nothing else.
 #include "HostLookup.h"
 
+#include "BlackHole.h"
 #include "ConnectRace.h"
 #include "nmail/NMail.h"
 
@@ -14,6 +15,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -41,15 +43,13 @@ TEST(HostLookupTest, AResolverThatHangsEndsAtTheDeadline)
     // The resolver waits until the test lets it go, long after the lookup has given up.
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
-    std::promise<void> finished;
-    std::future<void> workerDone = finished.get_future();
-    auto finishedShared = std::make_shared<std::promise<void>>(std::move(finished));
-    const nmail::Resolver hanging = [released, finishedShared](const QString& name) {
+    auto finished = std::make_shared<std::atomic<int>>(0);
+    const nmail::Resolver hanging = [released, finished](const QString& name) {
         released.wait();
         QHostInfo info;
         info.setHostName(name);
         info.setAddresses({QHostAddress(QHostAddress::LocalHost)});
-        finishedShared->set_value();
+        ++*finished;
         return info;
     };
     QElapsedTimer clock;
@@ -63,10 +63,28 @@ TEST(HostLookupTest, AResolverThatHangsEndsAtTheDeadline)
         << result.failure().message.toStdString();
     EXPECT_TRUE(result.failure().message.contains(QStringLiteral("mail.example.jp")));
 
-    // The worker left behind finishes on its own once its resolver returns, without touching
-    // anything the caller has let go of.
+    // A cancel ends the wait long before the deadline.
+    nmail::Cancellation cancel;
+    std::thread canceller([&cancel] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        cancel.cancel();
+    });
+    clock.restart();
+    const auto cancelled =
+        lookUpHost(QStringLiteral("mail.example.jp"), QDeadlineTimer(20000), hanging, &cancel);
+    canceller.join();
+    EXPECT_LT(clock.elapsed(), 1000);
+    ASSERT_FALSE(cancelled.ok());
+    EXPECT_EQ(cancelled.failure().code, NMAIL_ERR_CLOSED);
+
+    // The workers left behind finish on their own once their resolver returns, without
+    // touching anything the caller has let go of.
     release.set_value();
-    EXPECT_EQ(workerDone.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    clock.restart();
+    while (*finished < 2 && clock.elapsed() < 5000) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(*finished, 2);
 }
 
 TEST(HostLookupTest, FailuresAndEmptyAnswersSayTheServerWasNotFound)
@@ -97,53 +115,6 @@ TEST(HostLookupTest, FailuresAndEmptyAnswersSayTheServerWasNotFound)
     ASSERT_TRUE(real.ok());
     EXPECT_TRUE(real.value().front().isLoopback());
 }
-
-namespace {
-
-// A listener on [::1]:port that takes one connection and never accepts it: with its backlog
-// full, the kernel drops every further SYN, so a connect there hangs like one into a black
-// hole. False when the machine has no IPv6 loopback or the port is taken.
-class BlackHole
-{
-public:
-    explicit BlackHole(quint16 port)
-    {
-        m_listener = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        ::setsockopt(m_listener, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
-        sockaddr_in6 address{};
-        address.sin6_family = AF_INET6;
-        address.sin6_addr = in6addr_loopback;
-        address.sin6_port = htons(port);
-        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(m_listener, 0) != 0) {
-            return;
-        }
-        // Fill the backlog until a connect stays pending.
-        for (int i = 0; i < 8 && !m_ready; ++i) {
-            const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            m_fillers.push_back(fd);
-            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-            pollfd done{fd, POLLOUT, 0};
-            m_ready = ::poll(&done, 1, 300) == 0;
-        }
-    }
-    ~BlackHole()
-    {
-        for (int fd : m_fillers) {
-            ::close(fd);
-        }
-        ::close(m_listener);
-    }
-    bool ready() const { return m_ready; }
-
-private:
-    int m_listener = -1;
-    std::vector<int> m_fillers;
-    bool m_ready = false;
-};
-
-} // namespace
 
 TEST(ConnectRaceTest, ABlackHoledFirstAddressDoesNotHoldTheNext)
 {
@@ -188,4 +159,30 @@ TEST(ConnectRaceTest, RefusedAddressesHandTheirTurnOnAtOnce)
     EXPECT_TRUE(refused.failure().message.contains(u"接続できませんでした"_qs))
         << refused.failure().message.toStdString();
     EXPECT_LT(clock.elapsed(), 200); // no stagger wait after a refusal
+}
+
+// The socket's owner (Qt, when the server hangs up) may close it while a cancel is on its way,
+// and the process may at once give the number to another socket (the display's connection,
+// say). The cancel still shuts down the connection it watched, and only that one.
+TEST(CancellationTest, ACancelReachesItsConnectionNeverAReusedNumber)
+{
+    int watched[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, watched), 0);
+    nmail::Cancellation cancel;
+    ASSERT_TRUE(cancel.watch(watched[0]));
+    const int number = watched[0];
+    ::close(watched[0]);
+    int bystander[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, bystander), 0);
+    ASSERT_EQ(bystander[0], number) << "the freed number is taken again at once";
+
+    cancel.cancel();
+    char byte = 'x';
+    EXPECT_EQ(::send(bystander[0], &byte, 1, MSG_NOSIGNAL), 1);
+    EXPECT_EQ(::recv(bystander[1], &byte, 1, MSG_DONTWAIT), 1);
+    EXPECT_EQ(::recv(watched[1], &byte, 1, MSG_DONTWAIT), 0) << "the watched connection ended";
+    cancel.forget();
+    for (int fd : {watched[1], bystander[0], bystander[1]}) {
+        ::close(fd);
+    }
 }

@@ -10,6 +10,9 @@
 #include <atomic>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -714,4 +717,53 @@ TEST_F(NMailSessionTest, PipeliningSurvivesAConnectionDroppedWithRepliesOutstand
     ASSERT_EQ(NMailPop3GetMailStatus(handle, 2, subject, date, from, header, 0), NMAIL_OK);
     EXPECT_STREQ(subject, "two");
     EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+}
+
+// A cancel that races the end of a connection (the close, or Qt closing the socket itself when
+// the server hangs up) never shuts down another socket that took the freed descriptor number
+// meanwhile, as the display's or the session bus's connection could. A race, so the test
+// repeats it while a bystander keeps taking numbers and checks its sockets still work; the
+// sanitizer build runs it too.
+TEST_F(NMailSessionTest, ACancelRacingTheCloseTouchesNoOtherSocket)
+{
+    ScriptedServer server(Greeting, ScriptedServer::mailbox(ThreeMessages));
+    std::atomic<int32_t> current{-1};
+    std::atomic<bool> done{false};
+    std::atomic<int> damaged{0};
+    std::thread canceller([&] {
+        while (!done) {
+            if (const int32_t handle = current.load(); handle >= 0) {
+                NMailPop3Cancel(handle);
+            }
+        }
+    });
+    std::thread bystander([&] {
+        while (!done) {
+            int pair[2];
+            if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
+                continue;
+            }
+            for (int round = 0; round < 2; ++round) {
+                char byte = 'x';
+                if (::send(pair[0], &byte, 1, MSG_NOSIGNAL) != 1 ||
+                    ::recv(pair[1], &byte, 1, MSG_DONTWAIT) != 1) {
+                    ++damaged;
+                }
+                std::this_thread::yield();
+            }
+            ::close(pair[0]);
+            ::close(pair[1]);
+        }
+    });
+    for (int i = 0; i < 1000 && damaged == 0; ++i) {
+        const int32_t handle = NMailPop3Connect(server.host().c_str());
+        ASSERT_GE(handle, 0) << lastMessage();
+        current = handle;
+        NMailPop3Authenticate(handle, "tama", "secret", 0);
+        NMailPop3Close(handle);
+    }
+    done = true;
+    canceller.join();
+    bystander.join();
+    EXPECT_EQ(damaged, 0);
 }
