@@ -69,8 +69,15 @@ MailCheck::Outcome MailCheck::run(const Request& request, const Hooks& hooks)
 {
     Outcome outcome;
     const QByteArray host = ToCodePage(request.server);
-    const int32_t handle = m_library.Pop3Connect(host.constData());
-    if (handle == -1) {
+    // The handle comes before the connection, so that a cancel reaches the connect too: its
+    // lookup, race, greeting and TLS handshake may each wait for a long time-out.
+    const int32_t handle = m_library.Pop3NewHandle();
+    m_handle = handle;
+    if (m_cancelled && handle >= 0) // cancelled before the handle was there to cancel
+        m_library.Pop3Cancel(handle);
+    if (handle < 0 || m_library.Pop3ConnectHandle(handle, host.constData()) < 0) {
+        // The library released the handle.
+        m_handle = -1;
         // A connection that could not be made is not "no new mail": the caller says why.
         outcome.failure = lastMessage(NMAIL_MESSAGE_LAST_ERROR);
         outcome.failureCode = m_library.GetLastResult();
@@ -85,7 +92,6 @@ MailCheck::Outcome MailCheck::run(const Request& request, const Hooks& hooks)
         outcome.cancelled = m_cancelled;
         return outcome;
     }
-    m_handle = handle;
     outcome.connected = true;
     outcome.encrypted = m_library.Pop3IsEncrypted(handle) == 1;
 

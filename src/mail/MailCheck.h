@@ -74,8 +74,9 @@ public:
     explicit MailCheck(MailLibrary& library);
 
     Outcome run(const Request& request, const Hooks& hooks);
-    // Ends the check as soon as it can: a call that waits on the server fails at once, and no
-    // further message is asked for; the connection is still closed.
+    // Ends the check as soon as it can, at any step from the connect on: a call that waits on
+    // the server fails at once, and no further message is asked for; the connection is still
+    // closed.
     void cancel();
 
 private:

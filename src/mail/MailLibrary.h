@@ -17,6 +17,10 @@ public:
     virtual int32_t SetOption(int32_t /*option*/, int32_t /*value*/) { return 0; }
     virtual int32_t EndWinSock() { return 0; }
     virtual int32_t Pop3Connect(const char* host) = 0;
+    // The connect in two steps, a handle first, so that Pop3Cancel reaches a connect in
+    // progress (NMailPop3NewHandle, NMailPop3ConnectHandle).
+    virtual int32_t Pop3NewHandle() = 0;
+    virtual int32_t Pop3ConnectHandle(int32_t handle, const char* host) = 0;
     virtual int32_t Pop3Authenticate(int32_t handle, const char* userId, const char* password,
                                      int32_t apop) = 0;
     virtual int32_t Pop3GetMailStatus(int32_t handle, int32_t mailNo, char* subject, char* date,

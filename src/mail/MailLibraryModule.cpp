@@ -81,6 +81,18 @@ int32_t MailLibraryModule::Pop3Connect(const char* host)
     return mail ? mail->Pop3Connect(host) : NMAIL_ERR_CONNECT;
 }
 
+int32_t MailLibraryModule::Pop3NewHandle()
+{
+    MailLibrary* mail = library();
+    return mail ? mail->Pop3NewHandle() : NMAIL_ERR_CONNECT;
+}
+
+int32_t MailLibraryModule::Pop3ConnectHandle(int32_t handle, const char* host)
+{
+    MailLibrary* mail = loaded();
+    return mail ? mail->Pop3ConnectHandle(handle, host) : NMAIL_ERR_ARGUMENT;
+}
+
 int32_t MailLibraryModule::Pop3Authenticate(int32_t handle, const char* userId,
                                             const char* password, int32_t apop)
 {

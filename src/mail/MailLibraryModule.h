@@ -31,6 +31,8 @@ public:
     int32_t SetOption(int32_t option, int32_t value) override;
     int32_t EndWinSock() override;
     int32_t Pop3Connect(const char* host) override;
+    int32_t Pop3NewHandle() override;
+    int32_t Pop3ConnectHandle(int32_t handle, const char* host) override;
     int32_t Pop3Authenticate(int32_t handle, const char* userId, const char* password,
                              int32_t apop) override;
     int32_t Pop3GetMailStatus(int32_t handle, int32_t mailNo, char* subject, char* date, char* from,

@@ -13,6 +13,11 @@ public:
     }
     int32_t EndWinSock() override { return NMailEndWinSock(); }
     int32_t Pop3Connect(const char* host) override { return NMailPop3Connect(host); }
+    int32_t Pop3NewHandle() override { return NMailPop3NewHandle(); }
+    int32_t Pop3ConnectHandle(int32_t handle, const char* host) override
+    {
+        return NMailPop3ConnectHandle(handle, host);
+    }
     int32_t Pop3Authenticate(int32_t handle, const char* userId, const char* password,
                              int32_t apop) override
     {

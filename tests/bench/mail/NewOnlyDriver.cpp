@@ -31,6 +31,11 @@ public:
     int uidl = 0, headers = 0, sizes = 0, whole = 0;
 
     int32_t Pop3Connect(const char* host) override { return m_real.Pop3Connect(host); }
+    int32_t Pop3NewHandle() override { return m_real.Pop3NewHandle(); }
+    int32_t Pop3ConnectHandle(int32_t handle, const char* host) override
+    {
+        return m_real.Pop3ConnectHandle(handle, host);
+    }
     int32_t Pop3Authenticate(int32_t handle, const char* userId, const char* password,
                              int32_t apop) override
     {

@@ -41,6 +41,13 @@ public:
         calls << (handle < 0 ? QStringLiteral("connect failed") : QStringLiteral("connect"));
         return handle;
     }
+    int32_t Pop3NewHandle() override { return m_real.Pop3NewHandle(); }
+    int32_t Pop3ConnectHandle(int32_t handle, const char* host) override
+    {
+        const int32_t result = m_real.Pop3ConnectHandle(handle, host);
+        calls << (result < 0 ? QStringLiteral("connect failed") : QStringLiteral("connect"));
+        return result;
+    }
     int32_t Pop3Authenticate(int32_t handle, const char* user, const char* pass,
                              int32_t apop) override
     {
