@@ -263,6 +263,7 @@ TEST_F(IdPassFormTest, APasswordTheKeyringDidNotGiveIsNeverReplacedByOneNotTyped
         EXPECT_FALSE(form.PasswordUnreadReason().isEmpty());
         EXPECT_TRUE(form.PassText->toolTip().contains(QStringLiteral("キーリング")));
         form.ShowModeless();
+        Screenshot(form, "IdPassForm-keyring-unread");
         EXPECT_LE(form.PassText->fontMetrics().horizontalAdvance(form.PassText->placeholderText()),
                   form.PassText->width());
 
