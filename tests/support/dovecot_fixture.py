@@ -243,6 +243,10 @@ service anvil {{
         self.imap, self.imaps = free_port(), (free_port() if self.tls else 0)
         self._write_mailboxes()
         self._write_config()
+        self._launch()
+        return self
+
+    def _launch(self):
         self.proc = subprocess.Popen(["dovecot", "-F", "-c", self.conf],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                      start_new_session=True)
@@ -255,9 +259,20 @@ service anvil {{
                 self.stop()
                 raise RuntimeError(f"Dovecot did not start on 127.0.0.1:{self.pop3}/{self.pop3s}:\n{err}\n{log}")
             time.sleep(0.05)
-        return self
 
-    def stop(self):
+    def restart(self, while_down=None):
+        """Stops Dovecot and every session it has (an idling IMAP session's process can outlive
+        `doveadm stop`, keeping its connection), calls while_down() if given, and starts it
+        again on the same ports with the same mailboxes."""
+        self._end_processes()
+        while not all(not port_open(port) for port in
+                      (self.pop3, self.pop3s, self.imap, self.imaps) if port):
+            time.sleep(0.05)
+        if while_down:
+            while_down()
+        self._launch()
+
+    def _end_processes(self):
         if self.proc is not None and self.proc.poll() is None:
             # doveadm waits until the master's PID is gone, and the master stays a zombie until
             # we reap it, so wait for the master while doveadm runs.
@@ -285,8 +300,24 @@ service anvil {{
             except (ProcessLookupError, PermissionError):
                 pass
             self.proc = None
+
+    def stop(self):
+        self._end_processes()
         if self._own_folder and os.path.isdir(self.folder):
             shutil.rmtree(self.folder, ignore_errors=True)
+
+    def flags(self, user):
+        """The flags of every message of the user's INBOX, as Dovecot keeps them: {uid: set}."""
+        out = subprocess.run(["doveadm", "-c", self.conf, "fetch", "-u", user, "uid flags",
+                              "mailbox", "INBOX", "all"],
+                             check=True, capture_output=True, text=True, timeout=30).stdout
+        flags, uid = {}, None
+        for line in out.splitlines():
+            if line.startswith("uid: "):
+                uid = int(line[5:])
+            elif line.startswith("flags:") and uid is not None:
+                flags[uid] = set(line[6:].split())
+        return flags
 
     def deliver(self, user, message):
         """Puts one more message into the user's Maildir as a delivery agent does: written into
