@@ -2,7 +2,7 @@
 
 #include "platform/ProgramFolder.h"
 #include "settings/AtomicFile.h"
-#include "settings/DesktopEntryReader.h"
+#include "platform/DesktopEntryReader.h"
 #include "settings/SettingsPaths.h"
 
 #include <QCoreApplication>

@@ -11,7 +11,7 @@ if(MOFURIN_FUZZ)
         ${settings_dir}/AtomicFile.cpp ${PROJECT_SOURCE_DIR}/codepage/src/CodePage.cpp
         ${PROJECT_SOURCE_DIR}/src/app/ProcessValues.cpp ${settings_dir}/ProfileParser.cpp
         ${settings_dir}/ServerFile.cpp ${settings_dir}/SettingsPaths.cpp
-        ${settings_dir}/Autostart.cpp ${settings_dir}/DesktopEntryReader.cpp)
+        ${settings_dir}/Autostart.cpp ${PROJECT_SOURCE_DIR}/src/platform/DesktopEntryReader.cpp)
     foreach(name ServerFile Profile DesktopEntry)
         set(target fuzz_settings_${name})
         add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/settings/${name}Fuzzer.cpp

@@ -3,7 +3,7 @@
 // look for it under that name too unless the path holds a %, which the desktop looks for
 // unexpanded.
 #include "settings/Autostart.h"
-#include "settings/DesktopEntryReader.h"
+#include "platform/DesktopEntryReader.h"
 
 #include <QFile>
 #include <cstdint>

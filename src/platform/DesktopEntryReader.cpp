@@ -1,4 +1,4 @@
-#include "settings/DesktopEntryReader.h"
+#include "platform/DesktopEntryReader.h"
 
 #include <QList>
 #include <map>
@@ -168,6 +168,11 @@ QByteArray ExpandCodes(const QByteArray& exec)
 
 } // namespace
 
+std::optional<QList<QByteArray>> SplitCommand(const QByteArray& line)
+{
+    return ShellWords(ExpandCodes(line));
+}
+
 std::optional<Command> Read(const QByteArray& text)
 {
     const std::map<QByteArray, QByteArray> values = RawValues(text);
@@ -181,6 +186,7 @@ std::optional<Command> Read(const QByteArray& text)
     Command command;
     command.checkedProgram = checked->first();
     command.startedProgram = started->first();
+    command.started = *started;
     // An unreadable TryExec or Path is no TryExec or Path, as in GLib.
     command.tryExec = Value(values, "TryExec").value_or(QByteArray());
     command.workingFolder = Value(values, "Path").value_or(QByteArray());

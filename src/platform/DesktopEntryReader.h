@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <optional>
 
 // What the desktop makes of a desktop entry's command, read the way GLib reads it (GLib's
@@ -21,11 +22,17 @@ struct Command
 {
     QByteArray checkedProgram; // Exec's first word as the desktop looks for it on loading
     QByteArray startedProgram; // the program it starts
+    QList<QByteArray> started; // the whole command it starts, the program first
     QByteArray tryExec;        // empty: no TryExec
     QByteArray workingFolder;  // Path; empty: none
 };
 
 // Nothing when the entry has no Exec the desktop can read or split into at least one word.
 std::optional<Command> Read(const QByteArray& text);
+
+// A command line written as Exec is (a user's own command, say), split into the program and
+// its arguments as the desktop starts it, without a shell; nothing when it holds no word or
+// an unclosed quote.
+std::optional<QList<QByteArray>> SplitCommand(const QByteArray& line);
 
 } // namespace DesktopEntryReader
