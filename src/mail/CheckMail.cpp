@@ -14,10 +14,12 @@
 #include "nmail/NMail.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/DesktopSecretStore.h"
+#include "platform/MailProgram.h"
 #include "platform/MessageBoxLook.h"
 #include "settings/IdPassForm.h"
 #include "settings/LiveOptions.h"
 #include "settings/PasswordPlace.h"
+#include "settings/ProfileFile.h"
 #include "settings/SetForm.h"
 #include "settings/SettingsPaths.h"
 
@@ -195,9 +197,24 @@ void hangUpWhenTicked()
         HangUpAllDialUp(DefaultDialUpService());
 }
 
-const DesktopNotifier& notifier()
+// Opens the user's mail program, from a click on a notification of new mail: the command of
+// MAILER= in the options file, or else the desktop's mail program.
+void openMailProgram()
 {
-    static const auto* instance = new DesktopNotifier; // lives until the process ends
+    const QString mailer =
+        Profile::GetString(OptionsFilePath(), QStringLiteral("MOFURIN"), QStringLiteral("MAILER"));
+    QString error;
+    if (!MailProgram::Open(mailer, &error))
+        showLibraryError(error);
+}
+
+DesktopNotifier& notifier()
+{
+    static auto* instance = [] {
+        auto* made = new DesktopNotifier; // lives until the process ends
+        QObject::connect(made, &DesktopNotifier::opened, made, &openMailProgram);
+        return made;
+    }();
     return *instance;
 }
 

@@ -29,9 +29,25 @@ void callAsync(const QDBusConnection& bus, const QString& method, const QVariant
 
 } // namespace
 
-DesktopNotifier::DesktopNotifier(QDBusConnection bus, int timeoutMs)
-    : m_bus(std::move(bus)), m_timeoutMs(timeoutMs)
+DesktopNotifier::DesktopNotifier(QDBusConnection bus, int timeoutMs, QObject* parent)
+    : QObject(parent), m_bus(std::move(bus)), m_timeoutMs(timeoutMs)
 {
+    m_bus.connect(Service, Path, Interface, QStringLiteral("ActionInvoked"), this,
+                  SLOT(actionInvoked(uint, QString)));
+    m_bus.connect(Service, Path, Interface, QStringLiteral("NotificationClosed"), this,
+                  SLOT(notificationClosed(uint, uint)));
+}
+
+void DesktopNotifier::actionInvoked(uint id, const QString& action)
+{
+    // Every program's notifications raise this signal; only ours open the mail program.
+    if (action == QLatin1String("default") && m_shown->contains(id))
+        emit opened();
+}
+
+void DesktopNotifier::notificationClosed(uint id, uint /*reason*/)
+{
+    m_shown->remove(id);
 }
 
 QString DesktopNotifier::bodyText(const QStringList& lines, bool markup)
@@ -46,7 +62,7 @@ QString DesktopNotifier::bodyText(const QStringList& lines, bool markup)
     return body;
 }
 
-void DesktopNotifier::notify(const QStringList& lines, std::function<void(bool)> done) const
+void DesktopNotifier::notify(const QStringList& lines, std::function<void(bool)> done)
 {
     if (!done) {
         done = [](bool) {};
@@ -55,32 +71,36 @@ void DesktopNotifier::notify(const QStringList& lines, std::function<void(bool)>
     // capabilities come first.
     const QDBusConnection bus = m_bus;
     const int timeoutMs = m_timeoutMs;
-    callAsync(bus, QStringLiteral("GetCapabilities"), {}, timeoutMs,
-              [bus, timeoutMs, lines, done](const QDBusMessage& capabilities) {
-                  if (capabilities.type() != QDBusMessage::ReplyMessage ||
-                      capabilities.arguments().isEmpty()) {
-                      done(false);
-                      return;
-                  }
-                  const bool markup = capabilities.arguments().constFirst().toStringList().contains(
-                      QStringLiteral("body-markup"));
-                  const QString name = QStringLiteral("モフリちゃん");
-                  const QVariantMap hints{
-                      {QStringLiteral("category"), QStringLiteral("email.arrived")},
-                      {QStringLiteral("desktop-entry"), QStringLiteral("mofurin")}};
-                  // app_name, replaces_id, app_icon, summary, body, actions, hints,
-                  // expire_timeout (-1: as the service likes).
-                  const QVariantList arguments{name,
-                                               0u,
-                                               QStringLiteral("mail-unread"),
-                                               name,
-                                               bodyText(lines, markup),
-                                               QStringList(),
-                                               hints,
-                                               -1};
-                  callAsync(bus, QStringLiteral("Notify"), arguments, timeoutMs,
-                            [done](const QDBusMessage& reply) {
-                                done(reply.type() == QDBusMessage::ReplyMessage);
-                            });
-              });
+    callAsync(
+        bus, QStringLiteral("GetCapabilities"), {}, timeoutMs,
+        [bus, timeoutMs, lines, done, shown = m_shown](const QDBusMessage& capabilities) {
+            if (capabilities.type() != QDBusMessage::ReplyMessage ||
+                capabilities.arguments().isEmpty()) {
+                done(false);
+                return;
+            }
+            const QStringList offered = capabilities.arguments().constFirst().toStringList();
+            const bool markup = offered.contains(QStringLiteral("body-markup"));
+            // Clicking the notification opens the mail program.
+            const QStringList actions =
+                offered.contains(QStringLiteral("actions"))
+                    ? QStringList{QStringLiteral("default"), QStringLiteral("メールを読む")}
+                    : QStringList();
+            const QString name = QStringLiteral("モフリちゃん");
+            const QVariantMap hints{{QStringLiteral("category"), QStringLiteral("email.arrived")},
+                                    {QStringLiteral("desktop-entry"), QStringLiteral("mofurin")}};
+            // app_name, replaces_id, app_icon, summary, body, actions, hints,
+            // expire_timeout (-1: as the service likes).
+            const QVariantList arguments{
+                name,  0u, QStringLiteral("mail-unread"), name, bodyText(lines, markup), actions,
+                hints, -1};
+            callAsync(bus, QStringLiteral("Notify"), arguments, timeoutMs,
+                      [done, shown](const QDBusMessage& reply) {
+                          const bool taken = reply.type() == QDBusMessage::ReplyMessage &&
+                                             !reply.arguments().isEmpty();
+                          if (taken)
+                              shown->insert(reply.arguments().constFirst().toUInt());
+                          done(taken);
+                      });
+        });
 }

@@ -3,5 +3,6 @@
 mofurin_gtest(platform_unit
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/platform/DisplayPlatformTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/platform/SingleInstanceTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/platform/MailProgramTest.cpp
     LIBS mofurin_platform
     LABEL unit)

@@ -11,6 +11,7 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -51,7 +52,12 @@ protected:
     }
 
     // Sends the lines and waits for the outcome; how long notify() itself took, in ms.
-    static qint64 notify(const DesktopNotifier& notifier, const QStringList& lines,
+    static qint64 notify(DesktopNotifier&& notifier, const QStringList& lines,
+                         std::optional<bool>& outcome)
+    {
+        return notify(notifier, lines, outcome);
+    }
+    static qint64 notify(DesktopNotifier& notifier, const QStringList& lines,
                          std::optional<bool>& outcome)
     {
         QElapsedTimer clock;
@@ -60,6 +66,19 @@ protected:
         const qint64 returned = clock.elapsed();
         (void)QTest::qWaitFor([&] { return outcome.has_value(); }, 10000); // checked by the caller
         return returned;
+    }
+
+    // Makes the daemon send a signal, as when the user clicks or closes a notification.
+    static void emitSignal(const QString& name, const QVariantList& arguments)
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.Notifications"),
+            QStringLiteral("/org/freedesktop/Notifications"),
+            QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
+        call.setArguments({QStringLiteral("org.freedesktop.Notifications"), name,
+                           name == u"ActionInvoked"_qs ? u"us"_qs : u"uu"_qs, arguments});
+        const QDBusMessage reply = s_bus->call(call, QDBus::Block, 5000);
+        ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << qPrintable(reply.errorMessage());
     }
 
     // The arguments of every Notify the daemon received, as dbusmock logged them.
@@ -175,4 +194,32 @@ TEST_F(DesktopNotifierTest, NoDaemonOrAHungOneNeverHoldsTheCaller)
         EXPECT_LT(clock.elapsed(), 3000);
         ASSERT_EQ(s_mock->command("thaw-notifications"), u"ok"_qs);
     }
+}
+
+// Clicking the notification (its default action) is offered where the daemon has actions, and
+// is heard only for our own notifications while they are shown.
+TEST_F(DesktopNotifierTest, OnlyAClickOnOurOwnNotificationOpensTheMail)
+{
+    startDaemon(R"(start-notifications {"capabilities": "body actions"})");
+    DesktopNotifier notifier(*s_bus);
+    QSignalSpy opened(&notifier, &DesktopNotifier::opened);
+    std::optional<bool> outcome;
+    notify(notifier, {u"たま — テスト"_qs}, outcome);
+    ASSERT_EQ(outcome, true);
+    const QList<QVariantList> calls = notifyCalls();
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(calls.constFirst()[5].toStringList(),
+              (QStringList{u"default"_qs, u"メールを読む"_qs}));
+
+    // The fresh daemon numbers its notifications from 1: ours is 1.
+    emitSignal(u"ActionInvoked"_qs, {2u, u"default"_qs}); // another program's
+    emitSignal(u"ActionInvoked"_qs, {1u, u"other"_qs});
+    emitSignal(u"ActionInvoked"_qs, {1u, u"default"_qs});
+    ASSERT_TRUE(opened.wait(5000));
+    QTest::qWait(200);
+    EXPECT_EQ(opened.size(), 1);
+    emitSignal(u"NotificationClosed"_qs, {1u, 2u});
+    emitSignal(u"ActionInvoked"_qs, {1u, u"default"_qs});
+    QTest::qWait(300);
+    EXPECT_EQ(opened.size(), 1);
 }
