@@ -45,6 +45,31 @@ public:
         return NMAIL_ERR_UIDL_REFUSED;
     }
     virtual int32_t Pop3Cancel(int32_t /*handle*/) { return 0; }
+    // IMAP (NMailImap...); a stand-in without it refuses every IMAP address.
+    virtual int32_t ImapConnectHandle(int32_t /*handle*/, const char* /*address*/)
+    {
+        return NMAIL_ERR_ARGUMENT;
+    }
+    virtual int32_t ImapAuthenticate(int32_t /*handle*/, const char* /*user*/,
+                                     const char* /*secret*/, int32_t /*how*/)
+    {
+        return NMAIL_ERR_ARGUMENT;
+    }
+    virtual int32_t ImapGetUnseenId(int32_t /*handle*/, int32_t /*index*/, char* /*buffer*/)
+    {
+        return NMAIL_ERR_ARGUMENT;
+    }
+    virtual int32_t ImapGetMailStatus(int32_t /*handle*/, int32_t /*index*/, char* /*subject*/,
+                                      char* /*date*/, char* /*from*/, char* /*header*/)
+    {
+        return NMAIL_ERR_ARGUMENT;
+    }
+    virtual int32_t ImapHasIdle(int32_t /*handle*/) { return 0; }
+    virtual int32_t ImapIdle(int32_t /*handle*/, int32_t /*timeoutMs*/)
+    {
+        return NMAIL_ERR_ARGUMENT;
+    }
+    virtual int32_t ImapRefresh(int32_t /*handle*/) { return NMAIL_ERR_ARGUMENT; }
 };
 
 // The library the services in use (platform/Services.h) name; without one, the mail module in

@@ -56,6 +56,8 @@ enum : int32_t
                                          // one pinned for it (it may be an attack)
     NMAIL_ERR_TLS_MISSING = -11,         // pop3+stls://, or a certificate is pinned for the
                                          // server, and the server offered no STLS
+    NMAIL_ERR_TOKEN_REFUSED = -13,       // IMAP: the server refused the bearer token (renew it
+                                         // and try once more)
     NMAIL_ERR_UIDL_REFUSED = -12,        // the server answered -ERR to UIDL: it keeps no
                                          // unique-ids, and the connection is still usable
 };
@@ -179,6 +181,73 @@ int32_t NMailPop3Cancel(int32_t handle);
 // Sends QUIT (waiting for its reply within the reply time-out) and closes the connection.
 // NMAIL_OK, or NMAIL_ERR_ARGUMENT for an unknown handle; the handle is released either way.
 int32_t NMailPop3Close(int32_t handle);
+
+// IMAP (RFC 3501) on the same connection layer as POP3: lookup, connection race, TLS and its
+// checks, pins and time-outs work as described above. Handles come from NMailPop3NewHandle and
+// are shared by both protocols: NMailPop3Cancel, NMailPop3IsEncrypted and NMailPop3Close work on
+// an IMAP connection too (Close sends LOGOUT), and NMailGetMessage / NMailGetLastResult tell
+// its failures. A check never changes the mailbox: it is opened with EXAMINE, headers are read
+// with BODY.PEEK, and no STORE, EXPUNGE or SELECT is ever sent.
+//
+// Address syntax of NMailImapConnectHandle (anything else is NMAIL_ERR_ARGUMENT):
+//   imap://host[:port][/mailbox]          port 143, upgraded with STARTTLS whenever the server
+//                                         offers it (as POP3 with STLS)
+//   imap+starttls://host[:port][/mailbox] STARTTLS required: NMAIL_ERR_TLS_MISSING when the
+//                                         server does not offer it, before any login
+//   imaps://host[:port][/mailbox]         port 993, TLS from the first byte
+// host as NMailPop3Connect takes it ([v6address] too). mailbox: the path after the host, in
+// the text's encoding at this boundary (code page 932), sent in modified UTF-7; INBOX when
+// there is none.
+
+// How NMailImapAuthenticate logs in.
+enum : int32_t
+{
+    // secret is a password: AUTHENTICATE PLAIN where the server lists it (with SASL-IR where
+    // offered), else LOGIN; never while the server lists LOGINDISABLED (NMAIL_ERR_LOGIN).
+    NMAIL_IMAP_PASSWORD = 0,
+    // secret is an OAuth2 access token: OAUTHBEARER or XOAUTH2, whichever the server lists. On
+    // a connection that is not encrypted nothing is sent and the result is
+    // NMAIL_ERR_TLS_MISSING.
+    NMAIL_IMAP_BEARER = 1,
+};
+
+// Connects, reads the greeting, asks CAPABILITY and upgrades with STARTTLS as the address
+// says. NMAIL_OK or a negative result; on failure the handle is released, as
+// NMailPop3ConnectHandle does.
+int32_t NMailImapConnectHandle(int32_t handle, const char* address);
+
+// Logs in, opens the address's mailbox read-only (EXAMINE) and searches its unseen messages
+// (UID SEARCH UNSEEN). Returns the number of unseen messages, or a negative result:
+// NMAIL_ERR_LOGIN (the server's NO text as the last error), NMAIL_ERR_TOKEN_REFUSED,
+// NMAIL_ERR_SERVER (EXAMINE or SEARCH refused, with the server's text), ... A user or secret
+// holding CR, LF or NUL is refused before anything is sent.
+int32_t NMailImapAuthenticate(int32_t handle, const char* user, const char* secret, int32_t how);
+
+// The identity of the index-th unseen message (1 to the count, in UID order) as
+// "UIDVALIDITY/UID" in decimal, NUL-terminated, into buffer (the size set with option 1).
+// NMAIL_OK or a negative result.
+int32_t NMailImapGetUnseenId(int32_t handle, int32_t index, char* buffer);
+
+// The headers of the index-th unseen message (UID FETCH BODY.PEEK[HEADER.FIELDS (FROM SUBJECT
+// DATE MESSAGE-ID)]), into the same four texts as NMailPop3GetMailStatus fills. Any buffer may
+// be null. NMAIL_OK or a negative result.
+int32_t NMailImapGetMailStatus(int32_t handle, int32_t index, char* subject, char* date, char* from,
+                               char* header);
+
+// 1 when the server lists IDLE (RFC 2177) after the login, 0 when it does not, or
+// NMAIL_ERR_ARGUMENT for an unknown handle.
+int32_t NMailImapHasIdle(int32_t handle);
+
+// Enters IDLE on the open mailbox and waits at most timeoutMs: 1 as soon as the server
+// announces a change (EXISTS, RECENT, EXPUNGE, FETCH), 0 when the time ran out. Either way IDLE
+// is ended with DONE and the session is ready for NMailImapRefresh. Negative on failure: BYE
+// or a dropped connection (NMAIL_ERR_CLOSED), no answer to DONE (NMAIL_ERR_TIMEOUT), IDLE
+// refused. NMailPop3Cancel ends the wait at once.
+int32_t NMailImapIdle(int32_t handle, int32_t timeoutMs);
+
+// Searches the open mailbox's unseen messages again: the new count, or a negative result. The
+// ids and headers by index then follow the new result.
+int32_t NMailImapRefresh(int32_t handle);
 
 #ifdef __cplusplus
 }
