@@ -2,22 +2,13 @@
 
 #include "Apop.h"
 #include "ByteView.h"
-#include "ConnectRace.h"
 #include "Cp932.h"
 #include "Failures.h"
-#include "HostLookup.h"
-#include "Trust.h"
 #include "nmail/NMail.h"
 
-#include <QCryptographicHash>
-#include <QDateTime>
 #include <QList>
-#include <QSslConfiguration>
-#include <QSslError>
-#include <QStringList>
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 namespace nmail {
 
@@ -26,11 +17,6 @@ namespace {
 // The header of one message is read whole for TOP; beyond this it is dropped. Real headers
 // stay far below it; the bound only stops a server that never ends the reply.
 constexpr qsizetype MaxHeaderBytes = 4 * 1024 * 1024;
-
-// A reply may take one more second for every this many bytes the server announced for it, so
-// a large message over a slow line (a 56 kbit/s modem gives about 7 KB/s) still arrives, while
-// a server that trickles a byte at a time is stopped within a bounded time.
-constexpr qint64 SlowestBytesPerSecond = 2048;
 
 // The longest line a proper UIDL listing holds: a message number up to MaxMessageCount, a
 // blank, a unique-id of at most 70 characters (RFC 1939 §7) and CRLF, with room for blanks a
@@ -46,11 +32,6 @@ bool isUniqueId(QByteArrayView id)
         return false;
     }
     return std::all_of(id.begin(), id.end(), [](char c) { return c >= 0x21 && c <= 0x7E; });
-}
-
-QString socketText(const QAbstractSocket& socket)
-{
-    return socket.errorString();
 }
 
 QString serverText(const Reply& reply)
@@ -112,51 +93,6 @@ bool hasCapability(QByteArrayView listing, QByteArrayView name)
     return false;
 }
 
-// The certificate as the user is shown it, with what was wrong with it.
-Failure::Certificate describe(const QSslCertificate& certificate, const QList<QSslError>& errors)
-{
-    Failure::Certificate report;
-    report.subject = certificate.subjectDisplayName();
-    const QString format = QStringLiteral("yyyy/MM/dd HH:mm");
-    report.validity = certificate.effectiveDate().toLocalTime().toString(format) +
-                      QStringLiteral(" ～ ") +
-                      certificate.expiryDate().toLocalTime().toString(format);
-    report.fingerprint = fingerprintText(certificate);
-    QStringList problems;
-    for (const QSslError& error : errors) {
-        QString text;
-        switch (error.error()) {
-        case QSslError::SelfSignedCertificate:
-        case QSslError::SelfSignedCertificateInChain:
-            text = QStringLiteral("自己署名の証明書です");
-            break;
-        case QSslError::UnableToGetLocalIssuerCertificate:
-        case QSslError::UnableToGetIssuerCertificate:
-        case QSslError::UnableToVerifyFirstCertificate:
-        case QSslError::CertificateUntrusted:
-            text = QStringLiteral("信頼できる認証局の署名がありません");
-            break;
-        case QSslError::HostNameMismatch:
-            text = QStringLiteral("証明書の名前がサーバーの名前と合いません");
-            break;
-        case QSslError::CertificateExpired:
-            text = QStringLiteral("証明書の有効期限が切れています");
-            break;
-        case QSslError::CertificateNotYetValid:
-            text = QStringLiteral("証明書はまだ有効になっていません");
-            break;
-        default:
-            text = error.errorString();
-            break;
-        }
-        if (!problems.contains(text)) {
-            problems.append(text);
-        }
-    }
-    report.problem = problems.join(QStringLiteral("。")) + (problems.isEmpty() ? "" : "。");
-    return report;
-}
-
 } // namespace
 
 Failure makeFailure(int32_t code, const QString& sentence, const QString& detail)
@@ -192,25 +128,15 @@ const Pop3Session::CommandInfo& Pop3Session::info(Command command)
     return table[size_t(command)];
 }
 
-Pop3Session::Pop3Session(Timeouts timeouts) : m_timeouts(timeouts) {}
+Pop3Session::Pop3Session(Timeouts timeouts) : m_connection(timeouts) {}
 
-Pop3Session::~Pop3Session()
-{
-    m_cancel.forget();
-    if (m_socket) {
-        m_socket->abort();
-    }
-}
+Pop3Session::~Pop3Session() = default;
 
 void Pop3Session::setState(State state)
 {
     m_state = state;
     if (state == State::Broken || state == State::Disconnected) {
-        m_cancel.forget();
-        if (m_socket) {
-            m_socket->abort();
-        }
-        m_input.clear();
+        m_connection.drop();
         m_pending.clear();
         m_pipelining = false;
     }
@@ -219,19 +145,7 @@ void Pop3Session::setState(State state)
 Failure Pop3Session::breakWith(Failure why)
 {
     setState(State::Broken);
-    // Whatever a cancel made the wait end with (a lost connection, a failed handshake), the
-    // caller asked for it.
-    return m_cancel.cancelled() ? failure(Why::Cancelled) : why;
-}
-
-Failure Pop3Session::timedOut()
-{
-    return breakWith(failure(Why::ReplyTimedOut));
-}
-
-Failure Pop3Session::connectionLost()
-{
-    return breakWith(failure(Why::ConnectionLost, socketText(*m_socket)));
+    return m_connection.unlessCancelled(why);
 }
 
 Result<Done> Pop3Session::open(const HostAddress& address)
@@ -239,37 +153,8 @@ Result<Done> Pop3Session::open(const HostAddress& address)
     if (m_state != State::Disconnected) {
         return failure(Why::SessionInUse);
     }
-    if (m_cancel.cancelled()) {
-        return breakWith(failure(Why::Cancelled));
-    }
-    // Every connection may become a TLS one: STLS upgrades a plain one.
-    m_socket = std::make_unique<QSslSocket>();
-    const QDeadlineTimer connectDeadline(m_timeouts.connectMs);
-    const auto addresses =
-        lookUpHost(address.host, connectDeadline, QHostInfo::fromName, &m_cancel);
-    if (!addresses.ok()) {
-        return breakWith(addresses.failure());
-    }
-    const auto winner = raceConnect(addresses.value(), address.port, connectDeadline, &m_cancel);
-    if (!winner.ok()) {
-        return breakWith(winner.failure());
-    }
-    // Watched before Qt takes it, so no wait on it can miss a cancel.
-    if (!m_cancel.watch(winner.value().descriptor)) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        closeDescriptor(winner.value().descriptor);
-        return breakWith(failure(Why::ConnectFailed, reason));
-    }
-    if (!m_socket->setSocketDescriptor(winner.value().descriptor)) {
-        closeDescriptor(winner.value().descriptor);
-        return breakWith(failure(Why::ConnectFailed, socketText(*m_socket)));
-    }
-    // Our own replies are short; Nagle would only delay each command.
-    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    if (address.tls) {
-        if (auto secured = encrypt(address, connectDeadline); !secured.ok()) {
-            return breakWith(secured.failure());
-        }
+    if (auto opened = m_connection.open(address); !opened.ok()) {
+        return breakWith(opened.failure());
     }
 
     auto greeting = run(Command::Greeting, {});
@@ -279,7 +164,7 @@ Result<Done> Pop3Session::open(const HostAddress& address)
         if (lost.code == NMAIL_ERR_TIMEOUT) {
             lost = failure(Why::NoGreetingInTime);
         } else if (lost.code == NMAIL_ERR_CLOSED) {
-            lost = failure(Why::ClosedBeforeGreeting, socketText(*m_socket));
+            lost = failure(Why::ClosedBeforeGreeting, m_connection.errorText());
         }
         lost.code = NMAIL_ERR_CONNECT;
         return breakWith(lost);
@@ -306,7 +191,7 @@ Result<Done> Pop3Session::upgrade(const HostAddress& address)
     if (!capa.value().ok || !hasCapability(capa.value().body, "STLS")) {
         // A server the user pinned a certificate for speaks TLS: when STLS is missing it was
         // stripped on the way, and going on would send the password in the clear.
-        if (address.requireStls || !pinnedCertificate(address.host, address.port).isEmpty()) {
+        if (Connection::tlsRequired(address)) {
             return failure(Why::TlsMissing);
         }
         return Done{};
@@ -314,11 +199,7 @@ Result<Done> Pop3Session::upgrade(const HostAddress& address)
     if (auto stls = okOr(Why::StlsRefused, run(Command::Stls, {})); !stls.ok()) {
         return stls.failure();
     }
-    // Whatever arrived before the handshake was not protected by it, so none of it may be
-    // read as the server's words under TLS (RFC 2595 §4; the STARTTLS injection attacks).
-    m_input.clear();
-    (void)m_socket->readAll();
-    if (auto secured = encrypt(address, QDeadlineTimer(m_timeouts.connectMs)); !secured.ok()) {
+    if (auto secured = m_connection.startTls(address); !secured.ok()) {
         return secured.failure();
     }
     // The capabilities may differ once the connection is private (RFC 2595 §4).
@@ -328,68 +209,14 @@ Result<Done> Pop3Session::upgrade(const HostAddress& address)
     return Done{};
 }
 
-Result<Done> Pop3Session::encrypt(const HostAddress& address, const QDeadlineTimer& deadline)
-{
-    QSslSocket* tls = m_socket.get();
-    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    if (const auto anchors = extraTrustAnchors(); !anchors.isEmpty()) {
-        config.addCaCertificates(anchors);
-    }
-    tls->setSslConfiguration(config);
-    // The certificate is checked against the name the user gave, not the address.
-    tls->setPeerVerifyName(address.host);
-    const QByteArray pin = pinnedCertificate(address.host, address.port);
-    QList<QSslError> problems;
-    // Emitted inside the handshake when verification fails: the certificate the user pinned
-    // for this server is accepted whatever the authorities say.
-    const auto watch =
-        QObject::connect(tls, &QSslSocket::sslErrors, tls, [&](const QList<QSslError>& errors) {
-            problems = errors;
-            if (!pin.isEmpty() &&
-                tls->peerCertificate().digest(QCryptographicHash::Sha256) == pin) {
-                tls->ignoreSslErrors();
-            }
-        });
-    tls->startClientEncryption();
-    const bool encrypted = tls->waitForEncrypted(int(qMax<qint64>(1, deadline.remainingTime())));
-    QObject::disconnect(watch);
-    const QSslCertificate peer = tls->peerCertificate();
-    if (!pin.isEmpty() && !peer.isNull() && peer.digest(QCryptographicHash::Sha256) != pin) {
-        // Even a certificate an authority signed: the user trusted another one for this server.
-        Failure changed = failure(Why::CertificateChanged);
-        changed.certificate = describe(peer, problems);
-        return changed;
-    }
-    if (encrypted) {
-        return Done{};
-    }
-    if (!problems.isEmpty() && !peer.isNull()) {
-        Failure untrusted = failure(Why::CertificateUntrusted, describe(peer, problems).problem);
-        untrusted.certificate = describe(peer, problems);
-        return untrusted;
-    }
-    QStringList reasons;
-    for (const QSslError& error : tls->sslHandshakeErrors()) {
-        reasons.append(error.errorString());
-    }
-    if (reasons.isEmpty()) {
-        reasons.append(socketText(*m_socket));
-    }
-    return failure(Why::TlsFailed, reasons.join(QStringLiteral("; ")));
-}
-
 void Pop3Session::cancel()
 {
-    // Nothing on the QSslSocket is safe from another thread; the cancellation shuts the
-    // connection down beneath it, so every wait on it ends, and wakes the waits before it.
-    m_cancel.cancel();
+    m_connection.cancel();
 }
 
 bool Pop3Session::encrypted() const
 {
-    const QSslSocket* tls = m_socket.get();
-    return tls && tls->isEncrypted();
+    return m_connection.encrypted();
 }
 
 Result<qint64> Pop3Session::login(QByteArrayView userId, QByteArrayView password, bool apop)
@@ -589,9 +416,7 @@ void Pop3Session::quit()
         // The reply only tells that the server heard us; a failure changes nothing now.
         (void)run(Command::Quit, {});
     }
-    if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState) {
-        m_socket->disconnectFromHost();
-    }
+    m_connection.close();
     setState(State::Disconnected);
 }
 
@@ -606,12 +431,6 @@ QByteArray Pop3Session::commandLine(Command command, QByteArrayView argument)
     return line;
 }
 
-Pop3Session::Deadline Pop3Session::replyDeadline(qint64 expectedBytes) const
-{
-    return {QDeadlineTimer(m_timeouts.replyMs + expectedBytes * 1000 / SlowestBytesPerSecond),
-            m_timeouts.replyMs};
-}
-
 Result<Reply> Pop3Session::run(Command command, QByteArrayView argument, qsizetype bodyLimit,
                                const std::vector<Request>& ahead, qint64 expectedBytes)
 {
@@ -619,7 +438,7 @@ Result<Reply> Pop3Session::run(Command command, QByteArrayView argument, qsizety
     if ((entry.states & (1u << unsigned(m_state))) == 0) {
         return failure(Why::NotConnected);
     }
-    if (m_cancel.cancelled()) {
+    if (m_connection.cancelled()) {
         return breakWith(failure(Why::Cancelled));
     }
     const Request request{command, argument.toByteArray()};
@@ -640,10 +459,10 @@ Result<Reply> Pop3Session::run(Command command, QByteArrayView argument, qsizety
             m_pending.push_back(next);
         }
     }
-    const Deadline deadline = replyDeadline(expectedBytes);
+    const Deadline deadline = m_connection.replyDeadline(expectedBytes);
     if (!lines.isEmpty()) {
-        if (auto sent = send(lines, deadline.overall); !sent.ok()) {
-            return sent.failure();
+        if (auto sent = m_connection.send(lines, deadline.overall); !sent.ok()) {
+            return breakWith(sent.failure());
         }
     }
     return receive(entry, bodyLimit > 0 ? bodyLimit : ReplyParser::MaxBodyDefault, deadline);
@@ -656,30 +475,8 @@ Result<Done> Pop3Session::drainPending()
         m_pending.pop_front();
         // Each dropped reply has its own deadline, as it would have had if asked for; its
         // body is parsed to find its end but not kept.
-        if (auto reply = receive(info(command), 1, replyDeadline(0)); !reply.ok()) {
+        if (auto reply = receive(info(command), 1, m_connection.replyDeadline(0)); !reply.ok()) {
             return reply.failure();
-        }
-    }
-    return Done{};
-}
-
-Result<Done> Pop3Session::send(const QByteArray& line, const QDeadlineTimer& deadline)
-{
-    if (m_socket->write(line) != line.size()) {
-        return connectionLost();
-    }
-    // A command fits the socket's send buffer at once; waiting only when it did not saves a
-    // poll per command.
-    m_socket->flush();
-    while (m_socket->bytesToWrite() > 0) {
-        if (deadline.hasExpired()) {
-            return timedOut();
-        }
-        if (!m_socket->waitForBytesWritten(int(deadline.remainingTime()))) {
-            if (deadline.hasExpired()) {
-                return timedOut();
-            }
-            return connectionLost();
         }
     }
     return Done{};
@@ -689,12 +486,12 @@ Result<Reply> Pop3Session::receive(const CommandInfo& entry, qsizetype bodyLimit
                                    const Deadline& deadline)
 {
     m_parser.begin(entry.multiLine, bodyLimit);
-    QDeadlineTimer idle(deadline.idleMs);
+    QByteArray& input = m_connection.input();
     for (;;) {
-        if (!m_input.isEmpty()) {
+        if (!input.isEmpty()) {
             qsizetype used = 0;
-            const auto status = m_parser.feed(m_input, &used);
-            m_input.remove(0, used);
+            const auto status = m_parser.feed(input, &used);
+            input.remove(0, used);
             if (status == ReplyParser::Status::Complete) {
                 return m_parser.takeReply();
             }
@@ -713,26 +510,8 @@ Result<Reply> Pop3Session::receive(const CommandInfo& entry, qsizetype bodyLimit
                                       fromServerText(m_parser.reply().statusLine.left(200))));
             }
         }
-        if (m_socket->bytesAvailable() > 0) {
-            m_input += m_socket->readAll();
-            idle.setRemainingTime(deadline.idleMs);
-            continue;
-        }
-        if (deadline.overall.hasExpired() || idle.hasExpired()) {
-            return timedOut();
-        }
-        if (m_socket->state() != QAbstractSocket::ConnectedState) {
-            return connectionLost();
-        }
-        const qint64 wait = qMin(deadline.overall.remainingTime(), idle.remainingTime());
-        if (!m_socket->waitForReadyRead(int(qMax<qint64>(1, wait)))) {
-            if (m_socket->bytesAvailable() > 0) {
-                continue;
-            }
-            if (deadline.overall.hasExpired() || idle.hasExpired()) {
-                return timedOut();
-            }
-            return connectionLost();
+        if (auto more = m_connection.receiveMore(deadline.overall, deadline.idleMs); !more.ok()) {
+            return breakWith(more.failure());
         }
     }
 }

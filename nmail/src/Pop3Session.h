@@ -1,33 +1,19 @@
 #pragma once
 
-#include "Cancellation.h"
 #include "Failures.h"
 #include "HostAddress.h"
 #include "ReplyParser.h"
 #include "Result.h"
+#include "transport/Connection.h"
 
 #include <QByteArray>
-#include <QDeadlineTimer>
 #include <QList>
-#include <QSslCertificate>
-#include <QSslSocket>
-#include <atomic>
 #include <deque>
-#include <memory>
 #include <vector>
 
 namespace nmail {
 
-// Time limits of a session, in milliseconds. Tests shorten them.
-struct Timeouts
-{
-    int connectMs = 15000; // name lookup, connection and TLS handshake
-    // The longest silence within a reply, and the base of each reply's overall limit, which
-    // grows with the size the server announced for it.
-    int replyMs = 30000;
-};
-
-// One POP3 session over a blocking socket (RFC 1939). The session has one state, changed only
+// One POP3 session (RFC 1939) over a Connection. The session has one state, changed only
 // by setState(); a command may run only in the states the command table allows.
 // When the server offers PIPELINING (RFC 2449), the session sends the commands a mail check
 // makes next along with the one asked for (LIST n with TOP n 0; TOP n+1 0 and LIST n+1 with
@@ -128,14 +114,6 @@ private:
         bool operator==(const Request&) const = default;
     };
 
-    // How long a reply may take: overall, and the longest silence between its bytes.
-    struct Deadline
-    {
-        QDeadlineTimer overall;
-        int idleMs;
-    };
-    Deadline replyDeadline(qint64 expectedBytes) const;
-
     // Sends the command (unless it went ahead earlier) together with the ahead requests not
     // already on their way, and reads the command's reply, which may take longer the more
     // bytes it is expected to hold.
@@ -146,25 +124,15 @@ private:
     static QByteArray commandLine(Command command, QByteArrayView argument);
     // CAPA, and STLS when it is listed; a server that must offer it and does not is refused.
     Result<Done> upgrade(const HostAddress& address);
-    // The TLS handshake on the connected socket, verified against the system's authorities
-    // and the host name, or against the certificate pinned for the server.
-    Result<Done> encrypt(const HostAddress& address, const QDeadlineTimer& deadline);
-    Result<Done> send(const QByteArray& line, const QDeadlineTimer& deadline);
     Result<Reply> receive(const CommandInfo& entry, qsizetype bodyLimit, const Deadline& deadline);
     Result<Done> checkNumber(qint64 number) const;
     // A reply passed through, except that -ERR becomes the failure given, with the server's
     // words; a broken connection passes up as it is.
     static Result<Reply> okOr(Why refused, Result<Reply> reply);
     Failure breakWith(Failure why);
-    // The two ways a wait on the socket ends badly; both leave the session broken.
-    Failure timedOut();
-    Failure connectionLost();
     void setState(State state);
 
-    Timeouts m_timeouts;
-    Cancellation m_cancel;                // watches m_socket while it is connected
-    std::unique_ptr<QSslSocket> m_socket; // used plain until TLS starts
-    QByteArray m_input;                   // received bytes not yet given to the parser
+    Connection m_connection;
     ReplyParser m_parser;
     QByteArray m_greeting;
     qint64 m_messageCount = 0;
