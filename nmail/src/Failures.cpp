@@ -16,7 +16,7 @@ struct Entry
 };
 
 // In the order of Why, which failure() checks once.
-constexpr std::array<Entry, size_t(Why::BadReply) + 1> Table{{
+constexpr std::array<Entry, size_t(Why::ServerBye) + 1> Table{{
     {Why::BadHandle, NMAIL_ERR_ARGUMENT, u"接続の番号が正しくありません。"},
     {Why::BadOptionValue, NMAIL_ERR_ARGUMENT, u"設定の値が正しくありません。"},
     {Why::UnknownOption, NMAIL_ERR_ARGUMENT, u"その設定の番号はありません。"},
@@ -75,6 +75,23 @@ constexpr std::array<Entry, size_t(Why::BadReply) + 1> Table{{
     {Why::NotConnected, NMAIL_ERR_CLOSED, u"メールサーバーとの接続が切れています。"},
     {Why::LineTooLong, NMAIL_ERR_PROTOCOL, u"メールサーバーの応答の行が長すぎます。"},
     {Why::BadReply, NMAIL_ERR_PROTOCOL, u"メールサーバーの応答が正しくありません。"},
+    {Why::StartTlsRefused, NMAIL_ERR_CONNECT,
+     u"メールサーバーが暗号化通信(STARTTLS)を提供しながら断ったため、接続をやめました。"},
+    {Why::StartTlsMissing, NMAIL_ERR_TLS_MISSING,
+     u"メールサーバーが暗号化通信(STARTTLS)を提供していないため、接続をやめました。"},
+    {Why::LoginDisabled, NMAIL_ERR_LOGIN,
+     u"メールサーバーがこの接続でのログインを受け付けていません(LOGINDISABLED)。"},
+    {Why::BearerNeedsTls, NMAIL_ERR_TLS_MISSING,
+     u"暗号化されていない接続には、アクセストークンを送りません。"},
+    {Why::NoBearerMechanism, NMAIL_ERR_LOGIN,
+     u"メールサーバーがアクセストークンによるログインに対応していません。"},
+    {Why::TokenRefused, NMAIL_ERR_TOKEN_REFUSED,
+     u"メールサーバーがアクセストークンを受け付けませんでした。"},
+    {Why::ExamineRefused, NMAIL_ERR_SERVER, u"メールボックスを開けませんでした。"},
+    {Why::SearchRefused, NMAIL_ERR_SERVER, u"未読のメールを調べられませんでした。"},
+    {Why::FetchRefused, NMAIL_ERR_SERVER, u"メールのヘッダーを受け取れませんでした。"},
+    {Why::IdleRefused, NMAIL_ERR_SERVER, u"メールサーバーが新着の待ち受け(IDLE)を断りました。"},
+    {Why::ServerBye, NMAIL_ERR_CLOSED, u"メールサーバーが接続を終えました。"},
 }};
 
 constexpr bool inOrder()

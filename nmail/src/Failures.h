@@ -54,6 +54,18 @@ enum class Why
     NotConnected,
     LineTooLong,
     BadReply,
+    // IMAP
+    StartTlsRefused,
+    StartTlsMissing,
+    LoginDisabled,
+    BearerNeedsTls,
+    NoBearerMechanism,
+    TokenRefused,
+    ExamineRefused,
+    SearchRefused,
+    FetchRefused,
+    IdleRefused,
+    ServerBye,
 };
 
 Failure failure(Why why, const QString& detail = {});

@@ -6,6 +6,8 @@ namespace {
 
 constexpr quint16 Pop3Port = 110;
 constexpr quint16 Pop3sPort = 995;
+constexpr quint16 ImapPort = 143;
+constexpr quint16 ImapsPort = 993;
 
 std::optional<quint16> parsePort(QStringView text)
 {
@@ -60,27 +62,34 @@ std::optional<HostAddress> parseHostAddress(const QString& text)
     if (rest.endsWith(u'/')) {
         rest.chop(1);
     }
+    if (!parseAuthority(rest, address)) {
+        return std::nullopt;
+    }
+    return address;
+}
 
+bool parseAuthority(QStringView rest, HostAddress& address)
+{
     QStringView host;
     QStringView port;
     if (rest.startsWith(u'[')) {
         const qsizetype close = rest.indexOf(u']');
         if (close < 0) {
-            return std::nullopt;
+            return false;
         }
         host = rest.mid(1, close - 1);
         QStringView after = rest.mid(close + 1);
         if (!after.isEmpty()) {
             if (!after.startsWith(u':')) {
-                return std::nullopt;
+                return false;
             }
             port = after.mid(1);
             if (port.isEmpty()) {
-                return std::nullopt;
+                return false;
             }
         }
         if (!host.contains(u':')) {
-            return std::nullopt;
+            return false;
         }
     } else {
         const qsizetype colon = rest.indexOf(u':');
@@ -92,7 +101,7 @@ std::optional<HostAddress> parseHostAddress(const QString& text)
                 host = rest.left(colon);
                 port = rest.mid(colon + 1);
                 if (port.isEmpty()) {
-                    return std::nullopt;
+                    return false;
                 }
             }
         } else {
@@ -100,16 +109,50 @@ std::optional<HostAddress> parseHostAddress(const QString& text)
         }
     }
     if (!isAcceptableHost(host)) {
-        return std::nullopt;
+        return false;
     }
     if (!port.isEmpty()) {
         const auto number = parsePort(port);
         if (!number) {
-            return std::nullopt;
+            return false;
         }
         address.port = *number;
     }
     address.host = host.toString();
+    return true;
+}
+
+std::optional<ImapAddress> parseImapAddress(const QString& text)
+{
+    QStringView rest = QStringView(text).trimmed();
+    ImapAddress address;
+    address.server.port = ImapPort;
+    if (rest.startsWith(u"imaps://", Qt::CaseInsensitive)) {
+        address.server.tls = true;
+        address.server.port = ImapsPort;
+        rest = rest.mid(8);
+    } else if (rest.startsWith(u"imap+starttls://", Qt::CaseInsensitive)) {
+        address.server.requireStls = true;
+        rest = rest.mid(16);
+    } else if (rest.startsWith(u"imap://", Qt::CaseInsensitive)) {
+        rest = rest.mid(7);
+    } else {
+        return std::nullopt;
+    }
+    const qsizetype slash = rest.indexOf(u'/');
+    QStringView mailbox = slash < 0 ? QStringView() : rest.mid(slash + 1);
+    if (mailbox.endsWith(u'/')) {
+        mailbox.chop(1);
+    }
+    for (QChar c : mailbox) {
+        if (c.category() == QChar::Other_Control) {
+            return std::nullopt;
+        }
+    }
+    if (!parseAuthority(slash < 0 ? rest : rest.left(slash), address.server)) {
+        return std::nullopt;
+    }
+    address.mailbox = mailbox.isEmpty() ? QStringLiteral("INBOX") : mailbox.toString();
     return address;
 }
 

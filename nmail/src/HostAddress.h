@@ -21,4 +21,21 @@ struct HostAddress
 // holding blanks or control characters.
 std::optional<HostAddress> parseHostAddress(const QString& text);
 
+// The host and port of an address without its scheme ("host", "host:port", "[v6]:port") into
+// address; false when they are not acceptable, as above.
+bool parseAuthority(QStringView text, HostAddress& address);
+
+// An IMAP mailbox: the server, and the mailbox's name (INBOX when the address names none).
+struct ImapAddress
+{
+    HostAddress server; // requireStls for imap+starttls://, tls for imaps://
+    QString mailbox;
+};
+
+// Parses "imap://host[:port][/mailbox]" (port 143), "imap+starttls://..." (the same, STARTTLS
+// required) and "imaps://..." (port 993, TLS from the first byte). The mailbox is the rest of
+// the text after the host, as written. Nothing for another scheme, a bad host or port, or a
+// mailbox holding control characters.
+std::optional<ImapAddress> parseImapAddress(const QString& text);
+
 } // namespace nmail

@@ -1,6 +1,6 @@
-// The exported C functions: a table of sessions by handle, the options, and the text of the
-// last failure. Each function checks its arguments, runs the session and turns its result
-// into a number the caller can keep.
+// The exported C functions: a table of connections by handle (each POP3 or IMAP), the
+// options, and the text of the last failure. Each function checks its arguments, runs the session
+// and turns its result into a number the caller can keep.
 #include "nmail/NMail.h"
 
 #include "Cp932.h"
@@ -9,6 +9,7 @@
 #include "MimeHeader.h"
 #include "Pop3Session.h"
 #include "Trust.h"
+#include "imap/ImapSession.h"
 
 #include <QHash>
 #include <atomic>
@@ -20,6 +21,7 @@ namespace {
 
 using nmail::Failure;
 using nmail::Pop3Session;
+using nmail::imap::ImapSession;
 
 // The size reported for a message when the size call failed: the message is then skipped.
 constexpr qint64 SizeFailed = -1;
@@ -28,10 +30,13 @@ constexpr qint64 SizeFailed = -1;
 // dropped unread into memory: some servers count bare LF line ends as one byte but send CRLF.
 constexpr qsizetype RetrieveMargin = 64 * 1024;
 
+// A handle becomes a POP3 or an IMAP connection when it connects. Both sessions exist from the
+// start, so a cancel from another thread reaches whichever the connect picks, at any step.
 struct Connection
 {
-    explicit Connection(nmail::Timeouts timeouts) : session(timeouts) {}
+    explicit Connection(nmail::Timeouts timeouts) : session(timeouts), imap(timeouts) {}
     Pop3Session session;
+    ImapSession imap;
     QHash<qint64, qint64> reportedSizes; // the last result of the size call per message
     // What UIDL answered, asked once per session: the listing, or why there is none.
     std::optional<nmail::Result<QList<QByteArray>>> uniqueIds;
@@ -88,6 +93,22 @@ qsizetype bufferSize()
     Library& lib = library();
     std::lock_guard lock(lib.mutex);
     return lib.bufferSize;
+}
+
+// Forgets a handle whose connect failed, as NMailPop3Connect leaves none.
+void release(int32_t handle, const std::shared_ptr<Connection>& connection)
+{
+    Library& lib = library();
+    std::lock_guard lock(lib.mutex);
+    if (const auto it = lib.connections.find(handle);
+        it != lib.connections.end() && it->second == connection) {
+        lib.connections.erase(it);
+    }
+}
+
+bool isImap(const Connection& connection)
+{
+    return connection.imap.state() != ImapSession::State::Disconnected;
 }
 
 // Fills the four header texts; any of them may be null.
@@ -172,7 +193,8 @@ int32_t NMailPop3ConnectHandle(int32_t handle, const char* host)
     if (!connection) {
         return unknownHandle();
     }
-    if (connection->session.state() != Pop3Session::State::Disconnected) {
+    if (connection->session.state() != Pop3Session::State::Disconnected ||
+        connection->imap.state() != ImapSession::State::Disconnected) {
         return fail(nmail::Why::SessionInUse);
     }
     std::optional<nmail::HostAddress> address;
@@ -186,15 +208,7 @@ int32_t NMailPop3ConnectHandle(int32_t handle, const char* host)
     } else {
         return NMAIL_OK;
     }
-    // A failed connect leaves no handle behind, as NMailPop3Connect leaves none.
-    {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        if (const auto it = lib.connections.find(handle);
-            it != lib.connections.end() && it->second == connection) {
-            lib.connections.erase(it);
-        }
-    }
+    release(handle, connection);
     return fail(why);
 }
 
@@ -361,12 +375,18 @@ int32_t NMailPop3IsEncrypted(int32_t handle)
     if (!connection) {
         return unknownHandle();
     }
-    return connection->session.encrypted() ? 1 : 0;
+    const bool encrypted =
+        isImap(*connection) ? connection->imap.encrypted() : connection->session.encrypted();
+    return encrypted ? 1 : 0;
 }
 
 int32_t NMailSetPinnedCertificate(const char* host, const char* fingerprint)
 {
-    const auto address = host ? nmail::parseHostAddress(FromCodePage(host)) : std::nullopt;
+    // An IMAP address pins its server as a POP3 one does: by host and port.
+    auto address = host ? nmail::parseHostAddress(FromCodePage(host)) : std::nullopt;
+    if (const auto imap = host ? nmail::parseImapAddress(FromCodePage(host)) : std::nullopt) {
+        address = imap->server;
+    }
     if (!address) {
         return fail(nmail::Why::BadHostName);
     }
@@ -386,6 +406,7 @@ int32_t NMailPop3Cancel(int32_t handle)
         return unknownHandle();
     }
     connection->session.cancel();
+    connection->imap.cancel();
     return NMAIL_OK;
 }
 
@@ -406,8 +427,135 @@ int32_t NMailPop3Close(int32_t handle)
         connection = std::move(it->second);
         lib.connections.erase(it);
     }
-    connection->session.quit();
+    if (isImap(*connection)) {
+        connection->imap.logout();
+    } else {
+        connection->session.quit();
+    }
     return NMAIL_OK;
+}
+
+int32_t NMailImapConnectHandle(int32_t handle, const char* address)
+{
+    const auto connection = find(handle);
+    if (!connection) {
+        return unknownHandle();
+    }
+    if (connection->session.state() != Pop3Session::State::Disconnected || isImap(*connection)) {
+        return fail(nmail::Why::SessionInUse);
+    }
+    std::optional<nmail::ImapAddress> parsed;
+    Failure why;
+    if (!address) {
+        why = nmail::failure(nmail::Why::NoHostName);
+        why.code = NMAIL_ERR_ARGUMENT;
+    } else if (parsed = nmail::parseImapAddress(FromCodePage(address)); !parsed) {
+        why = nmail::failure(nmail::Why::BadHostName, FromCodePage(address));
+        why.code = NMAIL_ERR_ARGUMENT;
+    } else if (auto opened = connection->imap.open(*parsed); !opened.ok()) {
+        why = opened.failure();
+    } else {
+        return NMAIL_OK;
+    }
+    release(handle, connection);
+    return fail(why);
+}
+
+int32_t NMailImapAuthenticate(int32_t handle, const char* user, const char* secret, int32_t how)
+{
+    const auto connection = find(handle);
+    if (!connection) {
+        return unknownHandle();
+    }
+    if (how != NMAIL_IMAP_PASSWORD && how != NMAIL_IMAP_BEARER) {
+        return fail(nmail::Why::BadOptionValue);
+    }
+    // SASL and IMAP's own strings are UTF-8; the caller's text is code page 932.
+    const auto utf8 = [](const char* text) {
+        return text ? FromCodePage(text).toUtf8() : QByteArray();
+    };
+    const auto count = connection->imap.login(
+        utf8(user), utf8(secret),
+        how == NMAIL_IMAP_BEARER ? ImapSession::Secret::Bearer : ImapSession::Secret::Password);
+    if (!count.ok()) {
+        return fail(count.failure());
+    }
+    return int32_t(count.value());
+}
+
+int32_t NMailImapGetUnseenId(int32_t handle, int32_t index, char* buffer)
+{
+    const auto connection = find(handle);
+    if (!connection) {
+        return unknownHandle();
+    }
+    const auto& unseen = connection->imap.unseen();
+    if (index < 1 || index > unseen.size()) {
+        return fail(nmail::failure(nmail::Why::NoSuchMessage, QString::number(index)));
+    }
+    const QByteArray id = QByteArray::number(connection->imap.uidValidity()) + '/' +
+                          QByteArray::number(unseen[index - 1]);
+    if (nmail::copyBytes(id, buffer, bufferSize()).cut) {
+        return fail(nmail::Why::BufferTooSmall);
+    }
+    return NMAIL_OK;
+}
+
+int32_t NMailImapGetMailStatus(int32_t handle, int32_t index, char* subject, char* date, char* from,
+                               char* header)
+{
+    const auto connection = find(handle);
+    if (!connection) {
+        return unknownHandle();
+    }
+    const auto& unseen = connection->imap.unseen();
+    if (index < 1 || index > unseen.size()) {
+        return fail(nmail::failure(nmail::Why::NoSuchMessage, QString::number(index)));
+    }
+    const auto lines = connection->imap.headers(unseen[index - 1]);
+    if (!lines.ok()) {
+        return fail(lines.failure());
+    }
+    fillHeaderTexts(nmail::headerOf(lines.value()), subject, date, from, header);
+    return NMAIL_OK;
+}
+
+int32_t NMailImapHasIdle(int32_t handle)
+{
+    const auto connection = find(handle);
+    if (!connection) {
+        return unknownHandle();
+    }
+    return connection->imap.hasCapability("IDLE") ? 1 : 0;
+}
+
+int32_t NMailImapIdle(int32_t handle, int32_t timeoutMs)
+{
+    const auto connection = find(handle);
+    if (!connection) {
+        return unknownHandle();
+    }
+    if (timeoutMs < 0) {
+        return fail(nmail::Why::BadOptionValue);
+    }
+    const auto announced = connection->imap.idle(timeoutMs);
+    if (!announced.ok()) {
+        return fail(announced.failure());
+    }
+    return announced.value() ? 1 : 0;
+}
+
+int32_t NMailImapRefresh(int32_t handle)
+{
+    const auto connection = find(handle);
+    if (!connection) {
+        return unknownHandle();
+    }
+    const auto count = connection->imap.refresh();
+    if (!count.ok()) {
+        return fail(count.failure());
+    }
+    return int32_t(count.value());
 }
 
 } // extern "C"

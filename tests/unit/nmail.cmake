@@ -6,5 +6,6 @@ mofurin_gtest(nmail_test LABEL unit
             ${CMAKE_CURRENT_LIST_DIR}/nmail/ImapResponseReaderTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/nmail/ImapMailboxNameTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/nmail/SaslTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/nmail/ImapSessionTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/nmail/ScriptedServer.cpp
     LIBS nmail_internals)
