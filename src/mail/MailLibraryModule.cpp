@@ -180,3 +180,48 @@ int32_t MailLibraryModule::Pop3Cancel(int32_t handle)
     MailLibrary* mail = loaded();
     return mail ? mail->Pop3Cancel(handle) : NMAIL_ERR_ARGUMENT;
 }
+
+int32_t MailLibraryModule::ImapConnectHandle(int32_t handle, const char* address)
+{
+    MailLibrary* mail = loaded();
+    return mail ? mail->ImapConnectHandle(handle, address) : NMAIL_ERR_ARGUMENT;
+}
+
+int32_t MailLibraryModule::ImapAuthenticate(int32_t handle, const char* user, const char* secret,
+                                            int32_t how)
+{
+    MailLibrary* mail = loaded();
+    return mail ? mail->ImapAuthenticate(handle, user, secret, how) : NMAIL_ERR_ARGUMENT;
+}
+
+int32_t MailLibraryModule::ImapGetUnseenId(int32_t handle, int32_t index, char* buffer)
+{
+    MailLibrary* mail = loaded();
+    return mail ? mail->ImapGetUnseenId(handle, index, buffer) : NMAIL_ERR_ARGUMENT;
+}
+
+int32_t MailLibraryModule::ImapGetMailStatus(int32_t handle, int32_t index, char* subject,
+                                             char* date, char* from, char* header)
+{
+    MailLibrary* mail = loaded();
+    return mail ? mail->ImapGetMailStatus(handle, index, subject, date, from, header)
+                : NMAIL_ERR_ARGUMENT;
+}
+
+int32_t MailLibraryModule::ImapHasIdle(int32_t handle)
+{
+    MailLibrary* mail = loaded();
+    return mail ? mail->ImapHasIdle(handle) : NMAIL_ERR_ARGUMENT;
+}
+
+int32_t MailLibraryModule::ImapIdle(int32_t handle, int32_t timeoutMs)
+{
+    MailLibrary* mail = loaded();
+    return mail ? mail->ImapIdle(handle, timeoutMs) : NMAIL_ERR_ARGUMENT;
+}
+
+int32_t MailLibraryModule::ImapRefresh(int32_t handle)
+{
+    MailLibrary* mail = loaded();
+    return mail ? mail->ImapRefresh(handle) : NMAIL_ERR_ARGUMENT;
+}

@@ -47,6 +47,15 @@ public:
     int32_t SetPinnedCertificate(const char* host, const char* fingerprint) override;
     int32_t Pop3GetUidl(int32_t handle, int32_t mailNo, char* buffer) override;
     int32_t Pop3Cancel(int32_t handle) override;
+    int32_t ImapConnectHandle(int32_t handle, const char* address) override;
+    int32_t ImapAuthenticate(int32_t handle, const char* user, const char* secret,
+                             int32_t how) override;
+    int32_t ImapGetUnseenId(int32_t handle, int32_t index, char* buffer) override;
+    int32_t ImapGetMailStatus(int32_t handle, int32_t index, char* subject, char* date, char* from,
+                              char* header) override;
+    int32_t ImapHasIdle(int32_t handle) override;
+    int32_t ImapIdle(int32_t handle, int32_t timeoutMs) override;
+    int32_t ImapRefresh(int32_t handle) override;
 
     // The entry point the module exports: makes the library, owned by the caller.
     static constexpr const char* EntryPoint = "mofurinMakeMailLibrary";

@@ -53,6 +53,30 @@ public:
         return NMailPop3GetUidl(handle, mailNo, buffer);
     }
     int32_t Pop3Cancel(int32_t handle) override { return NMailPop3Cancel(handle); }
+    int32_t ImapConnectHandle(int32_t handle, const char* address) override
+    {
+        return NMailImapConnectHandle(handle, address);
+    }
+    int32_t ImapAuthenticate(int32_t handle, const char* user, const char* secret,
+                             int32_t how) override
+    {
+        return NMailImapAuthenticate(handle, user, secret, how);
+    }
+    int32_t ImapGetUnseenId(int32_t handle, int32_t index, char* buffer) override
+    {
+        return NMailImapGetUnseenId(handle, index, buffer);
+    }
+    int32_t ImapGetMailStatus(int32_t handle, int32_t index, char* subject, char* date, char* from,
+                              char* header) override
+    {
+        return NMailImapGetMailStatus(handle, index, subject, date, from, header);
+    }
+    int32_t ImapHasIdle(int32_t handle) override { return NMailImapHasIdle(handle); }
+    int32_t ImapIdle(int32_t handle, int32_t timeoutMs) override
+    {
+        return NMailImapIdle(handle, timeoutMs);
+    }
+    int32_t ImapRefresh(int32_t handle) override { return NMailImapRefresh(handle); }
 };
 } // namespace
 
