@@ -1,0 +1,196 @@
+// The mail library's IMAP side against a real Dovecot: unseen counting that changes no flag,
+// STARTTLS, a Japanese mailbox name, a refused login's own words and IDLE seeing a delivery.
+#include "Trust.h"
+#include "nmail/NMail.h"
+#include "support/DovecotFixture.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSslCertificate>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <memory>
+#include <pwd.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int TextSize = 8192;
+
+QString lastMessage()
+{
+    std::vector<char> buffer(TextSize);
+    int32_t length = TextSize;
+    NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, buffer.data(), &length);
+    return QStringDecoder("windows-31j").decode(QByteArray(buffer.data()));
+}
+
+QByteArray cp932(const QString& text)
+{
+    return QStringEncoder("windows-31j").encode(text);
+}
+
+// Writes a message into a Maildir folder as a delivery agent does (tmp/, then new/), owned by
+// the mail user as Dovecot wants it.
+void deliver(const QString& maildir, const QByteArray& message)
+{
+    const passwd* dovecot = ::getpwnam("dovecot");
+    for (const char* sub : {"", "/tmp", "/new", "/cur"}) {
+        QDir().mkpath(maildir + QLatin1String(sub));
+        if (dovecot) {
+            (void)::chown(QFile::encodeName(maildir + QLatin1String(sub)).constData(),
+                          dovecot->pw_uid, dovecot->pw_gid);
+        }
+    }
+    static int counter = 0;
+    const QString name =
+        QStringLiteral("%1.M%2P%3.test").arg(time(nullptr)).arg(++counter).arg(getpid());
+    QFile file(maildir + QStringLiteral("/tmp/") + name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(message);
+    file.close();
+    if (dovecot) {
+        (void)::chown(QFile::encodeName(file.fileName()).constData(), dovecot->pw_uid,
+                      dovecot->pw_gid);
+    }
+    ASSERT_TRUE(QFile::rename(file.fileName(), maildir + QStringLiteral("/new/") + name));
+}
+
+class DovecotImapTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_server = std::make_unique<DovecotFixture>();
+        QString error;
+        // Four messages, the first and third already read.
+        if (!s_server->start(R"({"users": {"tama": {"password": "secret", "seen": [0, 2],
+            "messages": [{"count": 3, "size": 1000},
+              "Subject: =?UTF-8?B?44GK44Gv44KI44GG?=\nFrom: a@example.jp\n\nbody\n"]}}})",
+                             &error)) {
+            s_startError = error.toStdString();
+        }
+        nmail::setExtraTrustAnchors(QSslCertificate::fromPath(s_server->caFile));
+        NMailInitializeWinSock();
+        NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, TextSize);
+    }
+    static void TearDownTestSuite()
+    {
+        nmail::setExtraTrustAnchors({});
+        NMailEndWinSock();
+        s_server.reset();
+    }
+    void SetUp() override { ASSERT_TRUE(s_startError.empty()) << s_startError; }
+
+    static std::string imap(const QString& mailbox = {})
+    {
+        return "imap://127.0.0.1:" + std::to_string(s_server->imap) +
+               (mailbox.isEmpty() ? std::string() : '/' + cp932(mailbox).toStdString());
+    }
+    static std::string imaps() { return "imaps://127.0.0.1:" + std::to_string(s_server->imaps); }
+
+    // Every message's flags as Dovecot itself reports them.
+    static QString flags()
+    {
+        QProcess doveadm;
+        doveadm.start(QStringLiteral("doveadm"),
+                      {QStringLiteral("-c"),
+                       s_server->mailFolder + QStringLiteral("/../dovecot.conf"),
+                       QStringLiteral("fetch"), QStringLiteral("-u"), QStringLiteral("tama"),
+                       QStringLiteral("uid flags"), QStringLiteral("mailbox"),
+                       QStringLiteral("INBOX"), QStringLiteral("all")});
+        doveadm.waitForFinished(20000);
+        return QString::fromUtf8(doveadm.readAllStandardOutput());
+    }
+
+    static std::unique_ptr<DovecotFixture> s_server;
+    static std::string s_startError;
+    char subject[TextSize], date[TextSize], from[TextSize], header[TextSize];
+};
+
+std::unique_ptr<DovecotFixture> DovecotImapTest::s_server;
+std::string DovecotImapTest::s_startError;
+
+} // namespace
+
+// imap:// takes the STARTTLS the plain listener offers; the unseen are counted, read and
+// left unseen, and no flag changes.
+TEST_F(DovecotImapTest, CountsTheUnseenAndChangesNoFlag)
+{
+    const QString before = flags();
+    ASSERT_TRUE(before.contains(u"\\Seen")) << before.toStdString();
+    const int32_t handle = NMailPop3NewHandle();
+    ASSERT_EQ(NMailImapConnectHandle(handle, imap().c_str()), NMAIL_OK)
+        << lastMessage().toStdString();
+    EXPECT_EQ(NMailPop3IsEncrypted(handle), 1);
+    ASSERT_EQ(NMailImapAuthenticate(handle, "tama", "secret", NMAIL_IMAP_PASSWORD), 2)
+        << lastMessage().toStdString();
+    char id[TextSize];
+    ASSERT_EQ(NMailImapGetUnseenId(handle, 2, id), NMAIL_OK);
+    EXPECT_TRUE(QByteArray(id).endsWith("/4")) << id;
+    ASSERT_EQ(NMailImapGetMailStatus(handle, 2, subject, date, from, header), NMAIL_OK)
+        << lastMessage().toStdString();
+    EXPECT_EQ(QStringDecoder("windows-31j").decode(QByteArray(subject)).operator QString(),
+              u"おはよう"_qs);
+    EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+    EXPECT_EQ(flags().toStdString(), before.toStdString());
+}
+
+TEST_F(DovecotImapTest, WrongPasswordGivesDovecotsOwnText)
+{
+    const int32_t handle = NMailPop3NewHandle();
+    ASSERT_EQ(NMailImapConnectHandle(handle, imaps().c_str()), NMAIL_OK)
+        << lastMessage().toStdString();
+    EXPECT_EQ(NMailImapAuthenticate(handle, "tama", "wrong", NMAIL_IMAP_PASSWORD), NMAIL_ERR_LOGIN);
+    EXPECT_TRUE(lastMessage().contains(u"Authentication failed."_qs))
+        << lastMessage().toStdString();
+    EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
+}
+
+// A folder with a Japanese name, as Dovecot keeps it in a Maildir++ (its name in modified
+// UTF-7, '.' between levels).
+TEST_F(DovecotImapTest, AJapaneseMailboxName)
+{
+    deliver(s_server->mailFolder + QStringLiteral("/tama/Maildir/.Lists.&cys-"),
+            "Subject: neko\r\nFrom: b@example.jp\r\n\r\nnyaa\r\n");
+    const int32_t handle = NMailPop3NewHandle();
+    ASSERT_EQ(NMailImapConnectHandle(handle, imap(u"Lists.猫"_qs).c_str()), NMAIL_OK)
+        << lastMessage().toStdString();
+    ASSERT_EQ(NMailImapAuthenticate(handle, "tama", "secret", NMAIL_IMAP_PASSWORD), 1)
+        << lastMessage().toStdString();
+    ASSERT_EQ(NMailImapGetMailStatus(handle, 1, subject, date, from, header), NMAIL_OK);
+    EXPECT_STREQ(subject, "neko");
+    NMailPop3Close(handle);
+}
+
+// Dovecot announces a delivery to an idling session; the wait ends with it, well within 2 s.
+TEST_F(DovecotImapTest, IdleSeesADelivery)
+{
+    const int32_t handle = NMailPop3NewHandle();
+    ASSERT_EQ(NMailImapConnectHandle(handle, imaps().c_str()), NMAIL_OK)
+        << lastMessage().toStdString();
+    const int32_t unseen = NMailImapAuthenticate(handle, "tama", "secret", NMAIL_IMAP_PASSWORD);
+    ASSERT_GE(unseen, 0) << lastMessage().toStdString();
+    ASSERT_EQ(NMailImapHasIdle(handle), 1);
+    QElapsedTimer clock;
+    std::thread postman([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        clock.start();
+        deliver(s_server->mailFolder + QStringLiteral("/tama/Maildir"),
+                "Subject: new\r\nFrom: c@example.jp\r\n\r\nnew\r\n");
+    });
+    EXPECT_EQ(NMailImapIdle(handle, 10000), 1) << lastMessage().toStdString();
+    const qint64 latency = clock.elapsed();
+    postman.join();
+    EXPECT_LT(latency, 2000);
+    std::printf("IDLE: a delivery announced after %lld ms\n", static_cast<long long>(latency));
+    EXPECT_EQ(NMailImapRefresh(handle), unseen + 1) << lastMessage().toStdString();
+    NMailPop3Close(handle);
+}
