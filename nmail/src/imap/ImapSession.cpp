@@ -500,36 +500,51 @@ Result<bool> ImapSession::idle(int timeoutMs)
     }
     bool announced = false;
     // Each response until the go-ahead, then each during the wait, then each until the
-    // tagged end after DONE.
-    const auto handle = [&](const Response& r) -> std::optional<Result<bool>> {
+    // tagged end after DONE: the tagged one ends IDLE (fault set when it failed), as a BYE
+    // ends the connection.
+    enum class Step
+    {
+        Going,
+        Ended,
+        Failed
+    };
+    Failure fault;
+    const auto handle = [&](const Response& r) {
         if (r.kind == Response::Kind::Tagged) {
             if (r.tag != tag) {
-                return Result<bool>(breakWith(failure(Why::BadReply, fromServerText(r.tag))));
+                fault = breakWith(failure(Why::BadReply, fromServerText(r.tag)));
+                return Step::Failed;
             }
             if (r.status != "OK") {
-                return Result<bool>(refusal(Why::IdleRefused, r));
+                fault = refusal(Why::IdleRefused, r);
+                return Step::Failed;
             }
-            return Result<bool>(announced);
+            return Step::Ended;
         }
         if (isUntagged(r, "BYE")) {
-            return Result<bool>(breakWith(failure(Why::ServerBye, serverText(r))));
+            fault = breakWith(failure(Why::ServerBye, serverText(r)));
+            return Step::Failed;
         }
         announced = announced || announcesChange(r);
-        return std::nullopt;
+        return Step::Going;
     };
+    Step step = Step::Going;
     for (bool going = false; !going;) {
         auto response = read(deadline.overall, deadline.idleMs);
         if (!response.ok()) {
             return response.failure();
         }
         going = response.value().kind == Response::Kind::Continuation;
-        if (auto end = handle(response.value()); !going && end) {
-            return *end;
+        if (!going) {
+            step = handle(response.value());
+        }
+        if (step != Step::Going) {
+            break;
         }
     }
     // The wait itself: silence is what idling is, so only its own time limit applies.
     const QDeadlineTimer until(qMax(0, timeoutMs));
-    while (!announced) {
+    while (step == Step::Going && !announced) {
         const int left = int(qMax<qint64>(0, until.remainingTime()));
         auto response = read(until, qMax(1, left), true);
         if (!response.ok()) {
@@ -538,29 +553,29 @@ Result<bool> ImapSession::idle(int timeoutMs)
             }
             return response.failure();
         }
-        if (response.value().kind == Response::Kind::Continuation) {
-            continue;
-        }
-        if (auto end = handle(response.value())) {
-            return *end;
+        if (response.value().kind != Response::Kind::Continuation) {
+            step = handle(response.value());
         }
     }
-    deadline = m_connection.replyDeadline();
-    if (auto sent = m_connection.send("DONE\r\n", deadline.overall); !sent.ok()) {
-        return breakWith(sent.failure());
+    if (step == Step::Going) {
+        deadline = m_connection.replyDeadline();
+        if (auto sent = m_connection.send("DONE\r\n", deadline.overall); !sent.ok()) {
+            return breakWith(sent.failure());
+        }
     }
-    for (;;) {
+    while (step == Step::Going) {
         auto response = read(deadline.overall, deadline.idleMs);
         if (!response.ok()) {
             return response.failure();
         }
-        if (response.value().kind == Response::Kind::Continuation) {
-            continue;
-        }
-        if (auto end = handle(response.value())) {
-            return *end;
+        if (response.value().kind != Response::Kind::Continuation) {
+            step = handle(response.value());
         }
     }
+    if (step == Step::Failed) {
+        return fault;
+    }
+    return announced;
 }
 
 void ImapSession::logout()

@@ -165,3 +165,37 @@ TEST(HostAddressTest, ParsesTheHostSyntaxes)
         }
     }
 }
+
+TEST(HostAddressTest, ParsesImapAddresses)
+{
+    struct Case
+    {
+        QString text;
+        bool valid;
+        quint16 port = 0;
+        bool tls = false;
+        bool requireStls = false;
+        QString mailbox = {};
+    };
+    const Case cases[] = {
+        {u"imap://mail.example.jp"_qs, true, 143, false, false, u"INBOX"_qs},
+        {u"imaps://mail.example.jp:1993/Lists/猫/"_qs, true, 1993, true, false, u"Lists/猫"_qs},
+        {u"IMAP+STARTTLS://[::1]/"_qs, true, 143, false, true, u"INBOX"_qs},
+        {u"imaps://mail.example.jp"_qs, true, 993, true, false, u"INBOX"_qs},
+        {u"mail.example.jp"_qs, false},
+        {u"pop3://mail.example.jp"_qs, false},
+        {u"imap:///INBOX"_qs, false},
+        {u"imap://mail.example.jp:0"_qs, false},
+        {u"imap://mail.example.jp/a\x01b"_qs, false},
+    };
+    for (const Case& c : cases) {
+        const auto address = parseImapAddress(c.text);
+        ASSERT_EQ(address.has_value(), c.valid) << c.text.toStdString();
+        if (address) {
+            EXPECT_EQ(address->server.port, c.port) << c.text.toStdString();
+            EXPECT_EQ(address->server.tls, c.tls);
+            EXPECT_EQ(address->server.requireStls, c.requireStls);
+            EXPECT_EQ(address->mailbox, c.mailbox);
+        }
+    }
+}

@@ -261,6 +261,7 @@ TEST_F(ImapSessionTest, LoginSendsTheExactLines)
         const char* secret; // code page 932
         int32_t result;
         Lines lines;
+        bool pinned = false; // a certificate is pinned for the server
     };
     const std::vector<Row> rows = {
         {"PLAIN with SASL-IR",
@@ -302,14 +303,25 @@ TEST_F(ImapSessionTest, LoginSendsTheExactLines)
          "secret",
          NMAIL_ERR_TLS_MISSING,
          {"A1 CAPABILITY"}},
+        {"a pinned server without STARTTLS",
+         "IMAP4rev1 AUTH=PLAIN",
+         "imap",
+         "secret",
+         NMAIL_ERR_TLS_MISSING,
+         {"A1 CAPABILITY"},
+         true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         auto script = std::make_shared<ImapScript>();
         script->capabilities = row.capabilities;
         ScriptedServer server("* OK ready\r\n", responder(script));
+        const std::string where = address(server, row.scheme);
+        NMailSetPinnedCertificate(where.c_str(),
+                                  row.pinned ? std::string(64, 'A').c_str() : nullptr);
         const int32_t handle = NMailPop3NewHandle();
-        int32_t result = NMailImapConnectHandle(handle, address(server, row.scheme).c_str());
+        int32_t result = NMailImapConnectHandle(handle, where.c_str());
+        NMailSetPinnedCertificate(where.c_str(), nullptr);
         if (result == NMAIL_OK) {
             result = NMailImapAuthenticate(handle, "tama", row.secret, NMAIL_IMAP_PASSWORD);
             NMailPop3Close(handle);
