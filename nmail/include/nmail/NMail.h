@@ -1,6 +1,7 @@
 #pragma once
 
-// The mail library: a POP3 client (RFC 1939) behind a handful of C functions.
+// The mail library: a POP3 client (RFC 1939) and an IMAP one (RFC 3501, below) behind a
+// handful of C functions.
 //
 // Text crosses this boundary in code page 932 (Windows-31J), NUL-terminated. Every text
 // buffer the caller hands in is writable memory of the size set with option 1; the library
@@ -166,9 +167,10 @@ int32_t NMailGetLastResult();
 // NMAIL_ERR_ARGUMENT for an unknown handle.
 int32_t NMailPop3IsEncrypted(int32_t handle);
 
-// Pins a certificate for a server (host text as NMailPop3Connect takes it; its host and port
-// count) by its SHA-256 fingerprint (hex, colons optional), or removes the pin when
-// fingerprint is null or empty. NMAIL_OK, or NMAIL_ERR_ARGUMENT for a bad host or fingerprint.
+// Pins a certificate for a server (host text as NMailPop3Connect takes it, or an IMAP address
+// as NMailImapConnectHandle takes it; its host and port count) by its SHA-256 fingerprint
+// (hex, colons optional), or removes the pin when fingerprint is null or empty. NMAIL_OK, or
+// NMAIL_ERR_ARGUMENT for a bad host or fingerprint.
 int32_t NMailSetPinnedCertificate(const char* host, const char* fingerprint);
 
 // Ends the call another thread is waiting in on this connection at once (it fails as a lost

@@ -5,7 +5,6 @@
 #include "nmail/NMail.h"
 #include "sasl/Sasl.h"
 
-#include <QCryptographicHash>
 #include <algorithm>
 #include <array>
 
