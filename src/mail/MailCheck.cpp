@@ -2,6 +2,7 @@
 
 #include "codepage/CodePage.h"
 #include "mail/MailLibrary.h"
+#include "mail/Mailbox.h"
 #include "mail/NewMailTracker.h"
 #include "mail/TrimNull.h"
 
@@ -11,25 +12,11 @@ namespace {
 
 constexpr int32_t TextBufferSize = 8192;
 
-// The largest message buffer the check allocates. Nothing retrieved is kept, so a message the
-// server claims to be larger than this is skipped rather than sized into gigabytes of spaces.
-constexpr int64_t MaxMessageBuffer = 256 * 1024 * 1024;
-
 QString text(const std::vector<char>& buffer)
 {
     return TrimNull(
         FromCodePage(QByteArrayView(buffer.data(), qstrnlen(buffer.data(), buffer.size()))));
 }
-
-struct Texts
-{
-    std::vector<char> subject, date, from, header;
-    Texts()
-    {
-        for (auto* buffer : {&subject, &date, &from, &header})
-            buffer->assign(TextBufferSize, '\0');
-    }
-};
 
 } // namespace
 
@@ -51,31 +38,20 @@ QString MailCheck::lastMessage(int32_t kind)
     return text(buffer);
 }
 
-NewMail::Headline MailCheck::headline(int32_t handle, int32_t n, QByteArray* header,
-                                      int32_t* result)
-{
-    Texts texts;
-    const int32_t status =
-        m_library.Pop3GetMailStatus(handle, n, texts.subject.data(), texts.date.data(),
-                                    texts.from.data(), texts.header.data(), 0);
-    if (result)
-        *result = status;
-    if (header)
-        *header = QByteArray(texts.header.data(), qstrnlen(texts.header.data(), TextBufferSize));
-    return {text(texts.from), text(texts.subject)};
-}
-
 MailCheck::Outcome MailCheck::run(const Request& request, const Hooks& hooks)
 {
     Outcome outcome;
-    const QByteArray host = ToCodePage(request.server);
+    const QByteArray address = ToCodePage(request.server);
     // The handle comes before the connection, so that a cancel reaches the connect too: its
-    // lookup, race, greeting and TLS handshake may each wait for a long time-out.
+    // lookup, race, greeting and TLS handshake may each wait for a long time-out. Handles,
+    // cancelling and closing are the same for every protocol.
     const int32_t handle = m_library.Pop3NewHandle();
     m_handle = handle;
     if (m_cancelled && handle >= 0) // cancelled before the handle was there to cancel
         m_library.Pop3Cancel(handle);
-    if (handle < 0 || m_library.Pop3ConnectHandle(handle, host.constData()) < 0) {
+    const std::unique_ptr<Mailbox> mailbox =
+        Mailbox::For(request.server, m_library, handle, request.apop);
+    if (handle < 0 || mailbox->connect(address) < 0) {
         // The library released the handle.
         m_handle = -1;
         // A connection that could not be made is not "no new mail": the caller says why.
@@ -104,17 +80,17 @@ MailCheck::Outcome MailCheck::run(const Request& request, const Hooks& hooks)
     } else {
         const QByteArray user = ToCodePage(login.userId);
         const QByteArray password = ToCodePage(login.password);
-        outcome.count = m_library.Pop3Authenticate(handle, user.constData(), password.constData(),
-                                                   request.apop ? -1 : 0);
+        outcome.count = mailbox->logIn(user, password);
         if (outcome.count < 0) {
-            outcome.failure = lastMessage(NMAIL_MESSAGE_LAST_ERROR);
+            outcome.failure =
+                mailbox->loginFailure(outcome.count, lastMessage(NMAIL_MESSAGE_LAST_ERROR));
             outcome.failureCode = outcome.count;
             if (hooks.loginFailed)
                 hooks.loginFailed(outcome);
         } else if (request.newOnly) {
-            reportNewOnly(handle, request, outcome, hooks);
+            reportNewOnly(*mailbox, request, outcome, hooks);
         } else {
-            walkWholeMessages(handle, outcome, hooks);
+            walkWholeMessages(*mailbox, outcome, hooks);
         }
         outcome.cancelled = m_cancelled;
     }
@@ -124,21 +100,17 @@ MailCheck::Outcome MailCheck::run(const Request& request, const Hooks& hooks)
     return outcome;
 }
 
-// Every waiting message in ascending order: its header texts, its size, the whole message.
-void MailCheck::walkWholeMessages(int32_t handle, Outcome& outcome, const Hooks& hooks)
+// Every message counted, in ascending order: its headline, then whatever else the mailbox
+// reads of it (POP3: the whole message, as it always has).
+void MailCheck::walkWholeMessages(Mailbox& mailbox, Outcome& outcome, const Hooks& hooks)
 {
     for (int32_t n = 1; n <= outcome.count && !m_cancelled; ++n) {
         if (hooks.progress)
             hooks.progress(n, outcome.count);
-        outcome.headlines.append(headline(handle, n));
-        const int32_t size = m_library.Pop3GetMailSize(handle, n);
-        // A negative or absurd size cannot size a buffer: skip that message.
-        if (size < 0 || size >= MaxMessageBuffer)
-            continue;
-        Texts texts;
-        std::vector<char> body(static_cast<size_t>(size) + 1, ' ');
-        m_library.Pop3GetMail(handle, n, texts.subject.data(), texts.date.data(), texts.from.data(),
-                              texts.header.data(), body.data(), 0, 0);
+        NewMail::Headline read;
+        mailbox.headline(n, &read);
+        outcome.headlines.append(read);
+        mailbox.readWhole(n);
     }
 }
 
@@ -149,22 +121,23 @@ void MailCheck::walkFailed(int32_t result, Outcome& outcome)
     outcome.failure = lastMessage(NMAIL_MESSAGE_LAST_ERROR);
 }
 
-// Only what no earlier check reported: the server's unique-ids (one UIDL for all), or, where it
-// keeps none, identities made from each message's headers; then the headers of the new ones.
-// Only the server's -ERR to UIDL says it keeps no unique-ids. Any other failure (a time-out, a
+// Only what no earlier check reported: the server's identities (POP3's UIDL, IMAP's
+// UIDVALIDITY/UID of each unseen message), or, where a POP3 server keeps none, identities made
+// from each message's headers; then the headers of the new ones. Only the server's -ERR to
+// UIDL says it keeps no unique-ids. Any other failure (a time-out, a
 // lost connection, a listing that is not one) ends the check as failed: the messages it could
 // not identify are neither reported nor remembered, so the file of reported messages keeps
 // what it held, and no headline stands for a header that was never read.
-void MailCheck::reportNewOnly(int32_t handle, const Request& request, Outcome& outcome,
+void MailCheck::reportNewOnly(Mailbox& mailbox, const Request& request, Outcome& outcome,
                               const Hooks& hooks)
 {
     const int32_t waiting = outcome.count;
     QList<QByteArray> identities;
     QHash<int32_t, NewMail::Headline> known;
-    std::vector<char> buffer(TextBufferSize, '\0');
     bool byHeaders = false;
     for (int32_t n = 1; n <= waiting && !m_cancelled; ++n) {
-        const int32_t result = m_library.Pop3GetUidl(handle, n, buffer.data());
+        QByteArray identity;
+        const int32_t result = mailbox.identity(n, &identity);
         if (result == NMAIL_ERR_UIDL_REFUSED) {
             byHeaders = true;
             break;
@@ -173,23 +146,21 @@ void MailCheck::reportNewOnly(int32_t handle, const Request& request, Outcome& o
             walkFailed(result, outcome);
             return;
         }
-        identities.append(QByteArray(buffer.data(), qstrnlen(buffer.data(), buffer.size())));
+        identities.append(identity);
     }
     if (byHeaders) {
         identities.clear();
         for (int32_t n = 1; n <= waiting && !m_cancelled; ++n) {
             if (hooks.progress)
                 hooks.progress(n, waiting);
-            QByteArray header;
-            int32_t result = 0;
-            const NewMail::Headline read = headline(handle, n, &header, &result);
-            const int32_t size = result < 0 ? result : m_library.Pop3GetMailSize(handle, n);
-            if (size < 0) {
-                walkFailed(size, outcome);
+            NewMail::Headline read;
+            QByteArray identity;
+            if (const int32_t result = mailbox.headerIdentity(n, &read, &identity); result < 0) {
+                walkFailed(result, outcome);
                 return;
             }
             known.insert(n, read);
-            identities.append(NewMail::HeaderIdentity(header, size));
+            identities.append(identity);
         }
     }
     if (m_cancelled)
@@ -205,9 +176,8 @@ void MailCheck::reportNewOnly(int32_t handle, const Request& request, Outcome& o
             outcome.headlines.append(known.value(int32_t(n)));
             continue;
         }
-        int32_t result = 0;
-        const NewMail::Headline read = headline(handle, int32_t(n), nullptr, &result);
-        if (result < 0) {
+        NewMail::Headline read;
+        if (const int32_t result = mailbox.headline(int32_t(n), &read); result < 0) {
             walkFailed(result, outcome);
             return;
         }

@@ -12,6 +12,7 @@
 #include <optional>
 
 class MailLibrary;
+class Mailbox;
 
 // The account a check logs in with.
 struct MailAccount
@@ -20,22 +21,23 @@ struct MailAccount
     QString password;
 };
 
-// One check of a POP3 mailbox through the mail library, with no window: connect, take the
-// account, log in, walk the waiting messages, close. What the user sees of it is the caller's:
-// the check reports its progress and outcome as data, and asks the caller at the two points
-// where the user's settings or eyes come in (the account, taken once the connection stands; a
-// failed login's reason, told before the connection closes). It may run on any one thread;
-// cancel() may come from another.
+// One check of a mailbox (POP3, or IMAP's unseen messages) through the mail library, with no
+// window: connect, take the account, log in, walk the messages counted, close. What the user
+// sees of it is the caller's: the check reports its progress and outcome as data, and asks the
+// caller at the two points where the user's settings or eyes come in (the account, taken once
+// the connection stands; a failed login's reason, told before the connection closes). It may
+// run on any one thread; cancel() may come from another.
 class MailCheck
 {
 public:
     struct Request
     {
-        QString server; // handed to the library as it is
-        bool apop = false;
-        // Report only messages no earlier check reported: their identities (UIDL, or one made
-        // from the headers where the server keeps none) against reported, and only their
-        // headers are fetched. Otherwise every waiting message is walked whole, as always.
+        QString server;    // handed to the library as it is; its scheme chooses the protocol
+        bool apop = false; // POP3 only
+        // Report only messages no earlier check reported: their identities (UIDL, IMAP's
+        // UIDVALIDITY/UID, or one made from the headers where a POP3 server keeps none) against
+        // reported, and only their headers are fetched. Otherwise every waiting message is
+        // walked whole, as always (IMAP: only their headers).
         bool newOnly = false;
         QSet<QByteArray> reported;
     };
@@ -46,7 +48,7 @@ public:
         int32_t count = 0;
         bool connected = false;         // false: the connection failed (see failure)
         bool accountIncomplete = false; // no login: the stored ID or password is empty
-        bool encrypted = false;         // the connection was TLS (pop3s:// or STLS)
+        bool encrypted = false;         // the connection was TLS (imaps://, STLS, ...)
         bool cancelled = false;         // stopped on request; count is what was known then
         int32_t failureCode = 0;        // the library's result for a failed connect or login
         QString failure;                // the library's reason, when the connect or login failed
@@ -81,11 +83,9 @@ public:
 
 private:
     QString lastMessage(int32_t kind);
-    void walkWholeMessages(int32_t handle, Outcome& outcome, const Hooks& hooks);
-    void reportNewOnly(int32_t handle, const Request& request, Outcome& outcome,
+    void walkWholeMessages(Mailbox& mailbox, Outcome& outcome, const Hooks& hooks);
+    void reportNewOnly(Mailbox& mailbox, const Request& request, Outcome& outcome,
                        const Hooks& hooks);
-    NewMail::Headline headline(int32_t handle, int32_t n, QByteArray* header = nullptr,
-                               int32_t* result = nullptr);
     void walkFailed(int32_t result, Outcome& outcome);
 
     MailLibrary& m_library;

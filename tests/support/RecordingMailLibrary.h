@@ -9,6 +9,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // Records every call in order and answers as scripted.
 class RecordingLibrary : public MailLibrary
@@ -51,6 +52,8 @@ public:
     bool lost(const QString& call)
     {
         calls << call;
+        if (call == cancelAt && cancel)
+            cancel();
         dropped = dropped || call == dropAt;
         return dropped;
     }
@@ -101,6 +104,48 @@ public:
         if (uidls.isEmpty())
             return NMAIL_ERR_UIDL_REFUSED;
         qstrcpy(buffer, uidls.value(n - 1).constData());
+        return 0;
+    }
+    // IMAP, recorded apart from POP3's calls: "imap connect ADDRESS", "imap login HANDLE USER
+    // PASS HOW", "uid N" and "headers N"; uidls stand for the unseen messages' identities, and
+    // every message has the sender "from N" and the subject "subject N".
+    int32_t ImapConnectHandle(int32_t, const char* address) override
+    {
+        // The address comes in the code page, its mailbox name too.
+        calls << QStringLiteral("imap connect %1").arg(FromCodePage(address));
+        return connectResult < 0 ? connectResult : NMAIL_OK;
+    }
+    int32_t ImapAuthenticate(int32_t handle, const char* user, const char* secret,
+                             int32_t how) override
+    {
+        calls << QStringLiteral("imap login %1 %2 %3 %4")
+                     .arg(handle)
+                     .arg(QString::fromUtf8(user), QString::fromUtf8(secret))
+                     .arg(how);
+        return loginResult;
+    }
+    int32_t ImapGetUnseenId(int32_t, int32_t n, char* buffer) override
+    {
+        if (lost(QStringLiteral("uid %1").arg(n)))
+            return NMAIL_ERR_CLOSED;
+        qstrcpy(buffer, uidls.value(n - 1).constData());
+        return 0;
+    }
+    int32_t ImapGetMailStatus(int32_t, int32_t n, char* subject, char*, char* from, char*) override
+    {
+        if (lost(QStringLiteral("headers %1").arg(n)))
+            return NMAIL_ERR_CLOSED;
+        qstrcpy(subject, QByteArray("subject " + QByteArray::number(n)).constData());
+        qstrcpy(from, QByteArray("from " + QByteArray::number(n)).constData());
+        return 0;
+    }
+    // The call (as recorded) during which the check is cancelled, as 中止 would from the
+    // window's thread; the call itself still answers.
+    QString cancelAt;
+    std::function<void()> cancel;
+    int32_t Pop3Cancel(int32_t handle) override
+    {
+        calls << QStringLiteral("cancel %1").arg(handle);
         return 0;
     }
     int32_t Pop3IsEncrypted(int32_t) override { return encryptedAnswer; }

@@ -14,10 +14,12 @@ namespace {
 
 const MailAccount Stored{u"tama"_s, u"secret"_s};
 
-MailCheck::Request request(bool newOnly = false, QSet<QByteArray> reported = {})
+MailCheck::Request request(bool newOnly = false, QSet<QByteArray> reported = {},
+                           QString server = u"pop.example.jp"_s, bool apop = false)
 {
     MailCheck::Request r;
-    r.server = u"pop.example.jp"_s;
+    r.server = std::move(server);
+    r.apop = apop;
     r.newOnly = newOnly;
     r.reported = std::move(reported);
     return r;
@@ -34,17 +36,27 @@ TEST(MailCheck, CallOrderAndOutcome)
         int32_t loginResult;
         MailAccount account;
         QStringList calls;
-        int32_t count;
-        bool connected;
-        bool accountIncomplete;
-        bool failureHeard; // the login failure reached the caller before the close
+        int32_t count = 0;
+        bool connected = false;
+        bool accountIncomplete = false;
+        bool failureHeard = false; // the login failure reached the caller before the close
         bool newOnly = false;
         QSet<QByteArray> reported = {};
         QList<QByteArray> uidls = {}; // none: the server refuses UIDL
         int32_t size = 100;           // every message's size, as LIST gives it
         QString dropAt = {};          // the call at which the connection is lost
         qsizetype headlines = -1;     // the headlines reported; -1: one per message counted
+        QString server = u"pop.example.jp"_s;
+        bool apop = false;
+        QString cancelAt = {};     // the call during which 中止 comes
+        int32_t firstHeadline = 0; // the message whose sender and subject come first
+        QString failureHas = {};   // what the failure's text says
     };
+    // IMAP: the unseen messages of the address's mailbox, their identities UIDVALIDITY/UID.
+    const QString Imap = u"imaps://imap.example.jp/Lists/猫"_s;
+    const QString ImapConnect = u"imap connect "_s + Imap;
+    const QString ImapLogin = u"imap login 7 tama secret 0"_s; // APOP is POP3's alone
+    const QList<QByteArray> Unseen{"2/5", "2/6", "2/7"};
     const QStringList SizeButNoRead{u"connect pop.example.jp"_s, u"login 7 tama secret 0"_s,
                                     u"status 1"_s, u"size 1"_s, u"close 7"_s};
     const QSet<QByteArray> NoneReported;
@@ -156,6 +168,97 @@ TEST(MailCheck, CallOrderAndOutcome)
          100,
          u"status 3"_s,
          1},
+        // IMAP reads the headers of the unseen messages it counts, never a whole message.
+        {.name = "imap, unseen counted",
+         .connectResult = 7,
+         .loginResult = 2,
+         .account = Stored,
+         .calls = {ImapConnect, ImapLogin, u"headers 1"_s, u"headers 2"_s, u"close 7"_s},
+         .count = 2,
+         .connected = true,
+         .server = Imap,
+         .apop = true,
+         .firstHeadline = 1},
+        {.name = "imap, new only, UIDVALIDITY changed: every unseen message is new once",
+         .connectResult = 7,
+         .loginResult = 3,
+         .account = Stored,
+         .calls = {ImapConnect, ImapLogin, u"uid 1"_s, u"uid 2"_s, u"uid 3"_s, u"headers 1"_s,
+                   u"headers 2"_s, u"headers 3"_s, u"close 7"_s},
+         .count = 3,
+         .connected = true,
+         .newOnly = true,
+         .reported = {"1/5", "1/6", "1/7"},
+         .uidls = Unseen,
+         .server = Imap,
+         .firstHeadline = 1},
+        {.name = "imap, new only, one new",
+         .connectResult = 7,
+         .loginResult = 3,
+         .account = Stored,
+         .calls = {ImapConnect, ImapLogin, u"uid 1"_s, u"uid 2"_s, u"uid 3"_s, u"headers 3"_s,
+                   u"close 7"_s},
+         .count = 1,
+         .connected = true,
+         .newOnly = true,
+         .reported = {"2/5", "2/6", "1/7"},
+         .uidls = Unseen,
+         .server = Imap,
+         .firstHeadline = 3},
+        {.name = "imap, new only, connection lost reading the headers",
+         .connectResult = 7,
+         .loginResult = 3,
+         .account = Stored,
+         .calls = {ImapConnect, ImapLogin, u"uid 1"_s, u"uid 2"_s, u"uid 3"_s, u"headers 2"_s,
+                   u"headers 3"_s, u"message"_s, u"close 7"_s},
+         .count = 2,
+         .connected = true,
+         .newOnly = true,
+         .reported = {"2/5"},
+         .uidls = Unseen,
+         .dropAt = u"headers 3"_s,
+         .headlines = 1,
+         .server = Imap,
+         .firstHeadline = 2},
+        {.name = "imap, new only, cancelled while identifying",
+         .connectResult = 7,
+         .loginResult = 3,
+         .account = Stored,
+         .calls = {ImapConnect, ImapLogin, u"uid 1"_s, u"uid 2"_s, u"cancel 7"_s, u"close 7"_s},
+         .count = 3,
+         .connected = true,
+         .newOnly = true,
+         .uidls = Unseen,
+         .headlines = 0,
+         .server = Imap,
+         .cancelAt = u"uid 2"_s},
+        {.name = "imap, cancelled reading the headers",
+         .connectResult = 7,
+         .loginResult = 3,
+         .account = Stored,
+         .calls = {ImapConnect, ImapLogin, u"headers 1"_s, u"cancel 7"_s, u"close 7"_s},
+         .count = 3,
+         .connected = true,
+         .headlines = 1,
+         .server = Imap,
+         .cancelAt = u"headers 1"_s},
+        // The server refused to open the mailbox: its name is said before the server's words.
+        {.name = "imap, mailbox refused",
+         .connectResult = 7,
+         .loginResult = NMAIL_ERR_SERVER,
+         .account = Stored,
+         .calls = {ImapConnect, ImapLogin, u"message"_s, u"heard"_s, u"close 7"_s},
+         .count = NMAIL_ERR_SERVER,
+         .connected = true,
+         .failureHeard = true,
+         .server = Imap,
+         .failureHas = u"「Lists/猫」を開けませんでした"_s},
+        {.name = "imap, failed connection",
+         .connectResult = -1,
+         .loginResult = 3,
+         .account = Stored,
+         .calls = {ImapConnect, u"message"_s},
+         .server = Imap},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -165,9 +268,11 @@ TEST(MailCheck, CallOrderAndOutcome)
         library.uidls = c.uidls;
         library.size = c.size;
         library.dropAt = c.dropAt;
+        library.cancelAt = c.cancelAt;
         int accountReads = 0;
         QList<int32_t> progress;
         MailCheck check(library);
+        library.cancel = [&] { check.cancel(); };
         MailCheck::Hooks hooks;
         hooks.account = [&] {
             ++accountReads;
@@ -178,7 +283,8 @@ TEST(MailCheck, CallOrderAndOutcome)
             library.calls << u"heard"_s;
         };
         hooks.progress = [&](int32_t n, int32_t total) { progress << n * 100 + total; };
-        const MailCheck::Outcome outcome = check.run(request(c.newOnly, c.reported), hooks);
+        const MailCheck::Outcome outcome =
+            check.run(request(c.newOnly, c.reported, c.server, c.apop), hooks);
         EXPECT_EQ(library.calls, c.calls);
         EXPECT_EQ(outcome.count, c.count);
         EXPECT_EQ(outcome.connected, c.connected);
@@ -187,13 +293,19 @@ TEST(MailCheck, CallOrderAndOutcome)
         EXPECT_EQ(outcome.failure.isEmpty(), c.connected && !c.failureHeard && !walkFailed);
         EXPECT_EQ(outcome.walkFailed, walkFailed);
         EXPECT_EQ(accountReads, c.connected ? 1 : 0) << "the account is read after the connect";
-        if (c.count == 3 && !walkFailed) {
+        EXPECT_EQ(outcome.cancelled, !c.cancelAt.isEmpty());
+        EXPECT_TRUE(outcome.failure.contains(c.failureHas)) << outcome.failure.toStdString();
+        if (c.firstHeadline > 0 && !outcome.headlines.isEmpty()) {
+            EXPECT_EQ(outcome.headlines[0].from, u"from %1"_s.arg(c.firstHeadline));
+            EXPECT_EQ(outcome.headlines[0].subject, u"subject %1"_s.arg(c.firstHeadline));
+        }
+        if (c.count == 3 && !walkFailed && c.cancelAt.isEmpty()) {
             EXPECT_EQ(progress, (QList<int32_t>{103, 203, 303}));
         }
         EXPECT_EQ(outcome.headlines.size(),
                   c.headlines >= 0 ? c.headlines : (c.count > 0 ? c.count : 0));
-        EXPECT_EQ(outcome.remember.has_value(), c.newOnly && !walkFailed);
-        if (c.newOnly && !c.uidls.isEmpty() && !walkFailed) {
+        EXPECT_EQ(outcome.remember.has_value(), c.newOnly && !walkFailed && c.cancelAt.isEmpty());
+        if (c.newOnly && !c.uidls.isEmpty() && !walkFailed && c.cancelAt.isEmpty()) {
             EXPECT_EQ(*outcome.remember, c.uidls) << "only what the server still holds";
         }
     }
