@@ -1,5 +1,6 @@
 #include "mail/ServerTrust.h"
 
+#include "mail/Mailbox.h"
 #include "settings/ProfileFile.h"
 
 namespace {
@@ -9,7 +10,7 @@ const QString PinSection = QStringLiteral("PIN");
 
 struct Parts
 {
-    QString scheme; // "", "pop3", "pop3+stls" or "pop3s"
+    QString scheme; // "", "pop3", "pop3+stls", "pop3s", "imap", "imap+starttls" or "imaps"
     QString rest;   // what follows the scheme
 };
 
@@ -31,6 +32,11 @@ QString ServerTrust::keyOf(const QString& serverText)
 {
     const Parts parts = split(serverText);
     QString rest = parts.rest.toLower();
+    // An IMAP address may name a mailbox after the host; the server is the same for all.
+    const bool imap = Mailbox::IsImap(serverText);
+    if (imap) {
+        rest = rest.section(u'/', 0, 0);
+    }
     if (rest.endsWith(u'/')) {
         rest.chop(1);
     }
@@ -47,8 +53,10 @@ QString ServerTrust::keyOf(const QString& serverText)
         port = rest.section(u':', 1);
     }
     if (port.isEmpty()) {
-        port =
-            parts.scheme == QStringLiteral("pop3s") ? QStringLiteral("995") : QStringLiteral("110");
+        port = parts.scheme == QStringLiteral("pop3s")   ? QStringLiteral("995")
+               : parts.scheme == QStringLiteral("imaps") ? QStringLiteral("993")
+               : imap                                    ? QStringLiteral("143")
+                                                         : QStringLiteral("110");
     }
     return host + u' ' + port;
 }
@@ -56,10 +64,27 @@ QString ServerTrust::keyOf(const QString& serverText)
 QString ServerTrust::connectText(const QString& serverText, bool tlsSeen)
 {
     const Parts parts = split(serverText);
-    if (!tlsSeen || !(parts.scheme.isEmpty() || parts.scheme == QStringLiteral("pop3"))) {
+    if (!tlsSeen) {
+        return serverText;
+    }
+    if (parts.scheme == QStringLiteral("imap")) {
+        return QStringLiteral("imap+starttls://") + parts.rest;
+    }
+    if (!(parts.scheme.isEmpty() || parts.scheme == QStringLiteral("pop3"))) {
         return serverText;
     }
     return QStringLiteral("pop3+stls://") + parts.rest;
+}
+
+QString ServerTrust::pinText(const QString& serverText)
+{
+    if (!Mailbox::IsImap(serverText)) {
+        return serverText;
+    }
+    const QString key = keyOf(serverText);
+    const QString host = key.section(u' ', 0, 0);
+    const QString port = key.section(u' ', 1);
+    return (host.contains(u':') ? u'[' + host + u']' : host) + u':' + port;
 }
 
 bool ServerTrust::tlsSeen(const QString& key) const

@@ -13,11 +13,17 @@ public:
     explicit ServerTrust(QString filePath);
 
     // The server a server text names, as "host port" in lower case: "Mail.example.jp",
-    // "pop3://mail.example.jp:110" and "pop3+stls://mail.example.jp" are one server.
+    // "pop3://mail.example.jp:110" and "pop3+stls://mail.example.jp" are one server, and so are
+    // "imap://mail.example.jp" and "imap+starttls://mail.example.jp:143/Lists" (an IMAP
+    // address's mailbox is not part of its server).
     static QString keyOf(const QString& serverText);
-    // The text to hand the mail library: STLS is demanded where TLS was spoken before and the
-    // user named no scheme of their own.
+    // The text to hand the mail library: STLS (STARTTLS for imap://) is demanded where TLS was
+    // spoken before and the user named no scheme of their own, or only the one that upgrades
+    // when it can.
     static QString connectText(const QString& serverText, bool tlsSeen);
+    // The text to pin a certificate with in the mail library: a POP3 server text as it is, an
+    // IMAP address as the host and port alone (a pin is for the server, whatever its mailbox).
+    static QString pinText(const QString& serverText);
 
     bool tlsSeen(const QString& key) const;
     bool setTlsSeen(const QString& key, bool seen);

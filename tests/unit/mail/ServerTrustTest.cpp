@@ -14,6 +14,7 @@ TEST(ServerTrust, OneServerWhateverTheUserTyped)
         QString text;
         QString key;
         QString demanded; // connectText once TLS was seen there
+        QString pin = {}; // what a certificate is pinned with; empty: the text itself
     };
     const Case cases[] = {
         {u"Mail.Example.jp"_s, u"mail.example.jp 110"_s, u"pop3+stls://Mail.Example.jp"_s},
@@ -26,11 +27,21 @@ TEST(ServerTrust, OneServerWhateverTheUserTyped)
         {u"pop3s://mail.example.jp"_s, u"mail.example.jp 995"_s, u"pop3s://mail.example.jp"_s},
         {u"[::1]:2110"_s, u"::1 2110"_s, u"pop3+stls://[::1]:2110"_s},
         {u"::1"_s, u"::1 110"_s, u"pop3+stls://::1"_s},
+        // IMAP: its own ports, the mailbox is no part of the server, and imap:// upgrades.
+        {u"imap://Mail.example.jp/Lists/猫"_s, u"mail.example.jp 143"_s,
+         u"imap+starttls://Mail.example.jp/Lists/猫"_s, u"mail.example.jp:143"_s},
+        {u"imap+starttls://mail.example.jp:143"_s, u"mail.example.jp 143"_s,
+         u"imap+starttls://mail.example.jp:143"_s, u"mail.example.jp:143"_s},
+        {u"imaps://mail.example.jp/INBOX"_s, u"mail.example.jp 993"_s,
+         u"imaps://mail.example.jp/INBOX"_s, u"mail.example.jp:993"_s},
+        {u"imap://[::1]:1143/a:b"_s, u"::1 1143"_s, u"imap+starttls://[::1]:1143/a:b"_s,
+         u"[::1]:1143"_s},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ServerTrust::keyOf(c.text), c.key) << c.text.toStdString();
         EXPECT_EQ(ServerTrust::connectText(c.text, true), c.demanded) << c.text.toStdString();
         EXPECT_EQ(ServerTrust::connectText(c.text, false), c.text);
+        EXPECT_EQ(ServerTrust::pinText(c.text), c.pin.isEmpty() ? c.text : c.pin);
     }
 }
 
