@@ -6,6 +6,7 @@
 #include "mail/MailCheck.h"
 #include "mail/MailCheckRunner.h"
 #include "mail/MailLibrary.h"
+#include "mail/Mailbox.h"
 #include "mail/MsgForm.h"
 #include "mail/NewMailLines.h"
 #include "mail/ReportedMailStore.h"
@@ -92,12 +93,13 @@ void reportConnectFailure(const MailCheck::Outcome& outcome, ServerTrust& trust,
         if (askAboutTrust(
                 QMessageBox::Warning,
                 QStringLiteral("警告: このサーバー(%1)とは以前暗号化通信をしていましたが、"
-                               "今回は暗号化(STLS)が提供されていません。途中で誰かが暗"
+                               "今回は暗号化(%2)が提供されていません。途中で誰かが暗"
                                "号化を妨げているおそれがあるため、パスワードを送らずに接"
                                "続をやめました。\n\nサーバーが暗号化をやめたと確かめら"
                                "れたときだけ「はい」を押してください。今後このサーバー"
                                "には暗号化なしで接続しますか?")
-                    .arg(key)))
+                    .arg(key, Mailbox::IsImap(server) ? QStringLiteral("STARTTLS")
+                                                      : QStringLiteral("STLS"))))
             trust.forgetTls(key);
         return;
     }
@@ -327,7 +329,7 @@ void CheckMail(QWidget* progressWindow, CheckKind kind)
     const QString key = ServerTrust::keyOf(started.server);
     started.tlsSeen = trust.tlsSeen(key);
     const QByteArray pin = trust.pinnedCertificate(key).toLatin1();
-    library.SetPinnedCertificate(ToCodePage(started.server).constData(),
+    library.SetPinnedCertificate(ToCodePage(ServerTrust::pinText(started.server)).constData(),
                                  pin.isEmpty() ? nullptr : pin.constData());
     MailCheck::Request request;
     request.server = ServerTrust::connectText(started.server, trust.tlsExpected(key));

@@ -89,12 +89,14 @@ public:
         return 0;
     }
     int32_t GetLastResult() override { return lastResult; }
-    int32_t SetPinnedCertificate(const char*, const char* fingerprint) override
+    int32_t SetPinnedCertificate(const char* host, const char* fingerprint) override
     {
+        pinnedHost = FromCodePage(host);
         pinned = fingerprint ? QString::fromLatin1(fingerprint) : QString();
         return 0;
     }
-    QString pinned; // what the last check pinned for its server
+    QString pinned;     // what the last check pinned for its server
+    QString pinnedHost; // and the server it named
     int32_t encryptedAnswer = 0;
     QList<QByteArray> uidls; // the server's unique-ids; none: the server refuses UIDL
     int32_t Pop3GetUidl(int32_t, int32_t n, char* buffer) override

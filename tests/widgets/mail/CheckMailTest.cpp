@@ -172,6 +172,34 @@ TEST_F(CheckMailTest, TrustDecisionsAreAskedOnceAndRemembered)
     EXPECT_TRUE(library.pinned.isEmpty()) << "a pin would demand TLS again";
 }
 
+// An IMAP address shares the trust of its server (host and port; the mailbox is not part of
+// it): the certificate the user trusted is pinned for the server, imap:// then demands
+// STARTTLS, and a server that stopped offering it is named by that word.
+TEST_F(CheckMailTest, AnImapServerIsTrustedAsAPop3ServerIs)
+{
+    writeAccount("[EXEINI]\r\nNAME=kitten\r\nNAME2=secret\r\n");
+    MailSettings.Pop3Server = QStringLiteral("imap://127.0.0.1:1143/Lists/猫");
+    library.connectResult = -1;
+    library.lastResult = NMAIL_ERR_CERTIFICATE;
+    library.certificate[2] = "AB:CD:EF";
+    answerer.press = QMessageBox::Yes;
+    answerer.answerNext();
+    CheckMail();
+    MailCheckSandbox::waitForCheck();
+    library.calls.clear();
+    library.lastResult = NMAIL_ERR_TLS_MISSING;
+    answerer.press = QMessageBox::No;
+    answerer.answerNext();
+    CheckMail();
+    MailCheckSandbox::waitForCheck();
+    EXPECT_EQ(library.pinned, QStringLiteral("AB:CD:EF"));
+    EXPECT_EQ(library.pinnedHost, QStringLiteral("127.0.0.1:1143"));
+    EXPECT_EQ(library.calls.value(0),
+              QStringLiteral("imap connect imap+starttls://127.0.0.1:1143/Lists/猫"));
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_TRUE(boxes[1].contains(QStringLiteral("(STARTTLS)"))) << boxes[1].toStdString();
+}
+
 TEST_F(CheckMailTest, AnIncompleteAccountOpensTheDialogAndSkipsTheLogin)
 {
     writeAccount("[EXEINI]\r\nNAME=kitten\r\n");
