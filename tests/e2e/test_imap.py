@@ -1,0 +1,90 @@
+"""IMAP on the real binary against a real Dovecot: 受信 counts the unseen messages and leaves
+every flag as it was; with automatic checking on, the kitten keeps a connection idling and
+reports a delivery at once, also after the server restarted."""
+
+import os
+import time
+import unittest
+
+from desktop import Desktop, Mofurin, wait_until
+from dovecot_fixture import Dovecot, Mailbox, make_message
+
+
+def count_in(desktop, notice):
+    """The count the notice shows: double-clicking its count box selects it."""
+    nx, ny, nw, nh = desktop.geometry(notice)
+    desktop.pointer(nx + nw - 8, ny + nh // 2)
+    desktop.xdotool("click", "--repeat", 2, "--delay", 80, 1)
+    return wait_until(desktop.primary_selection, timeout=5, what="the count to be selected")
+
+
+def write_options(app, text):
+    with open(os.path.join(app.mail_data, "ini.ini"), "wb") as f:
+        f.write(text.encode("cp932"))
+
+
+class Imap(unittest.TestCase):
+    def test_the_unseen_are_counted_and_no_flag_changes(self):
+        messages = [make_message("件名 %d" % n, "本文", number=n) for n in range(4)]
+        # An old server without TLS, so the login goes in the clear as the user asked.
+        with Dovecot({"tama": Mailbox("secret", messages, {0, 2})}, tls=False) as server, \
+                Desktop() as desktop:
+            before = server.flags("tama")
+            app = Mofurin(desktop)
+            app.write_settings(pop3="imap://127.0.0.1:%d" % server.imap, user="tama",
+                               password="secret")
+            with app:
+                desktop.pointer(300, 200)
+                app.start()
+                app.wait_kitten()
+                time.sleep(2.5)
+                app.press_receive()
+                notice = desktop.wait_window("新着お知らせ", timeout=20)
+                desktop.screenshot("imap-notice")
+                self.assertEqual(count_in(desktop, notice), "2")
+                self.assertEqual(desktop.windows("エラー"), [])
+            self.assertEqual(server.flags("tama"), before)
+            self.assertIn("imap-login: Login: user=<tama>", server.log_text())
+
+    def test_push_reports_a_delivery_at_once_and_survives_a_server_restart(self):
+        with Dovecot({"tama": Mailbox("secret", [make_message("前から", "本文")])},
+                     tls=False) as server, Desktop() as desktop:
+            app = Mofurin(desktop)
+            app.write_settings(pop3="imap://127.0.0.1:%d" % server.imap, user="tama",
+                               password="secret")
+            # Automatic checks every 60 minutes: only push can report within seconds.
+            write_options(app, "[MOFURIN]\r\nAUTOCHECK=60\r\nNEWONLY=1\r\n")
+            with app:
+                desktop.pointer(300, 200)
+                app.start()
+                app.wait_kitten()
+                # The check at start reports what came while the kitten was off.
+                notice = desktop.wait_window("新着お知らせ", timeout=20)
+                self.assertEqual(count_in(desktop, notice), "1")
+                desktop.close_window(notice)
+                wait_until(lambda: not desktop.windows("新着お知らせ"), timeout=5,
+                           what="the notice to close")
+                time.sleep(1.0)  # the idle connection is up again after the check
+
+                server.deliver("tama", make_message("いま届いた", "本文", number=1))
+                delivered = time.monotonic()
+                notice = desktop.wait_window("新着お知らせ", timeout=10)
+                latency = time.monotonic() - delivered
+                desktop.screenshot("imap-push-notice")
+                self.assertLess(latency, 2.0)
+                self.assertEqual(count_in(desktop, notice), "1")
+                desktop.close_window(notice)
+                wait_until(lambda: not desktop.windows("新着お知らせ"), timeout=5,
+                           what="the notice to close")
+
+                # The server goes away with the idling session and comes back; what was
+                # delivered meanwhile is reported once the kitten is connected again.
+                server.restart(lambda: server.deliver(
+                    "tama", make_message("留守中", "本文", number=2)))
+                notice = desktop.wait_window("新着お知らせ", timeout=15)
+                self.assertEqual(count_in(desktop, notice), "1")
+                self.assertTrue(app.running())
+
+
+if __name__ == "__main__":
+    unittest.main()
