@@ -9,3 +9,14 @@ if(MOFURIN_BENCH)
                      --driver $<TARGET_FILE:bench_nmail_check> --messages 50 --runs 1)
     set_tests_properties(bench_nmail_check_smoke PROPERTIES LABELS bench TIMEOUT 180)
 endif()
+
+# The IMAP check against Python's imaplib on a large mailbox with a few unseen messages; the
+# test is a short smoke run, the full 10,000-message mailbox by hand.
+if(MOFURIN_BENCH)
+    add_executable(bench_nmail_imap_check ${CMAKE_CURRENT_LIST_DIR}/nmail/ImapCheckDriver.cpp)
+    target_link_libraries(bench_nmail_imap_check PRIVATE nmail)
+    add_test(NAME bench_nmail_imap_check_smoke
+             COMMAND ${MOFURIN_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/imapcheck_vs_imaplib.py
+                     --driver $<TARGET_FILE:bench_nmail_imap_check> --messages 200 --runs 1)
+    set_tests_properties(bench_nmail_imap_check_smoke PROPERTIES LABELS bench TIMEOUT 180)
+endif()

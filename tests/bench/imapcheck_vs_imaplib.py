@@ -1,0 +1,81 @@
+"""An IMAP check of a 10,000-message mailbox with 3 unseen messages on a throwaway Dovecot,
+timed through the mail library (bench_nmail_imap_check) and through Python's imaplib making the
+same commands: LOGIN, EXAMINE INBOX, UID SEARCH UNSEEN, then UID FETCH of the header fields of
+each unseen message, and LOGOUT. Prints both times and their ratio (library / imaplib; below 1
+means the library is faster). Runs alternate, after one warm-up each (Dovecot builds its index
+on the first look at the mailbox).
+
+    python3 imapcheck_vs_imaplib.py --driver BUILD/tests/bench_nmail_imap_check [--messages N]
+"""
+
+import argparse
+import imaplib
+import json
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import dovecot_fixture  # noqa: E402
+
+FIELDS = "BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE MESSAGE-ID)]"
+
+
+def imaplib_check(port, user, password):
+    start = time.perf_counter()
+    imap = imaplib.IMAP4("127.0.0.1", port, timeout=30)
+    imap.login(user, password)
+    imap.select("INBOX", readonly=True)  # EXAMINE
+    _, data = imap.uid("SEARCH", "UNSEEN")
+    uids = data[0].split()
+    for uid in uids:
+        imap.uid("FETCH", uid, f"(UID {FIELDS})")
+    imap.logout()
+    return len(uids), time.perf_counter() - start
+
+
+def library_check(driver, port, user, password):
+    out = subprocess.run([driver, f"imap://127.0.0.1:{port}", user, password],
+                         capture_output=True, text=True, timeout=300)
+    if out.returncode != 0:
+        raise RuntimeError(f"{driver} failed: {out.stdout}{out.stderr}")
+    result = json.loads(out.stdout)
+    return result["count"], result["seconds"]
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--driver", required=True)
+    parser.add_argument("--messages", type=int, default=10000)
+    parser.add_argument("--unseen", type=int, default=3)
+    parser.add_argument("--runs", type=int, default=5)
+    args = parser.parse_args()
+
+    messages = dovecot_fixture.generated_messages(args.messages, 600)
+    seen = set(range(args.messages - args.unseen))
+    users = {"bench": dovecot_fixture.Mailbox("bench", messages, seen)}
+    # Plain IMAP for both, so the comparison is of the protocol work alone.
+    with dovecot_fixture.Dovecot(users, tls=False) as server:
+        library_check(args.driver, server.imap, "bench", "bench")
+        imaplib_check(server.imap, "bench", "bench")
+        ours, theirs = [], []
+        for _ in range(args.runs):
+            count, seconds = library_check(args.driver, server.imap, "bench", "bench")
+            if count != args.unseen:
+                raise RuntimeError(f"the library counted {count} unseen, not {args.unseen}")
+            ours.append(seconds)
+            count, seconds = imaplib_check(server.imap, "bench", "bench")
+            if count != args.unseen:
+                raise RuntimeError(f"imaplib counted {count} unseen, not {args.unseen}")
+            theirs.append(seconds)
+    library, python = statistics.median(ours), statistics.median(theirs)
+    print(f"mailbox: {args.messages} messages, {args.unseen} unseen; {args.runs} runs each")
+    print(f"library: {library * 1000:.1f} ms   imaplib: {python * 1000:.1f} ms   "
+          f"ratio {library / python:.2f}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,49 @@
+// One IMAP check through the NMail functions, as the program makes it: connect, log in, EXAMINE
+// and UID SEARCH UNSEEN, then the id and the headers of every unseen message, and LOGOUT.
+// Prints one JSON line with the unseen count and the seconds the check took.
+//   bench_nmail_imap_check ADDRESS USER PASSWORD
+#include "nmail/NMail.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <cstdio>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s ADDRESS USER PASSWORD\n", argv[0]);
+        return 2;
+    }
+    constexpr int TextSize = 8192;
+    NMailInitializeWinSock();
+    NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, TextSize);
+    std::vector<char> id(TextSize), subject(TextSize), date(TextSize), from(TextSize),
+        header(TextSize);
+
+    QElapsedTimer clock;
+    clock.start();
+    const int32_t handle = NMailPop3NewHandle();
+    int32_t count = NMailImapConnectHandle(handle, argv[1]);
+    if (count == NMAIL_OK)
+        count = NMailImapAuthenticate(handle, argv[2], argv[3], NMAIL_IMAP_PASSWORD);
+    if (count < 0) {
+        std::vector<char> text(TextSize);
+        int32_t length = TextSize;
+        NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, text.data(), &length);
+        std::fprintf(stderr, "check failed (%d): %s\n", count, text.data());
+        return 1;
+    }
+    int failures = 0;
+    for (int32_t n = 1; n <= count; ++n) {
+        failures += NMailImapGetUnseenId(handle, n, id.data()) != NMAIL_OK;
+        failures += NMailImapGetMailStatus(handle, n, subject.data(), date.data(), from.data(),
+                                           header.data()) != NMAIL_OK;
+    }
+    NMailPop3Close(handle);
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    NMailEndWinSock();
+    std::printf("{\"count\": %d, \"failures\": %d, \"seconds\": %.6f}\n", count, failures, seconds);
+    return failures ? 1 : 0;
+}
