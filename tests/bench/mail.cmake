@@ -21,3 +21,13 @@ if(MOFURIN_BENCH)
     add_test(NAME bench_mail_check_thread_smoke COMMAND bench_mail_check_thread 100)
     set_tests_properties(bench_mail_check_thread_smoke PROPERTIES LABELS bench TIMEOUT 180)
 endif()
+
+# Push on the real binary: delivery to notice, and the cost of idling. The test is a short
+# smoke run; run tests/bench/push_latency.py by hand for 20 deliveries.
+if(MOFURIN_BENCH)
+    add_test(NAME bench_push_latency_smoke
+             COMMAND ${MOFURIN_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/push_latency.py 3 3)
+    set_tests_properties(bench_push_latency_smoke PROPERTIES LABELS bench TIMEOUT 240
+        RUN_SERIAL TRUE
+        ENVIRONMENT "MOFURIN_INSTALL_DIR=${MOFURIN_INSTALL_DIR};MOFURIN_BUILD_DIR=${CMAKE_BINARY_DIR};MOFURIN_SOURCE_DIR=${PROJECT_SOURCE_DIR};PYTHONPATH=${MOFURIN_TEST_TOOLS};PYTHONDONTWRITEBYTECODE=1")
+endif()
