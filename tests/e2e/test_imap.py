@@ -44,7 +44,7 @@ class Imap(unittest.TestCase):
                 self.assertEqual(count_in(desktop, notice), "2")
                 self.assertEqual(desktop.windows("エラー"), [])
             self.assertEqual(server.flags("tama"), before)
-            self.assertIn("imap-login: Login: user=<tama>", server.log_text())
+            self.assertIn("imap-login: Info: Login: user=<tama>", server.log_text())
 
     def test_push_reports_a_delivery_at_once_and_survives_a_server_restart(self):
         with Dovecot({"tama": Mailbox("secret", [make_message("前から", "本文")])},
