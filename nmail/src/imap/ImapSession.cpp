@@ -63,11 +63,12 @@ const ImapSession::CommandInfo& ImapSession::info(Command command)
     constexpr unsigned Fresh = 1u << unsigned(State::NotAuthenticated);
     constexpr unsigned Known = 1u << unsigned(State::Authenticated);
     constexpr unsigned Open = 1u << unsigned(State::Selected);
-    static const std::array<CommandInfo, 9> table{{
+    static const std::array<CommandInfo, 10> table{{
         {Command::Capability, "CAPABILITY", Fresh | Known | Open},
         {Command::StartTls, "STARTTLS", Fresh},
         {Command::Authenticate, "AUTHENTICATE", Fresh},
         {Command::Login, "LOGIN", Fresh},
+        {Command::List, "LIST", Known | Open},
         {Command::Examine, "EXAMINE", Known | Open},
         {Command::Search, "UID SEARCH", Open},
         {Command::Fetch, "UID FETCH", Open},
@@ -228,6 +229,7 @@ Result<Done> ImapSession::open(const ImapAddress& address)
         return failure(Why::BadHostName, address.mailbox);
     }
     m_mailbox = *mailbox;
+    m_mailboxName = address.mailbox;
     m_server = address.server;
     m_capabilities.clear();
     m_bye.reset();
@@ -400,6 +402,11 @@ Result<qint64> ImapSession::login(const QByteArray& user, const QByteArray& secr
     } else if (m_state != State::Authenticated) {
         return failure(m_state == State::Selected ? Why::AlreadyLoggedIn : Why::NotConnected);
     }
+    if (m_mailboxName.contains(u'/')) {
+        if (auto named = serversMailboxName(); !named.ok()) {
+            return named.failure();
+        }
+    }
     m_uidValidity = 0;
     const auto examined = run(Command::Examine, {"EXAMINE " + m_mailbox}, [&](const Response& r) {
         if (r.code == "UIDVALIDITY") {
@@ -414,6 +421,33 @@ Result<qint64> ImapSession::login(const QByteArray& user, const QByteArray& secr
     }
     setState(State::Selected);
     return search();
+}
+
+Result<Done> ImapSession::serversMailboxName()
+{
+    // The address parts levels with "/", as a path does; the server has its own separator
+    // (Dovecot's Maildir++ folders use "."), which LIST "" "" tells (RFC 3501 §6.3.8).
+    QByteArray separator;
+    const auto listed = run(Command::List, {"LIST \"\" \"\""}, [&](const Response& r) {
+        if (isUntagged(r, "LIST") && r.items.size() >= 2 &&
+            r.items[1].kind == Value::Kind::String && r.items[1].bytes.size() == 1) {
+            separator = r.items[1].bytes;
+        }
+    });
+    if (!listed.ok()) {
+        return listed.failure();
+    }
+    // A server without levels, or one that did not say, gets the name as written.
+    if (separator.isEmpty() || separator == "/") {
+        return Done{};
+    }
+    const auto mailbox =
+        quoteMailboxName(QString(m_mailboxName).replace(u'/', QLatin1Char(separator[0])));
+    if (!mailbox) {
+        return failure(Why::BadHostName, m_mailboxName);
+    }
+    m_mailbox = *mailbox;
+    return Done{};
 }
 
 Result<qint64> ImapSession::refresh()

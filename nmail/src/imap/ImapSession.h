@@ -75,6 +75,7 @@ private:
         StartTls,
         Authenticate,
         Login,
+        List,
         Examine,
         Search,
         Fetch,
@@ -110,13 +111,15 @@ private:
     Result<Done> startTls(const HostAddress& server);
     Result<Done> authenticate(const QByteArray& user, const QByteArray& secret, Secret how);
     Result<qint64> search();
+    Result<Done> serversMailboxName();
     Failure breakWith(Failure why);
     void setState(State state);
 
     Connection m_connection;
     ResponseReader m_reader;
     HostAddress m_server;
-    QByteArray m_mailbox; // encoded and quoted for a command
+    QString m_mailboxName; // as the address names it, levels parted by "/"
+    QByteArray m_mailbox;  // encoded and quoted for a command
     QList<QByteArray> m_capabilities;
     quint32 m_tag = 0;
     quint32 m_capabilityUpdates = 0; // counts the times the server told its capabilities

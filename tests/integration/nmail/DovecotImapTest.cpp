@@ -155,13 +155,13 @@ TEST_F(DovecotImapTest, WrongPasswordGivesDovecotsOwnText)
 }
 
 // A folder with a Japanese name, as Dovecot keeps it in a Maildir++ (its name in modified
-// UTF-7, '.' between levels).
+// UTF-7, '.' between levels), named in the address with "/" as a path is.
 TEST_F(DovecotImapTest, AJapaneseMailboxName)
 {
     deliver(s_server->mailFolder + QStringLiteral("/tama/Maildir/.Lists.&cys-"),
             "Subject: neko\r\nFrom: b@example.jp\r\n\r\nnyaa\r\n");
     const int32_t handle = NMailPop3NewHandle();
-    ASSERT_EQ(NMailImapConnectHandle(handle, imap(u"Lists.猫"_qs).c_str()), NMAIL_OK)
+    ASSERT_EQ(NMailImapConnectHandle(handle, imap(u"Lists/猫"_qs).c_str()), NMAIL_OK)
         << lastMessage().toStdString();
     ASSERT_EQ(NMailImapAuthenticate(handle, "tama", "secret", NMAIL_IMAP_PASSWORD), 1)
         << lastMessage().toStdString();

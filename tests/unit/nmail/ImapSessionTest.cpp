@@ -92,6 +92,10 @@ struct ImapScript
             waiting = tag;
             return {"+ eyJzdGF0dXMiOiI0MDEiLCJzY2hlbWVzIjoiYmVhcmVyIn0=\r\n"};
         }
+        if (rest == "LIST \"\" \"\"") {
+            // Levels parted by ".", as Dovecot's Maildir++ folders are.
+            return {"* LIST (\\Noselect) \".\" \"\"\r\n" + ok(tag)};
+        }
         if (rest.rfind("EXAMINE ", 0) == 0) {
             return {"* 3 EXISTS\r\n* OK [UIDVALIDITY 42] UIDs valid\r\n" +
                     ok(tag, "[READ-ONLY] Examine completed")};
@@ -359,9 +363,12 @@ TEST_F(ImapSessionTest, UnseenIdsAndHeadersFollowTheSearch)
     EXPECT_EQ(NMailPop3IsEncrypted(handle), 0);
     EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
     const Lines expected = {
-        "A1 AUTHENTICATE PLAIN AHRhbWEAc2VjcmV0", "A2 EXAMINE Lists/&cys-", "A3 UID SEARCH UNSEEN",
-        "A4 UID FETCH 9 (UID BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE MESSAGE-ID)])",
-        "A5 LOGOUT"};
+        "A1 AUTHENTICATE PLAIN AHRhbWEAc2VjcmV0",
+        "A2 LIST \"\" \"\"",
+        "A3 EXAMINE Lists.&cys-",
+        "A4 UID SEARCH UNSEEN",
+        "A5 UID FETCH 9 (UID BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE MESSAGE-ID)])",
+        "A6 LOGOUT"};
     EXPECT_EQ(server.lines(), expected);
 }
 
