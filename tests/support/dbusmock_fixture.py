@@ -3,9 +3,10 @@
 
 Run with a temporary folder as the only argument. It starts a dbus-daemon listening in that
 folder and prints "bus ADDRESS". Then it reads commands from stdin, one per line, and answers
-each with one line ("ok ..." or "error ..."). MOCK is "networkmanager" (the dial-up tests),
-"notifications" (the notification daemon) or "accounts" (the desktop's online accounts, our
-own template goa_template.py):
+each with one line ("ok ..." or "error ..."). MOCK is "networkmanager" (the dial-up tests,
+the network's return), "logind" (the system's sleep and resume), "notifications" (the
+notification daemon) or "accounts" (the desktop's online accounts, our own template
+goa_template.py):
 
     start-MOCK [JSON]  start the mock (a fresh one, with the template parameters given as JSON)
                        and wait until it owns its name; answers "ok LOGFILE", its call log
@@ -29,6 +30,7 @@ from child_processes import children, clean_up_at_exit, die_with_parent, stop
 # The mocks by the name the commands use: their dbusmock template and the bus name they own.
 MOCKS = {
     'networkmanager': ('networkmanager', 'org.freedesktop.NetworkManager'),
+    'logind': ('logind', 'org.freedesktop.login1'),
     'notifications': ('notification_daemon', 'org.freedesktop.Notifications'),
     'accounts': (os.path.join(os.path.dirname(os.path.abspath(__file__)), 'goa_template.py'),
                  'org.gnome.OnlineAccounts'),
