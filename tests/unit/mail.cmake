@@ -5,6 +5,7 @@ mofurin_gtest(mail_unit_test LABEL unit
             ${CMAKE_CURRENT_LIST_DIR}/mail/MailCheckRunnerTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/mail/NewMailTrackerTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/mail/NewMailLinesTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/mail/PushWatcherTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/nmail/ScriptedServer.cpp
     LIBS mofurin_mail_core mofurin_newmail)
 # One test loads the mail module the build puts in the installation folder.
