@@ -1,6 +1,7 @@
 // Mofurin: a desktop kitten that checks a POP3 mailbox when asked.
 #include "app/ProgramServices.h"
 #include "mail/CheckMail.h"
+#include "mail/MailPush.h"
 #include "mascot/Form1.h"
 #include "platform/DisplayPlatform.h"
 #include "platform/PrivateFolder.h"
@@ -55,7 +56,8 @@ int main(int argc, char** argv)
     Form1* kitten = Form1::Create();
     QObject::connect(&guard, &SingleInstance::ComeForward, kitten, &Form1::ComeForward);
     kitten->Load();
-    // The automatic check, when the user asked for one.
+    // The automatic check, when the user asked for one, and push for it where the server has it.
     StartAutoCheck();
+    StartMailPush();
     return QApplication::exec();
 }

@@ -15,16 +15,6 @@ namespace {
 // As large as the library's text buffers (its default); an id is "UIDVALIDITY/UID".
 constexpr int32_t IdBufferSize = 8192;
 
-bool isImapAddress(const QString& server)
-{
-    const QString text = server.trimmed();
-    for (const char* scheme : {"imap://", "imap+starttls://", "imaps://"}) {
-        if (text.startsWith(QLatin1String(scheme), Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
-}
-
 // The pauses between attempts: the first, then each twice the one before, up to the longest.
 class Backoff
 {
@@ -63,9 +53,19 @@ PushWatcher::~PushWatcher()
     end();
 }
 
+bool PushWatcher::IsImapAddress(const QString& server)
+{
+    const QString text = server.trimmed();
+    for (const char* scheme : {"imap://", "imap+starttls://", "imaps://"}) {
+        if (text.startsWith(QLatin1String(scheme), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
 bool PushWatcher::Applies(const Setup& setup)
 {
-    return setup.autoCheck && isImapAddress(setup.server) && !setup.user.isEmpty() &&
+    return setup.autoCheck && IsImapAddress(setup.server) && !setup.user.isEmpty() &&
            !setup.password.isEmpty();
 }
 

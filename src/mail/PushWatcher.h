@@ -82,6 +82,7 @@ public:
     // Whether a setup calls for push: automatic checking on, an IMAP address (imap://,
     // imap+starttls://, imaps://) and a whole account.
     static bool Applies(const Setup& setup);
+    static bool IsImapAddress(const QString& server);
     // Starts watching, starts again when the setup differs from the one watched, or ends when
     // push does not apply to it.
     void configure(const Setup& setup);

@@ -2,6 +2,7 @@
 
 #include "app/ProcessValues.h"
 #include "mail/MailLibrary.h"
+#include "mail/MailPush.h"
 #include "mascot/FramePictures.h"
 #include "mascot/ScreenRule.h"
 #include "mascot/Wait.h"
@@ -44,9 +45,11 @@ constexpr int DialogsAtTheLatestMs = 1000;
     std::fflush(nullptr);
     std::_Exit(code);
 }
-// How the process ends: at once, without any other window's unload.
+// How the process ends: at once, without any other window's unload. The idle connection is
+// ended first, so that its thread is not left waiting on the server.
 void quit(int code)
 {
+    EndMailPush();
     if (void (*end)(int) = CurrentServices().endProcess)
         end(code);
     else
@@ -190,6 +193,8 @@ void Form1::Load()
 void Form1::Unload()
 {
     PlayWave(QString(), 0, 0, 0, -1);
+    // Before the library drops its connections, while the idle one can still be cancelled.
+    EndMailPush();
     CurrentMailLibrary().EndWinSock();
     quit(0);
 }

@@ -6,6 +6,7 @@
 #include "platform/ReadableText.h"
 #include "platform/SingleWindow.h"
 #include "settings/DialogLook.h"
+#include "settings/LiveOptions.h"
 #include "settings/PasswordPlace.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsPaths.h"
@@ -140,6 +141,7 @@ void IdPassForm::OKCommand_Click()
         // Only the flag is written; the saved account stays as it was.
         writeAccount(QStringLiteral("NAME3"), QStringLiteral("0"));
     }
+    LiveOptions::Get().mailSettingsEdited();
     accept();
 }
 

@@ -4,6 +4,7 @@
 #include "platform/ReadableText.h"
 #include "platform/SingleWindow.h"
 #include "settings/DialogLook.h"
+#include "settings/LiveOptions.h"
 #include "settings/ServerFile.h"
 
 #include <QCheckBox>
@@ -124,6 +125,7 @@ void OptionForm::OkCommand_Click()
         return;
     }
     MailSettings = edited;
+    LiveOptions::Get().mailSettingsEdited();
     accept();
 }
 

@@ -1,0 +1,68 @@
+#include "mail/MailPush.h"
+
+#include "app/ProcessValues.h"
+#include "codepage/CodePage.h"
+#include "mail/CheckMail.h"
+#include "mail/MailLibrary.h"
+#include "mail/PushWatcher.h"
+#include "mail/ServerTrust.h"
+#include "platform/DBusConnectivityEvents.h"
+#include "platform/DesktopSecretStore.h"
+#include "settings/LiveOptions.h"
+#include "settings/PasswordPlace.h"
+#include "settings/SettingsPaths.h"
+
+namespace {
+
+PushWatcher* g_watcher = nullptr; // lives until the process ends, once started
+
+// What to watch, as a check would connect and log in now. The keyring is asked only when push
+// applies, so a POP3 user's keyring is never asked more often than before.
+PushWatcher::Setup currentSetup()
+{
+    PushWatcher::Setup setup;
+    setup.autoCheck = LiveOptions::Get().value().autoCheckMinutes > 0;
+    setup.server = MailSettings.Pop3Server;
+    if (!setup.autoCheck || !PushWatcher::IsImapAddress(setup.server))
+        return setup;
+    // The TLS and the certificate the check demands of this server.
+    ServerTrust trust(ServerTrustFilePath());
+    const QString key = ServerTrust::keyOf(setup.server);
+    const QByteArray pin = trust.pinnedCertificate(key).toLatin1();
+    CurrentMailLibrary().SetPinnedCertificate(ToCodePage(setup.server).constData(),
+                                              pin.isEmpty() ? nullptr : pin.constData());
+    setup.address = ServerTrust::connectText(setup.server, trust.tlsExpected(key));
+    const PasswordPlace::Account saved = PasswordPlace(DesktopSecretStore()).Read();
+    setup.user = saved.id;
+    setup.password = saved.password;
+    return setup;
+}
+
+// The automatic check, as the clock starts it; false while another check runs.
+bool askAutomaticCheck()
+{
+    if (MailCheckRunning())
+        return false;
+    CheckMail(nullptr, CheckKind::Automatic);
+    return true;
+}
+
+} // namespace
+
+void StartMailPush()
+{
+    if (g_watcher)
+        return;
+    static auto* events = new DBusConnectivityEvents; // lives until the process ends
+    g_watcher = new PushWatcher(CurrentMailLibrary(), askAutomaticCheck, events);
+    const auto follow = [] { g_watcher->configure(currentSetup()); };
+    QObject::connect(&LiveOptions::Get(), &LiveOptions::changed, g_watcher, follow);
+    QObject::connect(&LiveOptions::Get(), &LiveOptions::mailSettingsChanged, g_watcher, follow);
+    follow();
+}
+
+void EndMailPush()
+{
+    if (g_watcher)
+        g_watcher->end();
+}
