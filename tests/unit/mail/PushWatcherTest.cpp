@@ -300,6 +300,8 @@ TEST(PushWatcher, IdlesAgainEachPeriodAndAsksForACheckOnlyForNewMail)
     // A message read elsewhere changes the mailbox, but brings nothing new.
     library.announce({});
     ASSERT_TRUE(waitFor([&] { return library.count(QStringLiteral("refresh")) == 1; }));
+    waitFor([] { return false; }, 50);
+    EXPECT_EQ(checks, 1);
     // New mail, while another check runs: asked for again once that one is done.
     checkRunning = true;
     library.announce({"7/2"});
