@@ -47,17 +47,31 @@ bool askAutomaticCheck()
     return true;
 }
 
+// Watches what the settings say now. The watcher, and the subscription to the system bus it
+// listens on, are made only once push applies: a POP3 user's kitten never makes either.
+void follow()
+{
+    const PushWatcher::Setup setup = currentSetup();
+    if (!g_watcher) {
+        if (!PushWatcher::Applies(setup))
+            return;
+        static auto* events = new DBusConnectivityEvents; // lives until the process ends
+        g_watcher = new PushWatcher(CurrentMailLibrary(), askAutomaticCheck, events);
+    }
+    g_watcher->configure(setup);
+}
+
 } // namespace
 
 void StartMailPush()
 {
-    if (g_watcher)
+    static bool started = false;
+    if (started)
         return;
-    static auto* events = new DBusConnectivityEvents; // lives until the process ends
-    g_watcher = new PushWatcher(CurrentMailLibrary(), askAutomaticCheck, events);
-    const auto follow = [] { g_watcher->configure(currentSetup()); };
-    QObject::connect(&LiveOptions::Get(), &LiveOptions::changed, g_watcher, follow);
-    QObject::connect(&LiveOptions::Get(), &LiveOptions::mailSettingsChanged, g_watcher, follow);
+    started = true;
+    LiveOptions& options = LiveOptions::Get();
+    QObject::connect(&options, &LiveOptions::changed, &options, follow);
+    QObject::connect(&options, &LiveOptions::mailSettingsChanged, &options, follow);
     follow();
 }
 
