@@ -35,10 +35,11 @@ public:
 
     // What the watcher did, in order: "connect ADDRESS", "login USER PASS", "idle MS",
     // "refresh", "cancel", "close".
+    // A copy that shares nothing with the list the watcher's thread appends to.
     QStringList calls()
     {
         const auto held = lock();
-        return m_calls;
+        return QStringList(m_calls.cbegin(), m_calls.cend());
     }
     qsizetype count(const QString& prefix)
     {
@@ -203,7 +204,7 @@ struct RecordedPauses
     QList<int> taken()
     {
         const std::lock_guard held(mutex);
-        return pauses;
+        return QList<int>(pauses.cbegin(), pauses.cend());
     }
 };
 
