@@ -3,9 +3,9 @@
 // so the schedule of minutes runs in milliseconds.
 #include "mail/PushWatcher.h"
 
-#include "mail/MailLibrary.h"
 #include "nmail/NMail.h"
 #include "platform/ConnectivityEvents.h"
+#include "support/RecordingMailLibrary.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -20,9 +20,10 @@
 
 namespace {
 
-// An IMAP server as the watcher reaches it through the library. IDLE waits until the test
-// announces a change or drops the connection, the period runs out, or the watcher cancels.
-class FakeImapLibrary : public MailLibrary
+// An IMAP server as the watcher reaches it through the library (POP3 calls as the recording
+// stand-in answers them; the watcher makes none). IDLE waits until the test announces a change
+// or drops the connection, the period runs out, or the watcher cancels.
+class FakeImapLibrary : public RecordingLibrary
 {
 public:
     // Scripted; change under lock() while the watcher runs.
@@ -34,16 +35,16 @@ public:
     std::unique_lock<std::mutex> lock() { return std::unique_lock(m_mutex); }
 
     // What the watcher did, in order: "connect ADDRESS", "login USER PASS", "idle MS",
-    // "refresh", "cancel", "close".
-    // A copy that shares nothing with the list the watcher's thread appends to.
-    QStringList calls()
+    // "refresh", "cancel", "close"; a copy that shares nothing with the list the watcher's
+    // thread appends to.
+    QStringList log()
     {
         const auto held = lock();
         return QStringList(m_calls.cbegin(), m_calls.cend());
     }
     qsizetype count(const QString& prefix)
     {
-        const QStringList all = calls();
+        const QStringList all = log();
         return std::count_if(all.begin(), all.end(),
                              [&](const QString& call) { return call.startsWith(prefix); });
     }
@@ -131,33 +132,7 @@ public:
         return NMAIL_OK;
     }
 
-    // POP3: never called by the watcher.
-    int32_t Pop3Connect(const char*) override { return record("pop3"); }
-    int32_t Pop3ConnectHandle(int32_t, const char*) override { return record("pop3"); }
-    int32_t Pop3Authenticate(int32_t, const char*, const char*, int32_t) override
-    {
-        return record("pop3");
-    }
-    int32_t Pop3GetMailStatus(int32_t, int32_t, char*, char*, char*, char*, int32_t) override
-    {
-        return record("pop3");
-    }
-    int32_t Pop3GetMailSize(int32_t, int32_t) override { return record("pop3"); }
-    int32_t Pop3GetMail(int32_t, int32_t, char*, char*, char*, char*, char*, int32_t,
-                        int32_t) override
-    {
-        return record("pop3");
-    }
-    int32_t GetMessage(int32_t, char*, int32_t*) override { return record("message"); }
-
 private:
-    int32_t record(const char* call)
-    {
-        const auto held = lock();
-        m_calls << QString::fromLatin1(call);
-        return NMAIL_ERR_ARGUMENT;
-    }
-
     std::mutex m_mutex;
     std::condition_variable m_wake;
     QStringList m_calls;
@@ -246,7 +221,7 @@ TEST(PushWatcher, WatchesOnlyAnImapServerThatListsIdleWhileAutomaticChecksAreOn)
         watcher.configure(row.setup);
         if (!row.applies) {
             EXPECT_EQ(watcher.state(), PushWatcher::State::Off);
-            EXPECT_TRUE(library.calls().isEmpty());
+            EXPECT_TRUE(library.log().isEmpty());
         }
     }
 
@@ -261,7 +236,7 @@ TEST(PushWatcher, WatchesOnlyAnImapServerThatListsIdleWhileAutomaticChecksAreOn)
     watcher.configure(imapSetup());
     ASSERT_TRUE(waitFor([&] { return watcher.state() == PushWatcher::State::WithoutIdle; }));
     waitFor([] { return false; }, 50);
-    EXPECT_EQ(library.calls(),
+    EXPECT_EQ(library.log(),
               QStringList({QStringLiteral("connect imaps://mail.example.jp"),
                            QStringLiteral("login neko mofu 0"), QStringLiteral("close")}));
     EXPECT_EQ(checks, 0);
@@ -289,7 +264,7 @@ TEST(PushWatcher, IdlesAgainEachPeriodAndAsksForACheckOnlyForNewMail)
 
     // IDLE after IDLE with the period asked for, on the one connection, and nothing between.
     ASSERT_TRUE(waitFor([&] { return library.count(QStringLiteral("idle")) >= 5; }));
-    for (const QString& call : library.calls().mid(2))
+    for (const QString& call : library.log().mid(2))
         EXPECT_EQ(call, QStringLiteral("idle 1234"));
     // The one check once the connection stood, for what came while nobody listened.
     ASSERT_TRUE(waitFor([&] { return checks == 1; }));
@@ -407,7 +382,7 @@ TEST(PushWatcher, EndsAtOnceAndStartsAgainForAnotherServer)
     watcher.configure(imapSetup(other));
     ASSERT_TRUE(waitFor([&] { return watcher.state() == PushWatcher::State::Idling; }));
     EXPECT_EQ(library.count(QStringLiteral("connect")), 2);
-    EXPECT_EQ(library.calls().filter(QStringLiteral("connect")).last(),
+    EXPECT_EQ(library.log().filter(QStringLiteral("connect")).last(),
               QStringLiteral("connect ") + other);
 
     // Idling: cancelled and joined at once.
@@ -416,7 +391,7 @@ TEST(PushWatcher, EndsAtOnceAndStartsAgainForAnotherServer)
     watcher.end();
     EXPECT_LT(elapsed.elapsed(), 1000);
     EXPECT_EQ(watcher.state(), PushWatcher::State::Off);
-    EXPECT_TRUE(library.calls().contains(QStringLiteral("cancel")));
+    EXPECT_TRUE(library.log().contains(QStringLiteral("cancel")));
 
     // Pausing for minutes: the same. And automatic checks turned off end it too.
     {
