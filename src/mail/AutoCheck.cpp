@@ -15,9 +15,17 @@ AutoCheck::AutoCheck(std::function<void()> check, int msPerMinute, QObject* pare
 void AutoCheck::setMinutes(int minutes)
 {
     m_minutes = qMax(0, minutes);
-    if (m_minutes == 0) {
+    if (m_minutes == 0 || m_held) {
         m_timer.stop();
         return;
     }
     m_timer.start(m_minutes * m_msPerMinute);
+}
+
+void AutoCheck::setHeld(bool held)
+{
+    if (held == m_held)
+        return;
+    m_held = held;
+    setMinutes(m_minutes);
 }

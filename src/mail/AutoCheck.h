@@ -16,10 +16,15 @@ public:
     // Restarts the count from now; 0 minutes stops it.
     void setMinutes(int minutes);
     int minutes() const { return m_minutes; }
+    // Held, the clock asks for nothing (push reports the mail while it idles); let go, it
+    // counts from now again.
+    void setHeld(bool held);
+    bool running() const { return m_timer.isActive(); }
 
 private:
     std::function<void()> m_check;
     int m_msPerMinute;
     int m_minutes = 0;
+    bool m_held = false;
     QTimer m_timer;
 };

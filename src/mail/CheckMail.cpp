@@ -364,10 +364,24 @@ void CheckMail(QWidget* progressWindow, CheckKind kind)
     runner().start(library, request, started.account, std::move(callbacks));
 }
 
+namespace {
+AutoCheck& autoClock()
+{
+    // Lives until the process ends.
+    static auto* clock = new AutoCheck([] { CheckMail(nullptr, CheckKind::Automatic); });
+    return *clock;
+}
+} // namespace
+
 void StartAutoCheck()
 {
-    static auto* clock = new AutoCheck([] { CheckMail(nullptr, CheckKind::Automatic); });
-    clock->setMinutes(LiveOptions::Get().value().autoCheckMinutes);
-    QObject::connect(&LiveOptions::Get(), &LiveOptions::changed, clock,
-                     [] { clock->setMinutes(LiveOptions::Get().value().autoCheckMinutes); });
+    AutoCheck& clock = autoClock();
+    clock.setMinutes(LiveOptions::Get().value().autoCheckMinutes);
+    QObject::connect(&LiveOptions::Get(), &LiveOptions::changed, &clock,
+                     [] { autoClock().setMinutes(LiveOptions::Get().value().autoCheckMinutes); });
+}
+
+void HoldAutoCheck(bool held)
+{
+    autoClock().setHeld(held);
 }

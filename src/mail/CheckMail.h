@@ -28,3 +28,6 @@ void CancelMailCheck();
 // Starts the automatic check's clock, which follows the option as the settings dialog changes
 // it. Once, at start-up.
 void StartAutoCheck();
+// Rests the clock while push listens (held), and starts its count again from now when push
+// stops listening.
+void HoldAutoCheck(bool held);

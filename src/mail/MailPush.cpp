@@ -69,6 +69,8 @@ void follow()
             return;
         static auto* events = new DBusConnectivityEvents; // lives until the process ends
         g_watcher = new PushWatcher(CurrentMailLibrary(), askAutomaticCheck, events, timing());
+        // While push listens the clock's polling rests: push asks for the check itself.
+        g_watcher->onIdling(HoldAutoCheck);
     }
     g_watcher->configure(setup);
 }

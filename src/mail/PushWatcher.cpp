@@ -99,8 +99,15 @@ void PushWatcher::end()
         const std::lock_guard lock(m_mutex);
         m_ending = false;
         m_reconnectNow = false;
+    }
+    // On this thread already: the clock is let go before anything else can ask.
+    const bool wasIdling = state() == State::Idling;
+    {
+        const std::lock_guard lock(m_mutex);
         m_state = State::Off;
     }
+    if (wasIdling && m_idling)
+        m_idling(false);
     m_watched.reset();
     ++m_generation;
     m_checkRetry.stop();
@@ -125,8 +132,21 @@ PushWatcher::State PushWatcher::state() const
 
 void PushWatcher::setState(State state)
 {
-    const std::lock_guard lock(m_mutex);
-    m_state = state;
+    bool wasIdling = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        wasIdling = m_state == State::Idling;
+        m_state = state;
+    }
+    const bool idling = state == State::Idling;
+    if (idling != wasIdling)
+        QMetaObject::invokeMethod(
+            this,
+            [this, idling] {
+                if (m_idling)
+                    m_idling(idling);
+            },
+            Qt::QueuedConnection);
 }
 
 bool PushWatcher::setHandle(int32_t handle)

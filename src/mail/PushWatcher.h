@@ -91,6 +91,9 @@ public:
     // Drops the connection and makes it again without a pause.
     void reconnectNow();
     State state() const;
+    // Told on this thread whenever the connection starts or stops idling, so the clock's
+    // polling can rest while push listens.
+    void onIdling(std::function<void(bool)> idling) { m_idling = std::move(idling); }
 
 private:
     enum class Ending
@@ -112,6 +115,7 @@ private:
 
     MailLibrary& m_library;
     std::function<bool()> m_check;
+    std::function<void(bool)> m_idling;
     Timing m_timing;
     std::optional<Setup> m_watched; // what configure() last started
     QTimer m_checkRetry;

@@ -3,6 +3,7 @@
 // so the schedule of minutes runs in milliseconds.
 #include "mail/PushWatcher.h"
 
+#include "mail/AutoCheck.h"
 #include "nmail/NMail.h"
 #include "platform/ConnectivityEvents.h"
 #include "support/RecordingMailLibrary.h"
@@ -260,10 +261,17 @@ TEST(PushWatcher, IdlesAgainEachPeriodAndAsksForACheckOnlyForNewMail)
             return true;
         },
         nullptr, timing);
+    // The automatic check's clock rests while the connection idles, and only then.
+    AutoCheck clock([] {});
+    clock.setMinutes(1);
+    watcher.onIdling([&](bool idling) { clock.setHeld(idling); });
     watcher.configure(imapSetup());
 
     // IDLE after IDLE with the period asked for, on the one connection, and nothing between.
     ASSERT_TRUE(waitFor([&] { return library.count(QStringLiteral("idle")) >= 5; }));
+    EXPECT_TRUE(waitFor([&] { return !clock.running(); }));
+    clock.setMinutes(5); // the option changed meanwhile: still resting
+    EXPECT_FALSE(clock.running());
     for (const QString& call : library.log().mid(2))
         EXPECT_EQ(call, QStringLiteral("idle 1234"));
     // The one check once the connection stood, for what came while nobody listened.
@@ -287,6 +295,9 @@ TEST(PushWatcher, IdlesAgainEachPeriodAndAsksForACheckOnlyForNewMail)
     checkRunning = false;
     EXPECT_TRUE(waitFor([&] { return checks == 2; }));
     EXPECT_EQ(library.count(QStringLiteral("connect")), 1);
+    watcher.end();
+    EXPECT_TRUE(clock.running());
+    EXPECT_EQ(clock.minutes(), 5);
 }
 
 TEST(PushWatcher, ReconnectsWithPausesFromFiveSecondsToFiveMinutes)
