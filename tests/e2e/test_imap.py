@@ -52,11 +52,13 @@ class Imap(unittest.TestCase):
             app = Mofurin(desktop)
             app.write_settings(pop3="imap://127.0.0.1:%d" % server.imap, user="tama",
                                password="secret")
-            # Automatic checks every 60 minutes: only push can report within seconds.
+            # Automatic checks every 60 minutes: only push can report within seconds. IDLE is
+            # renewed every 1.5 s here (25 minutes in use), so the test sees renewals.
             write_options(app, "[MOFURIN]\r\nAUTOCHECK=60\r\nNEWONLY=1\r\n")
+            server.record_commands("tama")
             with app:
                 desktop.pointer(300, 200)
-                app.start()
+                app.start(env={"MOFURIN_IDLE_PERIOD_MS": "1500"})
                 app.wait_kitten()
                 # The check at start reports what came while the kitten was off.
                 notice = desktop.wait_window("新着お知らせ", timeout=20)
@@ -64,7 +66,7 @@ class Imap(unittest.TestCase):
                 desktop.close_window(notice)
                 wait_until(lambda: not desktop.windows("新着お知らせ"), timeout=5,
                            what="the notice to close")
-                time.sleep(1.0)  # the idle connection is up again after the check
+                time.sleep(4.0)  # the idle connection is up, and has renewed IDLE meanwhile
 
                 server.deliver("tama", make_message("いま届いた", "本文", number=1))
                 delivered = time.monotonic()
@@ -84,6 +86,13 @@ class Imap(unittest.TestCase):
                 notice = desktop.wait_window("新着お知らせ", timeout=15)
                 self.assertEqual(count_in(desktop, notice), "1")
                 self.assertTrue(app.running())
+            commands = [c.split(" ", 1)[-1].upper() for session in server.recorded_commands("tama")
+                        for c in session]
+            self.assertGreaterEqual(commands.count("IDLE"), 3, commands)
+            self.assertGreaterEqual(commands.count("DONE"), 2, commands)
+            self.assertFalse([c for c in commands
+                              if c.split(" ")[0] in ("STORE", "EXPUNGE", "SELECT")
+                              or c.startswith("UID STORE")], commands)
 
 
 if __name__ == "__main__":
