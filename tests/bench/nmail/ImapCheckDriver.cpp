@@ -1,6 +1,7 @@
 // One IMAP check through the NMail functions, as the program makes it: connect, log in, EXAMINE
 // and UID SEARCH UNSEEN, then the id and the headers of every unseen message, and LOGOUT.
-// Prints one JSON line with the unseen count and the seconds the check took.
+// Prints one JSON line with the unseen count and the seconds the check took. A first check runs
+// untimed: the kitten runs for days, and loads the TLS backend and resolver once, not per check.
 //   bench_nmail_imap_check ADDRESS USER PASSWORD
 #include "nmail/NMail.h"
 
@@ -22,27 +23,32 @@ int main(int argc, char** argv)
     std::vector<char> id(TextSize), subject(TextSize), date(TextSize), from(TextSize),
         header(TextSize);
 
-    QElapsedTimer clock;
-    clock.start();
-    const int32_t handle = NMailPop3NewHandle();
-    int32_t count = NMailImapConnectHandle(handle, argv[1]);
-    if (count == NMAIL_OK)
-        count = NMailImapAuthenticate(handle, argv[2], argv[3], NMAIL_IMAP_PASSWORD);
-    if (count < 0) {
-        std::vector<char> text(TextSize);
-        int32_t length = TextSize;
-        NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, text.data(), &length);
-        std::fprintf(stderr, "check failed (%d): %s\n", count, text.data());
-        return 1;
-    }
+    int32_t count = 0;
     int failures = 0;
-    for (int32_t n = 1; n <= count; ++n) {
-        failures += NMailImapGetUnseenId(handle, n, id.data()) != NMAIL_OK;
-        failures += NMailImapGetMailStatus(handle, n, subject.data(), date.data(), from.data(),
-                                           header.data()) != NMAIL_OK;
+    double seconds = 0;
+    for (int run = 0; run < 2; ++run) {
+        QElapsedTimer clock;
+        clock.start();
+        const int32_t handle = NMailPop3NewHandle();
+        count = NMailImapConnectHandle(handle, argv[1]);
+        if (count == NMAIL_OK)
+            count = NMailImapAuthenticate(handle, argv[2], argv[3], NMAIL_IMAP_PASSWORD);
+        if (count < 0) {
+            std::vector<char> text(TextSize);
+            int32_t length = TextSize;
+            NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, text.data(), &length);
+            std::fprintf(stderr, "check failed (%d): %s\n", count, text.data());
+            return 1;
+        }
+        failures = 0;
+        for (int32_t n = 1; n <= count; ++n) {
+            failures += NMailImapGetUnseenId(handle, n, id.data()) != NMAIL_OK;
+            failures += NMailImapGetMailStatus(handle, n, subject.data(), date.data(), from.data(),
+                                               header.data()) != NMAIL_OK;
+        }
+        NMailPop3Close(handle);
+        seconds = double(clock.nsecsElapsed()) / 1e9;
     }
-    NMailPop3Close(handle);
-    const double seconds = double(clock.nsecsElapsed()) / 1e9;
     NMailEndWinSock();
     std::printf("{\"count\": %d, \"failures\": %d, \"seconds\": %.6f}\n", count, failures, seconds);
     return failures ? 1 : 0;
