@@ -1,8 +1,8 @@
 #include "settings/Autostart.h"
 
+#include "platform/DesktopEntryReader.h"
 #include "platform/ProgramFolder.h"
 #include "settings/AtomicFile.h"
-#include "platform/DesktopEntryReader.h"
 #include "settings/SettingsPaths.h"
 
 #include <QCoreApplication>

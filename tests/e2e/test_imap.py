@@ -46,6 +46,41 @@ class Imap(unittest.TestCase):
             self.assertEqual(server.flags("tama"), before)
             self.assertIn("imap-login: Info: Login: user=<tama>", server.log_text())
 
+    def test_new_only_reports_each_message_once_and_again_after_the_ids_were_renewed(self):
+        messages = [make_message("件名 %d" % n, "本文", number=n) for n in range(3)]
+        with Dovecot({"tama": Mailbox("secret", messages, {0})}, tls=False) as server, \
+                Desktop() as desktop:
+            app = Mofurin(desktop)
+            app.write_settings(pop3="imap://127.0.0.1:%d" % server.imap, user="tama",
+                               password="secret")
+            write_options(app, "[MOFURIN]\r\nNEWONLY=1\r\n")
+
+            def check():
+                bar = app.press_receive()
+                notice = desktop.wait_window("新着お知らせ", timeout=20)
+                count = count_in(desktop, notice)
+                desktop.close_window(notice)
+                desktop.close_window(bar)
+                wait_until(lambda: not desktop.windows("新着お知らせ"), timeout=5,
+                           what="the notice to close")
+                return count
+
+            with app:
+                desktop.pointer(300, 200)
+                app.start()
+                app.wait_kitten()
+                time.sleep(2.5)
+                self.assertEqual(check(), "2")
+                self.assertEqual(check(), "0")
+                # The server renumbers the mailbox (a new UIDVALIDITY, as after a restore):
+                # the ids the kitten remembers no longer name these messages.
+                maildir = os.path.join(server.folder, "mail", "tama", "Maildir")
+                server.restart(lambda: [os.remove(os.path.join(maildir, name))
+                                        for name in os.listdir(maildir)
+                                        if name.startswith("dovecot")])
+                self.assertEqual(check(), "2")
+                self.assertEqual(desktop.windows("エラー"), [])
+
     def test_push_reports_a_delivery_at_once_and_survives_a_server_restart(self):
         with Dovecot({"tama": Mailbox("secret", [make_message("前から", "本文")])},
                      tls=False) as server, Desktop() as desktop:

@@ -2,8 +2,8 @@
 // autostart entry's writer and back: the desktop must start exactly the program written, and
 // look for it under that name too unless the path holds a %, which the desktop looks for
 // unexpanded.
-#include "settings/Autostart.h"
 #include "platform/DesktopEntryReader.h"
+#include "settings/Autostart.h"
 
 #include <QFile>
 #include <cstdint>
