@@ -1,6 +1,7 @@
 """IMAP on the real binary against a real Dovecot: 受信 counts the unseen messages and leaves
 every flag as it was; with automatic checking on, the kitten keeps a connection idling and
-reports a delivery at once, also after the server restarted."""
+reports a delivery at once, also after the server restarted. A private PulseAudio plays the
+meows, as on a desktop (without one the sound error box would stand in front of the notice)."""
 
 import os
 import time
@@ -8,6 +9,7 @@ import unittest
 
 from desktop import Desktop, Mofurin, wait_until
 from dovecot_fixture import Dovecot, Mailbox, make_message
+from pulse_fixture import PulseAudio
 
 
 def count_in(desktop, notice):
@@ -28,14 +30,14 @@ class Imap(unittest.TestCase):
         messages = [make_message("件名 %d" % n, "本文", number=n) for n in range(4)]
         # An old server without TLS, so the login goes in the clear as the user asked.
         with Dovecot({"tama": Mailbox("secret", messages, {0, 2})}, tls=False) as server, \
-                Desktop() as desktop:
+                Desktop() as desktop, PulseAudio() as sound:
             before = server.flags("tama")
             app = Mofurin(desktop)
             app.write_settings(pop3="imap://127.0.0.1:%d" % server.imap, user="tama",
                                password="secret")
             with app:
                 desktop.pointer(300, 200)
-                app.start()
+                app.start(env=sound.env)
                 app.wait_kitten()
                 time.sleep(2.5)
                 app.press_receive()
@@ -49,7 +51,7 @@ class Imap(unittest.TestCase):
     def test_new_only_reports_each_message_once_and_again_after_the_ids_were_renewed(self):
         messages = [make_message("件名 %d" % n, "本文", number=n) for n in range(3)]
         with Dovecot({"tama": Mailbox("secret", messages, {0})}, tls=False) as server, \
-                Desktop() as desktop:
+                Desktop() as desktop, PulseAudio() as sound:
             app = Mofurin(desktop)
             app.write_settings(pop3="imap://127.0.0.1:%d" % server.imap, user="tama",
                                password="secret")
@@ -67,7 +69,7 @@ class Imap(unittest.TestCase):
 
             with app:
                 desktop.pointer(300, 200)
-                app.start()
+                app.start(env=sound.env)
                 app.wait_kitten()
                 time.sleep(2.5)
                 self.assertEqual(check(), "2")
@@ -83,7 +85,7 @@ class Imap(unittest.TestCase):
 
     def test_push_reports_a_delivery_at_once_and_survives_a_server_restart(self):
         with Dovecot({"tama": Mailbox("secret", [make_message("前から", "本文")])},
-                     tls=False) as server, Desktop() as desktop:
+                     tls=False) as server, Desktop() as desktop, PulseAudio() as sound:
             app = Mofurin(desktop)
             app.write_settings(pop3="imap://127.0.0.1:%d" % server.imap, user="tama",
                                password="secret")
@@ -93,7 +95,7 @@ class Imap(unittest.TestCase):
             server.record_commands("tama")
             with app:
                 desktop.pointer(300, 200)
-                app.start(env={"MOFURIN_IDLE_PERIOD_MS": "1500"})
+                app.start(env=dict(sound.env, MOFURIN_IDLE_PERIOD_MS="1500"))
                 app.wait_kitten()
                 # The check at start reports what came while the kitten was off.
                 notice = desktop.wait_window("新着お知らせ", timeout=20)
