@@ -1,5 +1,7 @@
 #include "platform/OnlineAccounts.h"
 
+#include "platform/Services.h"
+
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -135,8 +137,16 @@ QString OnlineAccount::serverAddress() const
     return scheme + imapHost;
 }
 
+AccountSource& DesktopAccounts()
+{
+    if (AccountSource* chosen = CurrentServices().accounts)
+        return *chosen;
+    static auto* service = new GnomeOnlineAccounts; // lives until the process ends
+    return *service;
+}
+
 GnomeOnlineAccounts::GnomeOnlineAccounts(QDBusConnection bus, QObject* parent)
-    : QObject(parent), m_bus(std::move(bus))
+    : AccountSource(parent), m_bus(std::move(bus))
 {
 }
 
@@ -188,8 +198,10 @@ void GnomeOnlineAccounts::refresh()
 }
 
 std::optional<OnlineAccount> GnomeOnlineAccounts::find(const QString& id, QString* error,
-                                                       const Cancelled& cancelled)
+                                                       bool* gone, const Cancelled& cancelled)
 {
+    if (gone)
+        *gone = false;
     const QDBusMessage reply = callAndWait(
         m_bus, methodCall(ManagerPath, ObjectManager, QStringLiteral("GetManagedObjects")),
         m_timeoutMs, cancelled);
@@ -201,6 +213,8 @@ std::optional<OnlineAccount> GnomeOnlineAccounts::find(const QString& id, QStrin
         if (account.id == id)
             return account;
     }
+    if (gone)
+        *gone = true;
     *error = QStringLiteral("デスクトップのアカウントが見つからないか、メールに使わない設定に"
                             "なりました。「設定」で選び直してください。");
     return std::nullopt;

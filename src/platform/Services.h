@@ -4,6 +4,7 @@
 #include <QtGlobal>
 #include <functional>
 
+class AccountSource;
 class DialUpService;
 class MailLibrary;
 class SecretStore;
@@ -18,10 +19,11 @@ struct Services
     MailLibrary* mail = nullptr;
     SoundService* sound = nullptr;
     DialUpService* dialUp = nullptr;
-    SecretStore* secrets = nullptr; // the desktop's keyring
-    QString programFolder;          // the folder that holds the executable
-    std::function<qint64()> clock;  // milliseconds, only ever moving forward
-    float twipsPerPixelX = 0;       // 0: from the primary screen
+    SecretStore* secrets = nullptr;    // the desktop's keyring
+    AccountSource* accounts = nullptr; // the desktop's online accounts
+    QString programFolder;             // the folder that holds the executable
+    std::function<qint64()> clock;     // milliseconds, only ever moving forward
+    float twipsPerPixelX = 0;          // 0: from the primary screen
     float twipsPerPixelY = 0;
     void (*endProcess)(int) = nullptr; // ends the process at once
 };
