@@ -6,4 +6,4 @@ mofurin_library(mofurin_settings_ui
     ${CMAKE_CURRENT_LIST_DIR}/SetForm.cpp ${CMAKE_CURRENT_LIST_DIR}/SetForm.h
 )
 target_link_libraries(mofurin_settings_ui PUBLIC mofurin_settings mofurin_platform mofurin_widget_look
-    mofurin_secretstore Qt6::Widgets)
+    mofurin_secretstore mofurin_online_accounts Qt6::Widgets)

@@ -1,6 +1,7 @@
 #include "settings/SetForm.h"
 
 #include "platform/DesktopSecretStore.h"
+#include "platform/OnlineAccounts.h"
 #include "platform/ReadableText.h"
 #include "platform/SingleWindow.h"
 #include "platform/Twips.h"
@@ -15,6 +16,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -25,6 +27,10 @@ namespace {
 SingleWindow<SetForm> g_instance;
 const QColor Blue(0, 0, 255);
 const QString NumberKey = QStringLiteral("NUMBER");
+constexpr int ClientWidth = 3120;
+constexpr int ClientHeight = 2985;
+// With the row of the desktop's accounts: its caption, then the list under it.
+constexpr int ClientHeightWithAccounts = 3675;
 } // namespace
 
 SetForm& SetForm::Get()
@@ -47,7 +53,7 @@ SetForm::SetForm()
     setWindowTitle(QStringLiteral("設定"));
     // 1065 twips hold the buttons, the hang-up box and the blue rule; the rows below the rule
     // hold the newer options.
-    DialogLook::SetUpWindow(this, 3120, 2985);
+    DialogLook::SetUpWindow(this, ClientWidth, ClientHeight);
 
     using DialogLook::PlaceTwips;
     Command1 = new QPushButton(QStringLiteral("ID/PASS"), this);
@@ -88,6 +94,13 @@ SetForm::SetForm()
     KeyringCheck = new QCheckBox(QStringLiteral("パスワードをキーリングへ"), this);
     PlaceTwips(KeyringCheck, 120, 2550, 2895, 255);
     SetReadableTextColour(KeyringCheck, Blue);
+    AccountLabel = new QLabel(QStringLiteral("デスクトップのアカウントを使う"), this);
+    PlaceTwips(AccountLabel, 120, 2910, 2895, 255);
+    SetReadableTextColour(AccountLabel, Blue);
+    AccountChoice = new QComboBox(this);
+    PlaceTwips(AccountChoice, 120, 3225, 2895, 330);
+    AccountLabel->hide();
+    AccountChoice->hide();
 
     // No default button: Enter on the check box must not open another dialog.
     Command1->setAutoDefault(false);
@@ -100,6 +113,7 @@ SetForm::SetForm()
     setTabOrder(AutoCheckMinutes, NewOnlyCheck);
     setTabOrder(NewOnlyCheck, NotifyCheck);
     setTabOrder(NotifyCheck, KeyringCheck);
+    setTabOrder(KeyringCheck, AccountChoice);
 
     DialogLook::FitLabelsWhenFirstShown(this);
 
@@ -110,6 +124,13 @@ SetForm::SetForm()
     connect(NewOnlyCheck, &QCheckBox::toggled, this, &SetForm::optionsEdited);
     connect(NotifyCheck, &QCheckBox::toggled, this, &SetForm::optionsEdited);
     connect(KeyringCheck, &QCheckBox::clicked, this, &SetForm::KeyringCheck_Click);
+    connect(AccountChoice, &QComboBox::activated, this, &SetForm::accountChosen);
+    // The list follows the desktop while the dialog is open, and the choice follows a check
+    // that gave up an account that is gone.
+    AccountSource& accounts = DesktopAccounts();
+    connect(&accounts, &AccountSource::accountsChanged, this, &SetForm::showAccounts);
+    connect(&LiveOptions::Get(), &LiveOptions::changed, this, &SetForm::showAccounts);
+    accounts.watch();
 }
 
 void SetForm::Load()
@@ -133,6 +154,7 @@ void SetForm::Load()
         NotifyCheck->setChecked(options.notify);
     }
     KeyringCheck->setChecked(PasswordPlace(DesktopSecretStore()).KeyringOn());
+    showAccounts();
     Check1->setFocus();
 }
 
@@ -169,11 +191,49 @@ void SetForm::AutostartCheck_Click()
 
 void SetForm::optionsEdited()
 {
-    MofurinOptions options;
+    MofurinOptions options = LiveOptions::Get().value();
     options.autoCheckMinutes = AutoCheckMinutes->value();
     options.newOnly = NewOnlyCheck->isChecked();
     options.notify = NotifyCheck->isChecked();
     LiveOptions::Get().set(options);
+}
+
+void SetForm::accountChosen()
+{
+    MofurinOptions options = LiveOptions::Get().value();
+    const QString id = AccountChoice->currentData().toString();
+    // 使わない keeps a value this program does not use (another program's, a hand edit).
+    if (id != options.desktopAccountId())
+        options.account = MofurinOptions::DesktopAccountValue(id);
+    LiveOptions::Get().set(options);
+}
+
+// The list as the service has it, the chosen account selected. An account chosen earlier that
+// the list lacks stays listed by its Id: the next check says why it can no longer be used.
+void SetForm::showAccounts()
+{
+    const AccountSource& source = DesktopAccounts();
+    const QString chosen = LiveOptions::Get().value().desktopAccountId();
+    const QSignalBlocker quiet(AccountChoice);
+    AccountChoice->clear();
+    AccountChoice->addItem(QStringLiteral("使わない"), QString());
+    for (const OnlineAccount& account : source.accounts()) {
+        AccountChoice->addItem(account.provider.isEmpty()
+                                   ? account.email
+                                   : QStringLiteral("%1 (%2)").arg(account.email, account.provider),
+                               account.id);
+    }
+    if (!chosen.isEmpty() && AccountChoice->findData(chosen) < 0)
+        AccountChoice->addItem(chosen, chosen);
+    AccountChoice->setCurrentIndex(qMax(0, AccountChoice->findData(chosen)));
+
+    const bool shown = source.available();
+    if (shown == AccountChoice->isVisibleTo(this))
+        return;
+    AccountLabel->setVisible(shown);
+    AccountChoice->setVisible(shown);
+    setFixedSize(Twips::ToPixelsX(ClientWidth),
+                 Twips::ToPixelsY(shown ? ClientHeightWithAccounts : ClientHeight));
 }
 
 void SetForm::KeyringCheck_Click()

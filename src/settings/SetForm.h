@@ -4,6 +4,7 @@
 #include <QPointer>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -39,6 +40,10 @@ public:
     QCheckBox* NewOnlyCheck = nullptr;    // owned by the dialog
     QCheckBox* NotifyCheck = nullptr;     // owned by the dialog
     QCheckBox* KeyringCheck = nullptr;    // owned by the dialog
+    // The desktop's online account the checks use: 使わない, then each mail account the
+    // service lists. The row shows only while the service answers; the dialog grows to hold it.
+    QLabel* AccountLabel = nullptr;     // owned by the dialog
+    QComboBox* AccountChoice = nullptr; // owned by the dialog; item data: the account's Id
 
     void Command1_Click();
     void Command2_Click();
@@ -57,4 +62,6 @@ private:
     SetForm();
     void Load();
     void optionsEdited();
+    void accountChosen();
+    void showAccounts();
 };

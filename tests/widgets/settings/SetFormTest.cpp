@@ -1,8 +1,11 @@
 #include "DialogFixture.h"
 #include "platform/ReadableText.h"
+#include "settings/LiveOptions.h"
 #include "support/DarkScheme.h"
+#include "support/FakeAccountSource.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -256,3 +259,68 @@ TEST_F(SetFormTest, TheLoginBoxWritesAndRemovesTheAutostartEntryAtOnce)
 }
 
 } // namespace
+
+TEST_F(SetFormTest, TheDesktopAccountRowShowsWithTheServiceFollowsItsListAndIsKept)
+{
+    LiveOptions::Get().set(MofurinOptions());
+    FakeAccountSource source;
+    source.answers = false;
+    const ChangedServices withSource([&](Services& s) { s.accounts = &source; });
+
+    // Without the service the row is not there and the dialog keeps its size.
+    SetForm* form = &SetForm::Get();
+    form->ShowModeless();
+    const QSize plain = form->size();
+    EXPECT_FALSE(form->AccountChoice->isVisible());
+    EXPECT_FALSE(form->AccountLabel->isVisible());
+
+    // The service answers while the dialog is open: the row shows under the keyring box, the
+    // dialog grows to hold it, and the list follows the service's changes.
+    source.answers = true;
+    OnlineAccount google = FakeAccountSource::OAuth2Account(QStringLiteral("account_1"),
+                                                            QStringLiteral("imap.gmail.com"));
+    source.change({google});
+    ASSERT_TRUE(form->AccountChoice->isVisible());
+    EXPECT_TRUE(form->AccountLabel->isVisible());
+    EXPECT_GT(form->AccountLabel->y(), form->KeyringCheck->geometry().bottom());
+    EXPECT_GE(form->height(), form->AccountChoice->geometry().bottom());
+    EXPECT_GT(form->height(), plain.height());
+    OnlineAccount own = google;
+    own.id = QStringLiteral("account_2");
+    own.provider = QStringLiteral("IMAP and SMTP");
+    own.email = QStringLiteral("neko@example.org");
+    source.change({google, own});
+    ASSERT_EQ(form->AccountChoice->count(), 3);
+    EXPECT_EQ(form->AccountChoice->itemText(0), QStringLiteral("使わない"));
+    EXPECT_EQ(form->AccountChoice->itemText(2), QStringLiteral("neko@example.org (IMAP and SMTP)"));
+    EXPECT_EQ(form->AccountChoice->currentIndex(), 0);
+
+    // The choice takes effect at once and reaches the file when the dialog closes.
+    form->AccountChoice->setCurrentIndex(2);
+    emit form->AccountChoice->activated(2);
+    EXPECT_EQ(LiveOptions::Get().value().desktopAccountId(), QStringLiteral("account_2"));
+    source.change({own, google}); // the service reorders: the choice stays with its account
+    EXPECT_EQ(form->AccountChoice->currentData().toString(), QStringLiteral("account_2"));
+    form->close();
+    FlushDeletes();
+    EXPECT_TRUE(ReadBytes(OptionsFile()).contains("\r\nACCOUNT=goa:account_2\r\n"));
+
+    // A fresh load reads it back; 使わない empties it.
+    LiveOptions::Get().set(MofurinOptions());
+    LiveOptions::Get().set(MofurinOptions::Read(OptionsFile()));
+    form = &SetForm::Get();
+    EXPECT_EQ(form->AccountChoice->currentData().toString(), QStringLiteral("account_2"));
+    form->AccountChoice->setCurrentIndex(0);
+    emit form->AccountChoice->activated(0);
+    form->close();
+    FlushDeletes();
+    EXPECT_TRUE(MofurinOptions::Read(OptionsFile()).account.isEmpty());
+
+    // A dialog that never saw a choice writes no ACCOUNT key.
+    QFile::remove(OptionsFile());
+    LiveOptions::Get().set(MofurinOptions());
+    SetForm::Get().close();
+    FlushDeletes();
+    EXPECT_FALSE(ReadBytes(OptionsFile()).contains("ACCOUNT"));
+    LiveOptions::Get().set(MofurinOptions());
+}
