@@ -17,6 +17,7 @@
 #include "platform/DesktopSecretStore.h"
 #include "platform/MailProgram.h"
 #include "platform/MessageBoxLook.h"
+#include "platform/OnlineAccounts.h"
 #include "settings/IdPassForm.h"
 #include "settings/LiveOptions.h"
 #include "settings/PasswordPlace.h"
@@ -230,7 +231,20 @@ struct Started
     bool tlsDemanded;
     std::shared_ptr<Progress> progress;
     PasswordPlace::Account saved; // as read for the check, with whether the keyring gave it
+    QString desktopAccount;       // ACCOUNT as the check used it, when it names a desktop account
 };
+
+// The desktop account chosen is gone, or no longer offers mail: the choice goes back to
+// 使わない, in the file too, unless the user chose another one meanwhile.
+void giveUpDesktopAccount(const QString& used)
+{
+    MofurinOptions options = LiveOptions::Get().value();
+    if (options.account != used)
+        return;
+    options.account.clear();
+    LiveOptions::Get().set(options);
+    options.Write(OptionsFilePath());
+}
 
 void finishCheck(const Started& started, const MailCheck::Outcome& outcome)
 {
@@ -239,28 +253,36 @@ void finishCheck(const Started& started, const MailCheck::Outcome& outcome)
     if (outcome.cancelled)
         return;
     const bool byUser = started.kind == CheckKind::ByUser;
+    // A desktop account's server is the service's: the server field's trust is not its.
+    const bool desktop = !started.desktopAccount.isEmpty();
+    if (outcome.desktopAccountGone)
+        giveUpDesktopAccount(started.desktopAccount);
     ServerTrust trust(ServerTrustFilePath());
     int32_t count = 0;
     if (!outcome.connected) {
-        if (byUser)
+        if (byUser && !desktop)
             reportConnectFailure(outcome, trust, started.server, started.tlsDemanded);
+        else if (byUser)
+            showLibraryError(outcome.failure);
         else
             automaticFailure(outcome.failure +
                              QStringLiteral("\n\n受信を押すと、もう一度確かめます。"));
     } else {
-        // The account dialog's boxes show what the check used.
-        IdPassForm& dialog = IdPassForm::Get();
-        dialog.ShowSavedAccount(started.saved);
-        MailSettings.UserId = started.account.userId;
-        MailSettings.UserPass = started.account.password;
-        const QString key = ServerTrust::keyOf(started.server);
-        if (outcome.encrypted && !started.tlsSeen)
-            trust.setTlsSeen(key, true);
-        if (outcome.accountIncomplete) {
-            if (byUser)
-                dialog.ShowModeless();
-            else
-                automaticFailure(QStringLiteral("IDかパスワードが保存されていません。"));
+        if (!desktop) {
+            // The account dialog's boxes show what the check used.
+            IdPassForm& dialog = IdPassForm::Get();
+            dialog.ShowSavedAccount(started.saved);
+            MailSettings.UserId = started.account.userId;
+            MailSettings.UserPass = started.account.password;
+            const QString key = ServerTrust::keyOf(started.server);
+            if (outcome.encrypted && !started.tlsSeen)
+                trust.setTlsSeen(key, true);
+            if (outcome.accountIncomplete) {
+                if (byUser)
+                    dialog.ShowModeless();
+                else
+                    automaticFailure(QStringLiteral("IDかパスワードが保存されていません。"));
+            }
         }
         count = outcome.count;
         // A connection lost while the messages were walked is a failed check, told as such;
@@ -295,6 +317,9 @@ void finishCheck(const Started& started, const MailCheck::Outcome& outcome)
         notifier().notify(lines);
     hangUpWhenTicked();
 }
+void start(MailLibrary& library, const MailCheck::Request& request, Started started,
+           QWidget* progressWindow);
+void checkDesktopAccount(QWidget* progressWindow, CheckKind kind, const MofurinOptions& options);
 } // namespace
 
 bool MailCheckRunning()
@@ -313,6 +338,11 @@ void CheckMail(QWidget* progressWindow, CheckKind kind)
     if (runner().running())
         return;
     const bool byUser = kind == CheckKind::ByUser;
+    const MofurinOptions& options = LiveOptions::Get().value();
+    if (!options.desktopAccountId().isEmpty()) {
+        checkDesktopAccount(progressWindow, kind, options);
+        return;
+    }
 
     // No server configured: no library call at all.
     if (MailSettings.Pop3Server.isEmpty()) {
@@ -324,7 +354,7 @@ void CheckMail(QWidget* progressWindow, CheckKind kind)
     }
 
     MailLibrary& library = CurrentMailLibrary();
-    Started started{kind, MailSettings.Pop3Server, {}, false, false, nullptr, {}};
+    Started started{kind, MailSettings.Pop3Server, {}, false, false, nullptr, {}, {}};
     ServerTrust trust(ServerTrustFilePath());
     const QString key = ServerTrust::keyOf(started.server);
     started.tlsSeen = trust.tlsSeen(key);
@@ -345,11 +375,19 @@ void CheckMail(QWidget* progressWindow, CheckKind kind)
     started.account = {saved.id, saved.password};
     started.saved = saved;
 
-    const MofurinOptions& options = LiveOptions::Get().value();
     request.newOnly = options.newOnly;
     if (request.newOnly)
         request.reported = ReportedMailStore(MailDataFolderPath()).load(started.server, saved.id);
 
+    start(library, request, std::move(started), progressWindow);
+}
+
+namespace {
+
+void start(MailLibrary& library, const MailCheck::Request& request, Started started,
+           QWidget* progressWindow)
+{
+    const bool byUser = started.kind == CheckKind::ByUser;
     started.progress = std::make_shared<Progress>(progressWindow);
     MailCheckRunner::Callbacks callbacks;
     const std::shared_ptr<Progress> progress = started.progress;
@@ -363,6 +401,25 @@ void CheckMail(QWidget* progressWindow, CheckKind kind)
     };
     runner().start(library, request, started.account, std::move(callbacks));
 }
+
+// A check with the desktop account chosen in 設定: the service gives its server, user name and
+// credentials on the check's thread; the server field, the account dialog and the keyring are
+// not asked. What it reported is kept under the account's Id.
+void checkDesktopAccount(QWidget* progressWindow, CheckKind kind, const MofurinOptions& options)
+{
+    Started started{kind, options.account, {}, false, false, nullptr, {}, options.account};
+    started.account.userId = options.desktopAccountId();
+    MailCheck::Request request;
+    request.desktopAccountId = options.desktopAccountId();
+    request.accounts = &DesktopAccounts();
+    request.newOnly = options.newOnly;
+    if (request.newOnly)
+        request.reported =
+            ReportedMailStore(MailDataFolderPath()).load(started.server, started.account.userId);
+    start(CurrentMailLibrary(), request, std::move(started), progressWindow);
+}
+
+} // namespace
 
 namespace {
 AutoCheck& autoClock()

@@ -5,6 +5,7 @@
 #include "mail/Mailbox.h"
 #include "mail/NewMailTracker.h"
 #include "mail/TrimNull.h"
+#include "platform/OnlineAccounts.h"
 
 #include <vector>
 
@@ -41,7 +42,23 @@ QString MailCheck::lastMessage(int32_t kind)
 MailCheck::Outcome MailCheck::run(const Request& request, const Hooks& hooks)
 {
     Outcome outcome;
-    const QByteArray address = ToCodePage(request.server);
+    // A desktop account's server and everything else come from the service, asked here on the
+    // check's thread; where the account is gone or the service is silent there is nothing to
+    // connect to.
+    QString server = request.server;
+    std::optional<OnlineAccount> desktop;
+    if (!request.desktopAccountId.isEmpty() && request.accounts) {
+        desktop = request.accounts->find(request.desktopAccountId, &outcome.failure,
+                                         &outcome.desktopAccountGone,
+                                         [this] { return m_cancelled.load(); });
+        if (!desktop) {
+            outcome.failureCode = NMAIL_ERR_ARGUMENT;
+            outcome.cancelled = m_cancelled;
+            return outcome;
+        }
+        server = desktop->serverAddress();
+    }
+    const QByteArray address = ToCodePage(server);
     // The handle comes before the connection, so that a cancel reaches the connect too: its
     // lookup, race, greeting and TLS handshake may each wait for a long time-out. Handles,
     // cancelling and closing are the same for every protocol.
@@ -49,8 +66,7 @@ MailCheck::Outcome MailCheck::run(const Request& request, const Hooks& hooks)
     m_handle = handle;
     if (m_cancelled && handle >= 0) // cancelled before the handle was there to cancel
         m_library.Pop3Cancel(handle);
-    const std::unique_ptr<Mailbox> mailbox =
-        Mailbox::For(request.server, m_library, handle, request.apop);
+    const std::unique_ptr<Mailbox> mailbox = Mailbox::For(server, m_library, handle, request.apop);
     if (handle < 0 || mailbox->connect(address) < 0) {
         // The library released the handle.
         m_handle = -1;
@@ -72,20 +88,26 @@ MailCheck::Outcome MailCheck::run(const Request& request, const Hooks& hooks)
     outcome.encrypted = m_library.Pop3IsEncrypted(handle) == 1;
 
     // The account, read afresh for every check.
-    const MailAccount login = hooks.account ? hooks.account() : MailAccount{};
+    const MailAccount login =
+        desktop ? MailAccount{} : (hooks.account ? hooks.account() : MailAccount{});
     if (m_cancelled) {
         outcome.cancelled = true;
-    } else if (login.userId.isEmpty() || login.password.isEmpty()) {
+    } else if (!desktop && (login.userId.isEmpty() || login.password.isEmpty())) {
         outcome.accountIncomplete = true;
     } else {
-        const QByteArray user = ToCodePage(login.userId);
-        const QByteArray password = ToCodePage(login.password);
-        outcome.count = mailbox->logIn(user, password);
+        if (desktop) {
+            logInWithDesktopAccount(*mailbox, *request.accounts, *desktop, outcome);
+        } else {
+            outcome.count = mailbox->logIn(ToCodePage(login.userId), ToCodePage(login.password));
+            if (outcome.count < 0) {
+                outcome.failure =
+                    mailbox->loginFailure(outcome.count, lastMessage(NMAIL_MESSAGE_LAST_ERROR));
+                outcome.failureCode = outcome.count;
+            }
+        }
         if (outcome.count < 0) {
-            outcome.failure =
-                mailbox->loginFailure(outcome.count, lastMessage(NMAIL_MESSAGE_LAST_ERROR));
-            outcome.failureCode = outcome.count;
-            if (hooks.loginFailed)
+            // A desktop account's login stopped by 中止 has nothing to tell.
+            if (hooks.loginFailed && !(desktop && m_cancelled))
                 hooks.loginFailed(outcome);
         } else if (request.newOnly) {
             reportNewOnly(*mailbox, request, outcome, hooks);
@@ -98,6 +120,52 @@ MailCheck::Outcome MailCheck::run(const Request& request, const Hooks& hooks)
     m_handle = -1;
     m_library.Pop3Close(handle);
     return outcome;
+}
+
+// The login with a desktop account's credentials, which go to a TLS connection alone. A token
+// the server refuses is renewed once (the service asks the provider) and tried again; a second
+// refusal wants the user to sign in again in the desktop's settings. The secret is in no text
+// this makes.
+void MailCheck::logInWithDesktopAccount(Mailbox& mailbox, AccountSource& accounts,
+                                        const OnlineAccount& account, Outcome& outcome)
+{
+    if (!outcome.encrypted) {
+        outcome.count = NMAIL_ERR_TLS_MISSING;
+        outcome.failureCode = outcome.count;
+        outcome.failure = QStringLiteral("サーバーが暗号化を提供していないため、デスクトップの"
+                                         "アカウントの資格情報を送らずに接続をやめました。");
+        return;
+    }
+    const QByteArray user = account.imapUser.toUtf8();
+    for (const bool renew : {false, true}) {
+        const AccountCredentials credentials =
+            accounts.credentials(account, renew, [this] { return m_cancelled.load(); });
+        if (m_cancelled) {
+            outcome.count = NMAIL_ERR_CLOSED;
+            outcome.failureCode = outcome.count;
+            return;
+        }
+        if (!credentials.error.isEmpty()) {
+            outcome.count = NMAIL_ERR_LOGIN;
+            outcome.failureCode = outcome.count;
+            outcome.failure = credentials.error;
+            return;
+        }
+        outcome.count = credentials.login == OnlineAccount::Login::OAuth2
+                            ? mailbox.logInWithToken(user, credentials.secret)
+                            : mailbox.logIn(user, credentials.secret);
+        if (outcome.count != NMAIL_ERR_TOKEN_REFUSED || m_cancelled)
+            break;
+    }
+    if (outcome.count >= 0)
+        return;
+    outcome.failureCode = outcome.count;
+    outcome.failure =
+        outcome.count == NMAIL_ERR_TOKEN_REFUSED
+            ? QStringLiteral("サーバーがデスクトップのアカウントの資格情報を受け付けません。"
+                             "システムの設定の「オンラインアカウント」で、このアカウントにもう"
+                             "一度サインインしてください。")
+            : mailbox.loginFailure(outcome.count, lastMessage(NMAIL_MESSAGE_LAST_ERROR));
 }
 
 // Every message counted, in ascending order: its headline, then whatever else the mailbox

@@ -11,8 +11,10 @@
 #include <functional>
 #include <optional>
 
+class AccountSource;
 class MailLibrary;
 class Mailbox;
+struct OnlineAccount;
 
 // The account a check logs in with.
 struct MailAccount
@@ -40,6 +42,10 @@ public:
         // walked whole, as always (IMAP: only their headers).
         bool newOnly = false;
         QSet<QByteArray> reported;
+        // A desktop account (its Id) to use instead of server and the account hook: its
+        // server, user name and credentials, asked of accounts on the check's own thread.
+        QString desktopAccountId;
+        AccountSource* accounts = nullptr;
     };
     struct Outcome
     {
@@ -65,6 +71,9 @@ public:
         // New-only checks that went through: every identity the server holds now, to remember
         // as reported.
         std::optional<QList<QByteArray>> remember;
+        // The desktop account chosen is gone or no longer offers mail (failure says so): the
+        // choice is to be given up.
+        bool desktopAccountGone = false;
     };
     struct Hooks
     {
@@ -83,6 +92,8 @@ public:
 
 private:
     QString lastMessage(int32_t kind);
+    void logInWithDesktopAccount(Mailbox& mailbox, AccountSource& accounts,
+                                 const OnlineAccount& account, Outcome& outcome);
     void walkWholeMessages(Mailbox& mailbox, Outcome& outcome, const Hooks& hooks);
     void reportNewOnly(Mailbox& mailbox, const Request& request, Outcome& outcome,
                        const Hooks& hooks);

@@ -135,6 +135,11 @@ public:
         return m_library.ImapAuthenticate(m_handle, user.constData(), password.constData(),
                                           NMAIL_IMAP_PASSWORD);
     }
+    int32_t logInWithToken(const QByteArray& user, const QByteArray& token) override
+    {
+        return m_library.ImapAuthenticate(m_handle, user.constData(), token.constData(),
+                                          NMAIL_IMAP_BEARER);
+    }
     // After a good login, the server refusing EXAMINE or SEARCH is almost always a mailbox name
     // it does not know: say which name was asked for, then the server's own words.
     QString loginFailure(int32_t result, const QString& libraryText) const override

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mail/NewMailLines.h"
+#include "nmail/NMail.h"
 
 #include <QByteArray>
 #include <QString>
@@ -30,6 +31,12 @@ public:
     virtual int32_t connect(const QByteArray& address) = 0;
     // Logs in: the number of messages to consider, or a negative result.
     virtual int32_t logIn(const QByteArray& user, const QByteArray& password) = 0;
+    // Logs in with an OAuth2 bearer token (IMAP only; the library sends it over TLS alone):
+    // as logIn, NMAIL_ERR_TOKEN_REFUSED when the server refused the token.
+    virtual int32_t logInWithToken(const QByteArray& /*user*/, const QByteArray& /*token*/)
+    {
+        return NMAIL_ERR_ARGUMENT;
+    }
     // The text to show for a failed login, from the library's own.
     virtual QString loginFailure(int32_t /*result*/, const QString& libraryText) const
     {

@@ -53,13 +53,15 @@ public:
     {
         const QMutexLocker locked(&m_mutex);
         if (gone)
-            *gone = !silent;
+            *gone = false;
         if (!silent) {
             for (const OnlineAccount& account : list) {
                 if (account.id == id)
                     return account;
             }
         }
+        if (gone)
+            *gone = !silent;
         *error = silent ? QStringLiteral("サービスが応答しません。")
                         : QStringLiteral("アカウントが見つかりません。");
         return std::nullopt;

@@ -124,8 +124,10 @@ public:
                      .arg(handle)
                      .arg(QString::fromUtf8(user), QString::fromUtf8(secret))
                      .arg(how);
-        return loginResult;
+        return imapLoginResults.isEmpty() ? loginResult : imapLoginResults.takeFirst();
     }
+    // What the IMAP logins answer in turn before loginResult (a token refused, then taken).
+    QList<int32_t> imapLoginResults;
     int32_t ImapGetUnseenId(int32_t, int32_t n, char* buffer) override
     {
         if (lost(QStringLiteral("uid %1").arg(n)))

@@ -7,6 +7,6 @@ mofurin_gtest(mail_unit_test LABEL unit
             ${CMAKE_CURRENT_LIST_DIR}/mail/NewMailLinesTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/mail/PushWatcherTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/nmail/ScriptedServer.cpp
-    LIBS mofurin_mail_core mofurin_newmail)
+    LIBS mofurin_mail_core mofurin_newmail mofurin_online_accounts)
 # One test loads the mail module the build puts in the installation folder.
 add_dependencies(mail_unit_test mofurin-mail)

@@ -2,6 +2,7 @@
 #include "mail/MailCheck.h"
 
 #include "mail/MailLibraryModule.h"
+#include "support/FakeAccountSource.h"
 #include "support/RecordingMailLibrary.h"
 
 #include <QSet>
@@ -325,6 +326,126 @@ TEST(MailCheck, AnUntrustedCertificateIsReportedForTheUserToJudge)
     EXPECT_EQ(outcome.certificate->subject, u"127.0.0.1"_s);
     EXPECT_EQ(outcome.certificate->fingerprint, u"AB:CD"_s);
     EXPECT_EQ(outcome.certificate->problem, u"自己署名の証明書です。"_s);
+}
+
+// A desktop account: its own server and user name, a token (or the account's password) from the
+// service, a refused token renewed once, a second refusal or an account needing attention told
+// in one sentence, an account gone given up; the secret goes to the login alone.
+TEST(MailCheck, ADesktopAccountLogsInWithTheServicesServerAndCredentials)
+{
+    struct Case
+    {
+        const char* name;
+        QList<int32_t> logins; // what the IMAP logins answer in turn
+        QStringList calls;
+        int32_t count;
+        int renewals = 0;
+        bool heard = false; // the failure reached the caller before the close
+        QString failureHas = {};
+        bool gone = false;
+        bool password = false; // a password-based account
+        bool attention = false;
+        bool plain = false; // the account's server offers no TLS
+    };
+    const QString Connect = u"imap connect imaps://imap.example.jp"_s;
+    const QString Bearer0 = u"imap login 7 kitten@example.com token-0 1"_s;
+    const QString Bearer1 = u"imap login 7 kitten@example.com token-1 1"_s;
+    const Case cases[] = {
+        {"the bearer login",
+         {2},
+         {Connect, Bearer0, u"headers 1"_s, u"headers 2"_s, u"close 7"_s},
+         2},
+        {"a refused token renewed once",
+         {NMAIL_ERR_TOKEN_REFUSED, 1},
+         {Connect, Bearer0, Bearer1, u"headers 1"_s, u"close 7"_s},
+         1,
+         1},
+        {"refused twice: sign in again",
+         {NMAIL_ERR_TOKEN_REFUSED, NMAIL_ERR_TOKEN_REFUSED},
+         {Connect, Bearer0, Bearer1, u"heard"_s, u"close 7"_s},
+         NMAIL_ERR_TOKEN_REFUSED,
+         1,
+         true,
+         u"もう一度サインイン"_s},
+        {"attention needed: no login",
+         {},
+         {Connect, u"heard"_s, u"close 7"_s},
+         NMAIL_ERR_LOGIN,
+         0,
+         true,
+         u"もう一度サインイン"_s,
+         false,
+         false,
+         true},
+        {"a password-based account",
+         {1},
+         {Connect, u"imap login 7 kitten@example.com account-password 0"_s, u"headers 1"_s,
+          u"close 7"_s},
+         1,
+         0,
+         false,
+         {},
+         false,
+         true},
+        {"the account is gone", {}, {}, 0, 0, false, u"見つかりません"_s, true},
+        {"no TLS: nothing sent",
+         {},
+         {Connect, u"heard"_s, u"close 7"_s},
+         NMAIL_ERR_TLS_MISSING,
+         0,
+         true,
+         u"暗号化"_s,
+         false,
+         false,
+         false,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingLibrary library;
+        library.imapLoginResults = c.logins;
+        library.encryptedAnswer = c.plain ? 0 : 1;
+        FakeAccountSource accounts;
+        OnlineAccount account =
+            FakeAccountSource::OAuth2Account(u"account_1"_s, u"imap.example.jp"_s);
+        if (c.password)
+            account.login = OnlineAccount::Login::Password;
+        account.attentionNeeded = c.attention;
+        if (!c.gone)
+            accounts.list = {account};
+        MailCheck check(library);
+        MailCheck::Hooks hooks;
+        hooks.account = [] { return Stored; }; // the program's own account is not used
+        hooks.loginFailed = [&](const MailCheck::Outcome&) { library.calls << u"heard"_s; };
+        MailCheck::Request r = request(false, {}, u"pop.example.jp"_s);
+        r.desktopAccountId = u"account_1"_s;
+        r.accounts = &accounts;
+        const MailCheck::Outcome outcome = check.run(r, hooks);
+        library.calls.removeAll(u"message"_s);
+        EXPECT_EQ(library.calls, c.calls);
+        EXPECT_EQ(outcome.count, c.count);
+        EXPECT_EQ(accounts.renewals, c.renewals);
+        EXPECT_EQ(outcome.desktopAccountGone, c.gone);
+        EXPECT_EQ(outcome.connected, !c.gone);
+        EXPECT_EQ(outcome.failure.isEmpty(), c.failureHas.isEmpty()) << qPrintable(outcome.failure);
+        EXPECT_TRUE(outcome.failure.contains(c.failureHas)) << qPrintable(outcome.failure);
+        EXPECT_FALSE(outcome.failure.contains(u"token"_s));
+        EXPECT_FALSE(outcome.failure.contains(u"password"_s));
+        EXPECT_FALSE(outcome.accountIncomplete);
+    }
+
+    // A service that does not answer is no reason to give up the choice.
+    RecordingLibrary library;
+    FakeAccountSource accounts;
+    accounts.silent = true;
+    MailCheck::Request r = request();
+    r.desktopAccountId = u"account_1"_s;
+    r.accounts = &accounts;
+    const MailCheck::Outcome outcome = MailCheck(library).run(r, {});
+    EXPECT_FALSE(outcome.connected);
+    EXPECT_FALSE(outcome.desktopAccountGone);
+    EXPECT_FALSE(outcome.failure.isEmpty());
+    EXPECT_TRUE(library.calls.isEmpty());
 }
 
 // The mail library is loaded from the program folder on the first check: a folder without it

@@ -10,10 +10,12 @@
 #include "settings/LiveOptions.h"
 #include "settings/SetForm.h"
 #include "settings/SettingsPaths.h"
+#include "support/FakeAccountSource.h"
 #include "support/MailCheckHarness.h"
 #include "support/RecordingMailLibrary.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTimer>
@@ -346,4 +348,63 @@ TEST_F(CheckMailTest, AnAutomaticCheckSpeaksOnlyWhenThereIsSomethingToSay)
     CheckMail(nullptr, CheckKind::Automatic);
     MailCheckSandbox::waitForCheck();
     EXPECT_EQ(errorBoxes(), 2);
+}
+
+// A desktop account chosen in 設定: the checks use the service's server, user and token, a
+// second refusal is told once as automatic checks tell failures, and an account gone from the
+// desktop gives the choice up (in the file too) with a sentence saying why.
+TEST_F(CheckMailTest, ADesktopAccountIsUsedAndGivenUpWhenItIsGone)
+{
+    FakeAccountSource accounts;
+    accounts.list = {FakeAccountSource::OAuth2Account(QStringLiteral("account_1"),
+                                                      QStringLiteral("imap.example.jp"))};
+    const ChangedServices withAccounts([&](Services& s) { s.accounts = &accounts; });
+    writeAccount("[EXEINI]\r\nNAME=kitten\r\nNAME2=secret\r\n");
+    MofurinOptions options;
+    options.account = QStringLiteral("goa:account_1");
+    LiveOptions::Get().set(options);
+    const QString optionsFile = sandbox.dir.filePath(QStringLiteral("★MailData/ini.ini"));
+    ASSERT_TRUE(options.Write(optionsFile));
+
+    library.encryptedAnswer = 1; // imaps://
+    library.loginResult = 1;
+    CheckMail(nullptr, CheckKind::Automatic);
+    MailCheckSandbox::waitForCheck();
+    EXPECT_EQ(library.calls.mid(0, 2),
+              QStringList({QStringLiteral("imap connect imaps://imap.example.jp"),
+                           QStringLiteral("imap login 7 kitten@example.com token-0 1")}));
+    EXPECT_EQ(count(), QStringLiteral("1"));
+
+    const auto errorBoxes = [] {
+        QStringList shown;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                shown << box->text();
+        return shown;
+    };
+    library.loginResult = NMAIL_ERR_TOKEN_REFUSED;
+    for (int i = 0; i < 2; ++i) {
+        CheckMail(nullptr, CheckKind::Automatic);
+        MailCheckSandbox::waitForCheck();
+    }
+    ASSERT_EQ(errorBoxes().size(), 1);
+    EXPECT_TRUE(errorBoxes()[0].contains(QStringLiteral("サインイン")));
+    EXPECT_FALSE(errorBoxes()[0].contains(QStringLiteral("token")));
+    EXPECT_EQ(accounts.renewals, 2);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<QMessageBox*>(w))
+            w->close();
+
+    accounts.change({});
+    library.calls.clear();
+    closeNextBox();
+    CheckMail();
+    MailCheckSandbox::waitForCheck();
+    EXPECT_EQ(library.calls, QStringList{QStringLiteral("box")});
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("見つかりません")));
+    EXPECT_TRUE(LiveOptions::Get().value().account.isEmpty());
+    EXPECT_TRUE(MofurinOptions::Read(optionsFile).account.isEmpty());
+    EXPECT_TRUE(SetForm::Get().AccountChoice->currentData().toString().isEmpty());
+    LiveOptions::Get().set(MofurinOptions());
 }
