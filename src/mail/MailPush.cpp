@@ -8,6 +8,7 @@
 #include "mail/ServerTrust.h"
 #include "platform/DBusConnectivityEvents.h"
 #include "platform/DesktopSecretStore.h"
+#include "platform/OnlineAccounts.h"
 #include "settings/LiveOptions.h"
 #include "settings/PasswordPlace.h"
 #include "settings/SettingsPaths.h"
@@ -22,6 +23,14 @@ PushWatcher::Setup currentSetup()
 {
     PushWatcher::Setup setup;
     setup.autoCheck = LiveOptions::Get().value().autoCheckMinutes > 0;
+    // A desktop account chosen in 設定: the watcher asks the service itself, as the check does.
+    const MofurinOptions& options = LiveOptions::Get().value();
+    if (!options.desktopAccountId().isEmpty()) {
+        setup.server = options.account;
+        setup.desktopAccountId = options.desktopAccountId();
+        setup.accounts = &DesktopAccounts();
+        return setup;
+    }
     setup.server = MailSettings.Pop3Server;
     if (!setup.autoCheck || !PushWatcher::IsImapAddress(setup.server))
         return setup;

@@ -4,6 +4,7 @@
 #include "mail/MailLibrary.h"
 #include "nmail/NMail.h"
 #include "platform/ConnectivityEvents.h"
+#include "platform/OnlineAccounts.h"
 
 #include <algorithm>
 #include <chrono>
@@ -65,8 +66,16 @@ bool PushWatcher::IsImapAddress(const QString& server)
 
 bool PushWatcher::Applies(const Setup& setup)
 {
+    if (!setup.desktopAccountId.isEmpty())
+        return setup.autoCheck && setup.accounts;
     return setup.autoCheck && IsImapAddress(setup.server) && !setup.user.isEmpty() &&
            !setup.password.isEmpty();
+}
+
+bool PushWatcher::stopping() const
+{
+    const std::lock_guard held(m_mutex);
+    return m_ending || m_reconnectNow;
 }
 
 void PushWatcher::configure(const Setup& setup)
@@ -238,12 +247,23 @@ PushWatcher::Ending PushWatcher::session(const Setup& setup, quint64 generation,
                                          qint64& establishedAt)
 {
     setState(State::Connecting);
+    // A desktop account's server is the service's, asked for afresh at every connect.
+    std::optional<OnlineAccount> desktop;
+    QString server = setup.address;
+    if (!setup.desktopAccountId.isEmpty()) {
+        QString error;
+        desktop = setup.accounts->find(setup.desktopAccountId, &error, nullptr,
+                                       [this] { return stopping(); });
+        if (!desktop)
+            return Ending::Failed;
+        server = desktop->serverAddress();
+    }
     // The handle comes first, so that end() and reconnectNow() reach the connect too.
     const int32_t handle = m_library.Pop3NewHandle();
     if (handle < 0)
         return Ending::Failed;
     setHandle(handle);
-    const QByteArray address = ToCodePage(setup.address);
+    const QByteArray address = ToCodePage(server);
     if (m_library.ImapConnectHandle(handle, address.constData()) < 0) {
         // The library released the handle.
         setHandle(-1);
@@ -258,10 +278,15 @@ PushWatcher::Ending PushWatcher::session(const Setup& setup, quint64 generation,
         setHandle(-1);
     };
 
-    const QByteArray user = ToCodePage(setup.user);
-    const QByteArray password = ToCodePage(setup.password);
-    int32_t count = m_library.ImapAuthenticate(handle, user.constData(), password.constData(),
-                                               NMAIL_IMAP_PASSWORD);
+    int32_t count = NMAIL_ERR_LOGIN;
+    if (desktop) {
+        count = logInWithDesktopAccount(handle, setup, *desktop);
+    } else {
+        const QByteArray user = ToCodePage(setup.user);
+        const QByteArray password = ToCodePage(setup.password);
+        count = m_library.ImapAuthenticate(handle, user.constData(), password.constData(),
+                                           NMAIL_IMAP_PASSWORD);
+    }
     if (count < 0) {
         close(false);
         return Ending::Failed;
@@ -295,6 +320,30 @@ PushWatcher::Ending PushWatcher::session(const Setup& setup, quint64 generation,
     }
     close(true);
     return Ending::Lost;
+}
+
+// As the check logs in with a desktop account: the credentials over TLS alone, a refused token
+// renewed once. The check itself tells the user what went wrong.
+int32_t PushWatcher::logInWithDesktopAccount(int32_t handle, const Setup& setup,
+                                             const OnlineAccount& account)
+{
+    if (m_library.Pop3IsEncrypted(handle) != 1)
+        return NMAIL_ERR_TLS_MISSING;
+    const QByteArray user = account.imapUser.toUtf8();
+    int32_t count = NMAIL_ERR_LOGIN;
+    for (const bool renew : {false, true}) {
+        const AccountCredentials credentials =
+            setup.accounts->credentials(account, renew, [this] { return stopping(); });
+        if (!credentials.error.isEmpty() || stopping())
+            return NMAIL_ERR_LOGIN;
+        count = m_library.ImapAuthenticate(handle, user.constData(), credentials.secret.constData(),
+                                           credentials.login == OnlineAccount::Login::OAuth2
+                                               ? NMAIL_IMAP_BEARER
+                                               : NMAIL_IMAP_PASSWORD);
+        if (count != NMAIL_ERR_TOKEN_REFUSED)
+            break;
+    }
+    return count;
 }
 
 // The ids of the unseen messages, as the last login or refresh found them; none when the

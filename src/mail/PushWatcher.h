@@ -12,8 +12,10 @@
 #include <optional>
 #include <thread>
 
+class AccountSource;
 class ConnectivityEvents;
 class MailLibrary;
+struct OnlineAccount;
 
 // The push watcher's periods and pauses; tests shorten them or record them.
 struct PushTiming
@@ -59,6 +61,10 @@ public:
         QString address;        // what the library connects to (TLS as the check demands it)
         QString user;           // the account, in the text the check logs in with
         QString password;
+        // A desktop account (its Id) used instead of address, user and password: its server,
+        // user name and credentials are asked of accounts on the connection's own thread.
+        QString desktopAccountId;
+        AccountSource* accounts = nullptr;
         bool operator==(const Setup&) const = default;
     };
     using Timing = PushTiming;
@@ -80,7 +86,7 @@ public:
     ~PushWatcher() override;
 
     // Whether a setup calls for push: automatic checking on, an IMAP address (imap://,
-    // imap+starttls://, imaps://) and a whole account.
+    // imap+starttls://, imaps://) and a whole account, or a desktop account.
     static bool Applies(const Setup& setup);
     static bool IsImapAddress(const QString& server);
     // Starts watching, starts again when the setup differs from the one watched, or ends when
@@ -105,6 +111,9 @@ private:
 
     void run(Setup setup, quint64 generation);
     Ending session(const Setup& setup, quint64 generation, qint64& establishedAt);
+    int32_t logInWithDesktopAccount(int32_t handle, const Setup& setup,
+                                    const OnlineAccount& account);
+    bool stopping() const; // the connection is to end or start again
     std::optional<QSet<QByteArray>> unseenIds(int32_t handle, int32_t count);
     // On the watcher's thread: asks for the check, again later while one runs.
     void askCheck();

@@ -6,6 +6,7 @@
 #include "mail/AutoCheck.h"
 #include "nmail/NMail.h"
 #include "platform/ConnectivityEvents.h"
+#include "support/FakeAccountSource.h"
 #include "support/RecordingMailLibrary.h"
 
 #include <QCoreApplication>
@@ -31,7 +32,8 @@ public:
     bool refuseConnect = false;
     int32_t hasIdle = 1;
     QList<QByteArray> unseen{"7/1"};
-    int idleCutMs = -1; // when set, every IDLE's period runs out after this many ms
+    int idleCutMs = -1;    // when set, every IDLE's period runs out after this many ms
+    QList<int32_t> logins; // what the logins answer in turn before they succeed
 
     std::unique_lock<std::mutex> lock() { return std::unique_lock(m_mutex); }
 
@@ -82,7 +84,9 @@ public:
         m_calls << QStringLiteral("login %1 %2 %3")
                        .arg(QString::fromUtf8(user), QString::fromUtf8(secret))
                        .arg(how);
-        return m_cancelled ? NMAIL_ERR_CLOSED : int32_t(unseen.size());
+        if (m_cancelled)
+            return NMAIL_ERR_CLOSED;
+        return logins.isEmpty() ? int32_t(unseen.size()) : logins.takeFirst();
     }
     int32_t ImapHasIdle(int32_t) override
     {
@@ -159,7 +163,7 @@ bool waitFor(const std::function<bool()>& done, int ms = 5000)
 
 PushWatcher::Setup imapSetup(const QString& server = QStringLiteral("imaps://mail.example.jp"))
 {
-    return {true, server, server, QStringLiteral("neko"), QStringLiteral("mofu")};
+    return {true, server, server, QStringLiteral("neko"), QStringLiteral("mofu"), {}, nullptr};
 }
 
 // The pauses the watcher chose, each waited for a millisecond only.
@@ -417,4 +421,34 @@ TEST(PushWatcher, EndsAtOnceAndStartsAgainForAnotherServer)
     watcher.configure(off);
     EXPECT_LT(elapsed.elapsed(), 1000);
     EXPECT_EQ(watcher.state(), PushWatcher::State::Off);
+}
+
+// A desktop account: the watcher connects to the service's server and logs in with its token,
+// renewed once when the server refuses it, as the check does.
+TEST(PushWatcher, ADesktopAccountConnectsWithTheServicesServerAndToken)
+{
+    FakeImapLibrary library;
+    library.encryptedAnswer = 1;
+    library.logins = {NMAIL_ERR_TOKEN_REFUSED};
+    FakeAccountSource accounts;
+    accounts.list = {FakeAccountSource::OAuth2Account(QStringLiteral("account_1"),
+                                                      QStringLiteral("imap.example.jp"))};
+    PushWatcher::Setup setup;
+    setup.autoCheck = true;
+    setup.server = QStringLiteral("goa:account_1");
+    setup.desktopAccountId = QStringLiteral("account_1");
+    setup.accounts = &accounts;
+    EXPECT_TRUE(PushWatcher::Applies(setup));
+    int checks = 0;
+    PushWatcher watcher(library, [&] {
+        ++checks;
+        return true;
+    });
+    watcher.configure(setup);
+    ASSERT_TRUE(waitFor([&] { return watcher.state() == PushWatcher::State::Idling; }));
+    EXPECT_EQ(library.log().mid(0, 3),
+              QStringList({QStringLiteral("connect imaps://imap.example.jp"),
+                           QStringLiteral("login kitten@example.com token-0 1"),
+                           QStringLiteral("login kitten@example.com token-1 1")}));
+    watcher.end();
 }
