@@ -18,7 +18,10 @@ prints one JSON line with the ports and certificate paths, serves until its stan
 closed, then stops Dovecot and removes the folder. CONFIG.json is
 {"users": {"name": {"password": "...", "messages": ["raw message", ...], "seen": [0, ...]}}}; a
 message may also be {"count": N, "size": BYTES} for N generated messages of about that size, and
-"seen" lists the indices of messages already read (IMAP's \Seen flag).
+"seen" lists the indices of messages already read (IMAP's \Seen flag). With "oauth2":
+{"tokens": {"TOKEN": "user", ...}} the IMAP logins also take XOAUTH2 and OAUTHBEARER: a passdb
+of driver oauth2 asks a token-introspection endpoint this script serves on 127.0.0.1, which
+calls the listed tokens active (for their user) and any other inactive.
 
 Dovecot is stopped with `doveadm -c CONF stop`, and its process group is killed as a fallback,
 also when a test fails or the serving process is told to stop.
@@ -34,7 +37,9 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+import urllib.parse
 from dataclasses import dataclass, field
 from email.header import Header
 from email.utils import formatdate
@@ -114,14 +119,54 @@ def make_certificate(folder, name, common_name="127.0.0.1"):
     return cert, key
 
 
+class Introspection:
+    """An OAuth2 token-introspection endpoint (RFC 7662) on 127.0.0.1: POST token=... answers
+    {"active": true, "username": USER} for a listed token and {"active": false} otherwise."""
+
+    def __init__(self, tokens):
+        import http.server
+
+        self.tokens = dict(tokens)
+        self.asked = []
+        owner = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_POST(self):
+                length = int(self.headers.get("Content-Length") or 0)
+                form = urllib.parse.parse_qs(self.rfile.read(length).decode())
+                token = (form.get("token") or [""])[0]
+                owner.asked.append(token)
+                user = owner.tokens.get(token)
+                body = json.dumps({"active": True, "username": user} if user
+                                  else {"active": False}).encode()
+                self.send_response(200)
+                self.send_header("Content-Type", "application/json")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.port = self.server.server_address[1]
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def stop(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+
 class Dovecot:
-    def __init__(self, users, folder=None, tls=True, certificate_name="127.0.0.1"):
+    def __init__(self, users, folder=None, tls=True, certificate_name="127.0.0.1", oauth2=None):
         # tls: the plain listener offers STLS (as Debian's own Dovecot does) and refuses any
         # login in the clear, so a login that works proves TLS; a POP3S listener runs beside
         # it. Without tls, plain POP3 only, as an old server. certificate_name: the name the
         # server's certificate is made out to (another name makes a wrong-name certificate).
         self.tls = tls
         self.certificate_name = certificate_name
+        self.oauth2 = oauth2  # {"tokens": {token: user}} or None
+        self.introspection = None
         self.users = users
         self._own_folder = folder is None
         self.folder = folder or tempfile.mkdtemp(prefix="mofurin-dovecot-")
@@ -175,6 +220,24 @@ class Dovecot:
     port = {self.imaps}
     ssl = yes
   }}""" if self.tls else ""
+        mechanisms = "plain apop"
+        oauth2_passdb = ""
+        if self.oauth2 is not None:
+            self.introspection = Introspection(self.oauth2.get("tokens", {}))
+            oauth2_conf = os.path.join(d, "oauth2.conf")
+            with open(oauth2_conf, "w") as f:
+                f.write(f"introspection_url = http://127.0.0.1:{self.introspection.port}/\n"
+                        "introspection_mode = post\n"
+                        "username_attribute = username\n"
+                        "active_attribute = active\n"
+                        "active_value = true\n")
+            mechanisms += " xoauth2 oauthbearer"
+            # Without tokeninfo_url every login asks the introspection endpoint.
+            oauth2_passdb = f"""passdb {{
+  driver = oauth2
+  mechanisms = xoauth2 oauthbearer
+  args = {oauth2_conf}
+}}"""
         config = f"""
 base_dir = {d}/run
 state_dir = {d}/state
@@ -185,7 +248,7 @@ default_login_user = dovenull
 default_internal_user = dovecot
 default_internal_group = dovecot
 disable_plaintext_auth = {"yes" if self.tls else "no"}
-auth_mechanisms = plain apop
+auth_mechanisms = {mechanisms}
 auth_failure_delay = 0
 auth_verbose = yes
 first_valid_uid = 1
@@ -202,6 +265,7 @@ passdb {{
   driver = passwd-file
   args = scheme=PLAIN {d}/passwd
 }}
+{oauth2_passdb}
 userdb {{
   driver = static
   args = uid=dovecot gid=dovecot home={d}/mail/%u
@@ -303,6 +367,9 @@ service anvil {{
 
     def stop(self):
         self._end_processes()
+        if self.introspection:
+            self.introspection.stop()
+            self.introspection = None
         if self._own_folder and os.path.isdir(self.folder):
             shutil.rmtree(self.folder, ignore_errors=True)
 
@@ -383,7 +450,8 @@ def serve(config_path, max_seconds=900):
     with open(config_path, encoding="utf-8") as f:
         config = json.load(f)
     server = Dovecot(_users_from_config(config), tls=config.get("tls", True),
-                     certificate_name=config.get("certificate_name", "127.0.0.1"))
+                     certificate_name=config.get("certificate_name", "127.0.0.1"),
+                     oauth2=config.get("oauth2"))
     atexit.register(server.stop)
     for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         signal.signal(sig, lambda *_: sys.exit(1))
