@@ -260,10 +260,12 @@ void finishCheck(const Started& started, const MailCheck::Outcome& outcome)
     ServerTrust trust(ServerTrustFilePath());
     int32_t count = 0;
     if (!outcome.connected) {
+        // A desktop account's certificate is trusted for its own server; its TLS is the
+        // account's to demand.
         if (byUser && !desktop)
             reportConnectFailure(outcome, trust, started.server, started.tlsDemanded);
         else if (byUser)
-            showLibraryError(outcome.failure);
+            reportConnectFailure(outcome, trust, outcome.server, false);
         else
             automaticFailure(outcome.failure +
                              QStringLiteral("\n\n受信を押すと、もう一度確かめます。"));
@@ -412,6 +414,20 @@ void checkDesktopAccount(QWidget* progressWindow, CheckKind kind, const MofurinO
     MailCheck::Request request;
     request.desktopAccountId = options.desktopAccountId();
     request.accounts = &DesktopAccounts();
+    // A certificate the user trusted for the account's server, as the list last gave it: the
+    // check asks the service again, and a server that moved meanwhile is trusted as the
+    // system trusts it.
+    for (const OnlineAccount& account : request.accounts->accounts()) {
+        if (account.id != request.desktopAccountId)
+            continue;
+        const QString server = account.serverAddress();
+        const QByteArray pin = ServerTrust(ServerTrustFilePath())
+                                   .pinnedCertificate(ServerTrust::keyOf(server))
+                                   .toLatin1();
+        CurrentMailLibrary().SetPinnedCertificate(
+            ToCodePage(ServerTrust::pinText(server)).constData(),
+            pin.isEmpty() ? nullptr : pin.constData());
+    }
     request.newOnly = options.newOnly;
     if (request.newOnly)
         request.reported =

@@ -58,6 +58,7 @@ MailCheck::Outcome MailCheck::run(const Request& request, const Hooks& hooks)
         }
         server = desktop->serverAddress();
     }
+    outcome.server = server;
     const QByteArray address = ToCodePage(server);
     // The handle comes before the connection, so that a cancel reaches the connect too: its
     // lookup, race, greeting and TLS handshake may each wait for a long time-out. Handles,

@@ -71,6 +71,9 @@ public:
         // New-only checks that went through: every identity the server holds now, to remember
         // as reported.
         std::optional<QList<QByteArray>> remember;
+        // The server connected to, as the library was given it (a desktop account's is the
+        // service's).
+        QString server;
         // The desktop account chosen is gone or no longer offers mail (failure says so): the
         // choice is to be given up.
         bool desktopAccountGone = false;

@@ -408,3 +408,33 @@ TEST_F(CheckMailTest, ADesktopAccountIsUsedAndGivenUpWhenItIsGone)
     EXPECT_TRUE(SetForm::Get().AccountChoice->currentData().toString().isEmpty());
     LiveOptions::Get().set(MofurinOptions());
 }
+
+// The certificate of a desktop account's server: the user may trust it as for the server field,
+// and it is pinned for that server at the next check.
+TEST_F(CheckMailTest, ADesktopAccountsServerCertificateIsTrustedForItsOwnServer)
+{
+    FakeAccountSource accounts;
+    accounts.list = {FakeAccountSource::OAuth2Account(QStringLiteral("account_1"),
+                                                      QStringLiteral("imap.example.jp:10993"))};
+    const ChangedServices withAccounts([&](Services& s) { s.accounts = &accounts; });
+    MofurinOptions options;
+    options.account = QStringLiteral("goa:account_1");
+    LiveOptions::Get().set(options);
+    library.connectResult = -1;
+    library.lastResult = NMAIL_ERR_CERTIFICATE;
+    library.certificate[2] = "AB:CD:EF";
+    answerer.press = QMessageBox::Yes;
+    answerer.answerNext();
+    CheckMail();
+    MailCheckSandbox::waitForCheck();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("imap.example.jp"))) << boxes[0].toStdString();
+    library.connectResult = 7;
+    library.encryptedAnswer = 1;
+    CheckMail();
+    MailCheckSandbox::waitForCheck();
+    EXPECT_EQ(library.pinned, QStringLiteral("AB:CD:EF"));
+    EXPECT_TRUE(library.pinnedHost.contains(QStringLiteral("imap.example.jp:10993")))
+        << library.pinnedHost.toStdString();
+    LiveOptions::Get().set(MofurinOptions());
+}
