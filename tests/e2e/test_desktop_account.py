@@ -1,7 +1,8 @@
 """A desktop account on the real binary: with ACCOUNT=goa:<Id> and the online-accounts service's
 stand-in on a private session bus, 受信 connects to the account's server (a Dovecot that takes
 OAuth2 bearer tokens), asks once about its self-signed certificate, and logs in with the
-service's token; the server field and ID/PASS (a server that does not exist) are not used."""
+service's token; the server field and ID/PASS (a server that does not exist) are not used. The
+choice holds through a restart. A private PulseAudio plays the meows, as on a desktop."""
 
 import os
 import subprocess
@@ -12,6 +13,7 @@ import unittest
 import desktop as desktop_module
 from desktop import Desktop, Mofurin, wait_until
 from dovecot_fixture import Dovecot, Mailbox, make_message
+from pulse_fixture import PulseAudio
 
 SUPPORT = os.path.dirname(os.path.abspath(desktop_module.__file__))
 
@@ -50,7 +52,7 @@ class DesktopAccount(unittest.TestCase):
         messages = [make_message("件名 %d" % n, "本文", number=n) for n in range(2)]
         with Dovecot({"tama": Mailbox("secret", messages)},
                      oauth2={"tokens": {"token-of-tama": "tama"}}) as server, \
-                AccountsBus() as bus, Desktop() as desktop:
+                AccountsBus() as bus, Desktop() as desktop, PulseAudio() as sound:
             bus.control("AddOAuth2Account", "account_1", "Google", "tama@example.jp",
                         "127.0.0.1:%d" % server.imaps, "tama", "token-of-tama")
             app = Mofurin(desktop)
@@ -59,7 +61,7 @@ class DesktopAccount(unittest.TestCase):
                 f.write(b"[MOFURIN]\r\nACCOUNT=goa:account_1\r\n")
             with app:
                 desktop.pointer(300, 200)
-                app.start(env={"DBUS_SESSION_BUS_ADDRESS": bus.address})
+                app.start(env=dict(sound.env, DBUS_SESSION_BUS_ADDRESS=bus.address))
                 app.wait_kitten()
                 time.sleep(2.5)
                 app.press_receive()
@@ -80,6 +82,21 @@ class DesktopAccount(unittest.TestCase):
                 self.assertNotIn("token-of-tama", app.output())
             with open(os.path.join(app.mail_data, "ini.ini"), "rb") as f:
                 self.assertIn(b"ACCOUNT=goa:account_1\r\n", f.read())
+
+            # Started again, the kitten still logs in with the account (and its pinned
+            # certificate): no question, a second login of the same kind.
+            with app:
+                desktop.pointer(300, 200)
+                app.start(env=dict(sound.env, DBUS_SESSION_BUS_ADDRESS=bus.address))
+                app.wait_kitten()
+                time.sleep(2.5)
+                app.press_receive()
+                desktop.wait_window("新着お知らせ", timeout=20)
+                self.assertEqual(desktop.windows("エラー"), [])
+                logins = [line for line in server.log_text().splitlines()
+                          if "Login: user=<tama>" in line]
+                self.assertEqual(len(logins), 2, server.log_text())
+                self.assertRegex(logins[1], r"method=(XOAUTH2|OAUTHBEARER).*TLS")
 
 
 if __name__ == "__main__":
