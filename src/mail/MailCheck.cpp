@@ -176,9 +176,12 @@ void MailCheck::walkWholeMessages(Mailbox& mailbox, Outcome& outcome, const Hook
     for (int32_t n = 1; n <= outcome.count && !m_cancelled; ++n) {
         if (hooks.progress)
             hooks.progress(n, outcome.count);
+        // A header that could not be read (the connection broke, say) gives no headline: an
+        // empty sender and subject would be reported as if a message had them. The count
+        // STAT gave stands, as it always has for a drop during the retrieval.
         NewMail::Headline read;
-        mailbox.headline(n, &read);
-        outcome.headlines.append(read);
+        if (mailbox.headline(n, &read) == NMAIL_OK)
+            outcome.headlines.append(read);
         mailbox.readWhole(n);
     }
 }
