@@ -104,17 +104,15 @@ void PushWatcher::end()
     m_wake.notify_all();
     if (m_thread.joinable())
         m_thread.join();
+    bool wasIdling = false;
     {
         const std::lock_guard lock(m_mutex);
         m_ending = false;
         m_reconnectNow = false;
-    }
-    // On this thread already: the clock is let go before anything else can ask.
-    const bool wasIdling = state() == State::Idling;
-    {
-        const std::lock_guard lock(m_mutex);
+        wasIdling = m_state == State::Idling;
         m_state = State::Off;
     }
+    // On this thread already: the clock is let go before anything else can ask.
     if (wasIdling && m_idling)
         m_idling(false);
     m_watched.reset();
