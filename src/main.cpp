@@ -6,11 +6,9 @@
 #include "platform/DisplayPlatform.h"
 #include "platform/PrivateFolder.h"
 #include "platform/SingleInstance.h"
+#include "platform/UiLanguage.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 #include <cstdio>
 
 int main(int argc, char** argv)
@@ -21,13 +19,17 @@ int main(int argc, char** argv)
         {qgetenv("QT_QPA_PLATFORM"), qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY")});
     if (!display.platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", display.platform);
+#endif
+    QApplication app(argc, argv);
+    // The desktop's language, for every text from here on (Qt's own message-box buttons too).
+    InstallTranslations();
+#ifdef Q_OS_LINUX
     // Said on standard error rather than in a box: the kitten works on Wayland, only its place
     // and its staying on top are up to the compositor, and a box at every start would stand in
     // front of the first-run dialogs for something the user cannot change from here.
     if (display.withoutX11)
-        std::fputs(WaylandNotice(), stderr);
+        std::fputs(WaylandNotice().toLocal8Bit().constData(), stderr);
 #endif
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Mofurin"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
     // Closing a dialog must never end the program: only the kitten does that.
@@ -41,15 +43,11 @@ int main(int argc, char** argv)
     case SingleInstance::Claim::Forwarded:
         return 0;
     case SingleInstance::Claim::NoAnswer:
-        std::fputs("もふりんはすでに起動していますが、応答がありません。\n", stderr);
+        std::fputs(qPrintable(QCoreApplication::translate(
+                       "main", "もふりんはすでに起動していますが、応答がありません。\n")),
+                   stderr);
         return 1;
     }
-
-    // Every text of the program is Japanese; so are the buttons of Qt's own message boxes.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
-                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
 
     // The services every window and routine uses, for the whole run.
     const ProgramServices services;

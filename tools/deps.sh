@@ -10,6 +10,7 @@ set -euo pipefail
 run_packages=(
     cmake g++ make pkg-config libx11-dev libxext-dev
     qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins qt6-translations-l10n
+    qt6-tools-dev qt6-l10n-tools
     libsndfile1-dev
     fonts-noto-cjk
     pulseaudio-utils

@@ -1,5 +1,6 @@
 #include "platform/DisplayPlatform.h"
 
+#include <QCoreApplication>
 #include <QList>
 
 DisplayPlatform ChooseDisplayPlatform(const DisplayEnvironment& environment)
@@ -20,8 +21,10 @@ DisplayPlatform ChooseDisplayPlatform(const DisplayEnvironment& environment)
     return {};
 }
 
-const char* WaylandNotice()
+QString WaylandNotice()
 {
-    return "もふりん: XWayland が見つからないため、Wayland で動作します。子猫をマウスポインターの"
-           "位置に出すことと、ほかのウィンドウより手前に保つことはできません。\n";
+    return QCoreApplication::translate(
+        "DisplayPlatform",
+        "もふりん: XWayland が見つからないため、Wayland で動作します。子猫をマウスポインターの"
+        "位置に出すことと、ほかのウィンドウより手前に保つことはできません。\n");
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 // Which Qt platform plugin the program asks for, decided from the session's environment before
 // the application object exists. The kitten places itself at the pointer and stays above other
@@ -26,4 +27,4 @@ struct DisplayPlatform
 DisplayPlatform ChooseDisplayPlatform(const DisplayEnvironment& environment);
 
 // What the user is told, once per start, when the kitten runs on Wayland.
-const char* WaylandNotice();
+QString WaylandNotice();

@@ -4,5 +4,5 @@ mofurin_gtest(platform_unit
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/platform/DisplayPlatformTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/platform/SingleInstanceTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/platform/MailProgramTest.cpp
-    LIBS mofurin_platform
+    LIBS mofurin_platform mofurin_translations
     LABEL unit)

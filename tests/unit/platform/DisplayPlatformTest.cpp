@@ -1,5 +1,7 @@
 #include "platform/DisplayPlatform.h"
 
+#include "platform/UiLanguage.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -35,5 +37,36 @@ TEST(DisplayPlatform, ChoosesX11WhereThereIsOneAndWaylandOtherwise)
         const DisplayPlatform chosen = ChooseDisplayPlatform(c.environment);
         EXPECT_EQ(chosen.platform, c.platform);
         EXPECT_EQ(chosen.withoutX11, c.withoutX11);
+    }
+}
+
+TEST(UiLanguage, TheFirstDesktopLanguageTheProgramSpeaks)
+{
+    // As QLocale::uiLanguages() reports LANGUAGE, LC_ALL, LC_MESSAGES and LANG.
+    const struct
+    {
+        const char* what;
+        QStringList languages;
+        UiLanguage chosen;
+    } cases[] = {
+        {"LANG=en_US.UTF-8", {"en-US", "en-Latn-US", "en"}, UiLanguage::English},
+        {"LANG=ja_JP.UTF-8", {"ja-JP", "ja-Jpan-JP", "ja"}, UiLanguage::Japanese},
+        {"LANG=C: the texts as they were", {"C"}, UiLanguage::Japanese},
+        {"LC_ALL=POSIX", {"POSIX"}, UiLanguage::Japanese},
+        {"nothing set", {}, UiLanguage::Japanese},
+        {"German alone: no translation, Japanese",
+         {"de-DE", "de-Latn-DE", "de"},
+         UiLanguage::Japanese},
+        {"LANGUAGE=de:en: German has none, English is next",
+         {"de", "de-DE", "en", "en-US"},
+         UiLanguage::English},
+        {"LANGUAGE=fr:ja:en: Japanese comes before English",
+         {"fr", "ja", "ja-JP", "en"},
+         UiLanguage::Japanese},
+        {"British English with an underscore", {"en_GB"}, UiLanguage::English},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ChooseUiLanguage(c.languages), c.chosen);
     }
 }
