@@ -19,6 +19,8 @@ set(MOFURIN_METAINFO_ID "example.mofurin.Mofurin")
 install(TARGETS mofurin RUNTIME DESTINATION "${MOFURIN_PROGRAM_DIR}")
 install(TARGETS mofurin-sound mofurin-mail LIBRARY DESTINATION "${MOFURIN_PROGRAM_DIR}")
 install(FILES "${PROJECT_SOURCE_DIR}/resources/Kouka.wav" DESTINATION "${MOFURIN_PROGRAM_DIR}/Sound")
+# The page the bar's HP button opens, in each language, with its pictures.
+install(DIRECTORY "${MOFURIN_INSTALL_DIR}/Homepage" DESTINATION "${MOFURIN_PROGRAM_DIR}")
 
 file(RELATIVE_PATH mofurin_command_target "${CMAKE_INSTALL_FULL_BINDIR}"
      "${CMAKE_INSTALL_PREFIX}/${MOFURIN_PROGRAM_DIR}/mofurin")

@@ -113,6 +113,9 @@ class Package(unittest.TestCase):
         for path in ("/usr/bin/mofurin", "/usr/lib/mofurin/mofurin",
                      "/usr/lib/mofurin/mofurin-sound.so", "/usr/lib/mofurin/mofurin-mail.so",
                      "/usr/lib/mofurin/Sound/Kouka.wav",
+                     "/usr/lib/mofurin/Homepage/index.html",
+                     "/usr/lib/mofurin/Homepage/index.en.html",
+                     "/usr/lib/mofurin/Homepage/kitten.png",
                      "/usr/share/applications/mofurin.desktop", "/usr/share/doc/mofurin/copyright"):
             self.assertIn(path, files)
         for size in (16, 32, 48, 64, 128, 256):
@@ -145,7 +148,7 @@ class Package(unittest.TestCase):
                 st = os.stat(folder)
                 self.assertEqual((st.st_uid, st.st_mode & 0o777), (uid, 0o700), folder)
             self.assertEqual(sorted(os.listdir("/usr/lib/mofurin")),
-                             ["Sound", "mofurin", "mofurin-mail.so", "mofurin-sound.so"])
+                             ["Homepage", "Sound", "mofurin", "mofurin-mail.so", "mofurin-sound.so"])
             # The mail module waits for the first check.
             with open("/proc/%d/maps" % proc.pid) as f:
                 self.assertNotIn("mofurin-mail.so", f.read())
