@@ -1,6 +1,7 @@
 #include "menu/Homepage.h"
 
 #include "platform/ProgramFolder.h"
+#include "platform/UiLanguage.h"
 
 #include <QUrl>
 
@@ -11,6 +12,9 @@ QString HomepageUrl()
     if (!web.isEmpty())
         return web;
     // Otherwise the page that ships beside the executable, so the answer 「はい」 always opens
-    // something that exists, also without a network.
-    return QUrl::fromLocalFile(ProgramPath(u"\\Homepage\\index.html")).toString(QUrl::FullyEncoded);
+    // something that exists, also without a network; in the language the program speaks.
+    const QString page = CurrentUiLanguage() == UiLanguage::English
+                             ? ProgramPath(u"\\Homepage\\index.en.html")
+                             : ProgramPath(u"\\Homepage\\index.html");
+    return QUrl::fromLocalFile(page).toString(QUrl::FullyEncoded);
 }
