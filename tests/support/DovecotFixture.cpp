@@ -1,10 +1,13 @@
 #include "DovecotFixture.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryFile>
+#include <QThread>
+#include <algorithm>
 
 namespace {
 
@@ -62,9 +65,41 @@ bool DovecotFixture::start(const QByteArray& configJson, QString* error)
     untrustedCaFile = ports.value(QStringLiteral("untrusted_ca_file")).toString();
     logFile = ports.value(QStringLiteral("log")).toString();
     mailFolder = ports.value(QStringLiteral("mail")).toString();
+    m_relayedFolder = ports.value(QStringLiteral("relayed")).toString();
+    imapStartTlsRequired = ports.value(QStringLiteral("imap_starttls_required")).toInt();
+    imapNoStartTls = ports.value(QStringLiteral("imap_no_starttls")).toInt();
+    imapLoginDisabled = ports.value(QStringLiteral("imap_login_disabled")).toInt();
     if (pop3 <= 0) {
         *error = QStringLiteral("the Dovecot fixture printed no ports: ") + QString::fromUtf8(line);
         return false;
     }
     return true;
+}
+
+QList<QByteArray> DovecotFixture::takeRelayed(int port) const
+{
+    // The relay writes PORT-N.part while the connection lasts and renames it PORT-N.in after.
+    QDir folder(m_relayedFolder);
+    const QString prefix = QString::number(port) + u'-';
+    QElapsedTimer waited;
+    waited.start();
+    while (!folder.entryList({prefix + QStringLiteral("*.part")}, QDir::Files).isEmpty() &&
+           waited.elapsed() < 10000) {
+        QThread::msleep(20);
+    }
+    QStringList names = folder.entryList({prefix + QStringLiteral("*.in")}, QDir::Files);
+    const auto number = [&](const QString& name) {
+        return name.mid(prefix.size()).section(u'.', 0, 0).toInt();
+    };
+    std::sort(names.begin(), names.end(),
+              [&](const QString& a, const QString& b) { return number(a) < number(b); });
+    QList<QByteArray> sent;
+    for (const QString& name : names) {
+        QFile file(folder.filePath(name));
+        if (file.open(QIODevice::ReadOnly)) {
+            sent.append(file.readAll());
+        }
+        file.remove();
+    }
+    return sent;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QProcess>
 #include <QString>
 
@@ -39,7 +40,18 @@ public:
     QString logFile;
     QString mailFolder; // one Maildir per user below it: mailFolder/USER/Maildir
 
+    // IMAP as Dovecot serves a client from elsewhere (0 without "tls"): each port is a relay on
+    // 127.0.0.1 that names a documentation address as the client, for which Dovecot takes no
+    // login from 127.0.0.1's exemption but applies its TLS rules.
+    int imapStartTlsRequired = 0; // STARTTLS offered, LOGINDISABLED until it is taken
+    int imapNoStartTls = 0;       // no STARTTLS, logins in the clear taken
+    int imapLoginDisabled = 0;    // no STARTTLS and LOGINDISABLED: no login possible
+    // What the client sent on each connection through the relay at port, in the order they
+    // were made, each whole once both sides closed (waits up to 10 s for that); and forgotten.
+    QList<QByteArray> takeRelayed(int port) const;
+
 private:
+    QString m_relayedFolder;
     QProcess m_process;
     QString m_configPath;
 };

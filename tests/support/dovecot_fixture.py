@@ -8,6 +8,7 @@
         server.untrusted_ca_file  # another self-signed certificate, which did not sign it
         server.deliver("tama", message)  # new mail between two sessions
         server.record_commands("tama"); ...; server.recorded_commands("tama")  # what was sent
+        server.relays["imap_no_starttls"].port  # IMAP as Dovecot serves a remote client
 
 Users have plaintext passwords (a passwd-file with scheme PLAIN), so APOP works; failed logins
 are answered at once (auth_failure_delay = 0). Dovecot runs as root with the dovecot and
@@ -45,6 +46,17 @@ from email.header import Header
 from email.utils import formatdate
 
 START_TIMEOUT = 20.0
+
+# Clients that Dovecot sees as remote (documentation addresses, RFC 5737) through a ProxyRelay
+# each, by the name the relay's port goes under, with the settings Dovecot has for that address.
+# From a remote address the TLS rules apply as to any stranger: STARTTLS is offered and no login
+# is taken before it (LOGINDISABLED); or there is no TLS at all, with logins in the clear taken;
+# or there is no TLS and still no login in the clear, so no login at all.
+REMOTE_IMAP = {
+    "imap_starttls_required": ("192.0.2.10", ""),
+    "imap_no_starttls": ("192.0.2.20", "ssl = no\n  disable_plaintext_auth = no"),
+    "imap_login_disabled": ("192.0.2.30", "ssl = no"),
+}
 
 
 @dataclass
@@ -157,6 +169,90 @@ class Introspection:
         self.server.server_close()
 
 
+class ProxyRelay:
+    """Makes a loopback connection look remote to Dovecot: listens on 127.0.0.1 and passes each
+    connection on to a listener with `haproxy = yes`, after a PROXY protocol (v1) line that
+    names `remote` as the client. Dovecot counts a connection from 127.0.0.1 as secure and lets
+    it log in without TLS whatever the configuration says; from a remote address its TLS rules
+    apply, `remote ADDRESS { ... }` blocks included.
+
+    What each connection's client sent is written to folder/PORT-N.part as it passes, so a test
+    can tell whether a password went out before TLS; the file becomes PORT-N.in once both sides
+    have closed. The threads end with the connections, the listener with stop() or the
+    process."""
+
+    def __init__(self, remote, target_port, folder):
+        self.remote = remote
+        self.target_port = target_port
+        self.folder = folder
+        os.makedirs(folder, exist_ok=True)
+        self.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(16)
+        self.port = self.listener.getsockname()[1]
+        self._count = 0
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            try:
+                client, (_, client_port) = self.listener.accept()
+            except OSError:
+                return  # stopped
+            self._count += 1
+            threading.Thread(target=self._relay, args=(client, client_port, self._count),
+                             daemon=True).start()
+
+    def _relay(self, client, client_port, number):
+        record = os.path.join(self.folder, f"{self.port}-{number}")
+        try:
+            with client, open(record + ".part", "wb") as log:
+                with socket.create_connection(("127.0.0.1", self.target_port), timeout=5) as server:
+                    server.settimeout(None)
+                    server.sendall(f"PROXY TCP4 {self.remote} 127.0.0.1 {client_port} "
+                                   f"{self.target_port}\r\n".encode("ascii"))
+                    back = threading.Thread(target=self._pipe, args=(server, client, None),
+                                            daemon=True)
+                    back.start()
+                    self._pipe(client, server, log)
+                    back.join(timeout=10)
+        except OSError:
+            pass  # Dovecot is gone; the client sees its connection closed
+        finally:
+            try:
+                os.rename(record + ".part", record + ".in")
+            except OSError:
+                pass  # the fixture stopped and took its folder with it
+
+    @staticmethod
+    def _pipe(source, sink, log):
+        """Copies until source ends, then ends sink's writing side."""
+        try:
+            while True:
+                data = source.recv(65536)
+                if not data:
+                    break
+                if log is not None:
+                    log.write(data)
+                    log.flush()
+                sink.sendall(data)
+        except OSError:
+            pass
+        try:
+            sink.shutdown(socket.SHUT_WR)
+        except OSError:
+            pass
+
+    def stop(self):
+        # shutdown() wakes the accept() that waits in the thread; close() alone does not.
+        for end in (lambda: self.listener.shutdown(socket.SHUT_RDWR), self.listener.close):
+            try:
+                end()
+            except OSError:
+                pass
+
+
 class Dovecot:
     def __init__(self, users, folder=None, tls=True, certificate_name="127.0.0.1", oauth2=None):
         # tls: the plain listener offers STLS (as Debian's own Dovecot does) and refuses any
@@ -175,6 +271,9 @@ class Dovecot:
         self.pop3s = 0
         self.imap = 0
         self.imaps = 0
+        self.imap_haproxy = 0  # the listener behind the relays (only with tls)
+        self.relays = {}  # name in REMOTE_IMAP: ProxyRelay
+        self.relay_folder = os.path.join(self.folder, "relayed")
         self.conf = os.path.join(self.folder, "dovecot.conf")
         self.log = os.path.join(self.folder, "dovecot.log")
         self.ca_file = ""
@@ -219,7 +318,15 @@ class Dovecot:
     address = 127.0.0.1
     port = {self.imaps}
     ssl = yes
+  }}
+  inet_listener imap_haproxy {{
+    address = 127.0.0.1
+    port = {self.imap_haproxy}
+    haproxy = yes
   }}""" if self.tls else ""
+        remotes = "\n".join(f"remote {address} {{\n  {settings}\n}}"
+                             for address, settings in REMOTE_IMAP.values()
+                             if settings and self.tls)
         mechanisms = "plain apop"
         oauth2_passdb = ""
         if self.oauth2 is not None:
@@ -261,6 +368,9 @@ mail_location = maildir:{d}/mail/%u/Maildir
 # folder exists (see record_commands).
 rawlog_dir = {d}/rawlog/%u
 pop3_uidl_format = %08Xu%08Xv
+# The relays in front of imap_haproxy name the client; only they may.
+haproxy_trusted_networks = 127.0.0.1 ::1
+{remotes}
 passdb {{
   driver = passwd-file
   args = scheme=PLAIN {d}/passwd
@@ -305,9 +415,13 @@ service anvil {{
         os.chmod(self.folder, 0o755)  # the dovecot user must reach the Maildirs below it
         self.pop3, self.pop3s = free_port(), (free_port() if self.tls else 0)
         self.imap, self.imaps = free_port(), (free_port() if self.tls else 0)
+        self.imap_haproxy = free_port() if self.tls else 0
         self._write_mailboxes()
         self._write_config()
         self._launch()
+        if self.tls:
+            self.relays = {name: ProxyRelay(address, self.imap_haproxy, self.relay_folder)
+                           for name, (address, _) in REMOTE_IMAP.items()}
         return self
 
     def _launch(self):
@@ -316,7 +430,7 @@ service anvil {{
                                      start_new_session=True)
         deadline = time.monotonic() + START_TIMEOUT
         while not all(port_open(port) for port in
-                      (self.pop3, self.pop3s, self.imap, self.imaps) if port):
+                      (self.pop3, self.pop3s, self.imap, self.imaps, self.imap_haproxy) if port):
             if self.proc.poll() is not None or time.monotonic() > deadline:
                 err = self.proc.stderr.read().decode(errors="replace") if self.proc.poll() is not None else ""
                 log = open(self.log, errors="replace").read() if os.path.exists(self.log) else ""
@@ -330,7 +444,8 @@ service anvil {{
         again on the same ports with the same mailboxes."""
         self._end_processes()
         while not all(not port_open(port) for port in
-                      (self.pop3, self.pop3s, self.imap, self.imaps) if port):
+                      (self.pop3, self.pop3s, self.imap, self.imaps, self.imap_haproxy)
+                      if port):
             time.sleep(0.05)
         if while_down:
             while_down()
@@ -366,6 +481,9 @@ service anvil {{
             self.proc = None
 
     def stop(self):
+        for relay in self.relays.values():
+            relay.stop()
+        self.relays = {}
         self._end_processes()
         if self.introspection:
             self.introspection.stop()
@@ -461,7 +579,10 @@ def serve(config_path, max_seconds=900):
     print(json.dumps({"pop3": server.pop3, "pop3s": server.pop3s, "imap": server.imap,
                       "imaps": server.imaps, "ca_file": server.ca_file,
                       "untrusted_ca_file": server.untrusted_ca_file, "log": server.log,
-                      "mail": os.path.join(server.folder, "mail")}), flush=True)
+                      "mail": os.path.join(server.folder, "mail"),
+                      "relayed": server.relay_folder,
+                      **{name: relay.port for name, relay in server.relays.items()}}),
+          flush=True)
     sys.stdin.read()  # until the test closes our standard input
     server.stop()
 
