@@ -194,3 +194,67 @@ TEST_F(DovecotImapTest, IdleSeesADelivery)
     EXPECT_EQ(NMailImapRefresh(handle), unseen + 1) << lastMessage().toStdString();
     NMailPop3Close(handle);
 }
+
+// Dovecot as it meets a client from elsewhere (from 127.0.0.1 it would take any login): the
+// fixture's relays name a remote address, and Dovecot applies its TLS rules to it. What the
+// relay passed on is what the server received; whatever went before STARTTLS went in the clear
+// and must hold no login.
+TEST_F(DovecotImapTest, TlsAsDovecotDemandsItOfARemoteClient)
+{
+    struct Row
+    {
+        const char* what;
+        const char* scheme;
+        int DovecotFixture::*port;
+        int32_t connected; // NMailImapConnectHandle's result
+        int32_t encrypted;
+        bool loginInClear;      // the server takes one: the only row that sends it
+        int32_t loggedIn;       // NMAIL_OK for any count, or the failure
+        const char16_t* reason; // part of the last error, for a failure
+    };
+    const Row rows[] = {
+        {"STARTTLS taken where offered", "imap", &DovecotFixture::imapStartTlsRequired, NMAIL_OK, 1,
+         false, NMAIL_OK, nullptr},
+        {"STARTTLS demanded and offered", "imap+starttls", &DovecotFixture::imapStartTlsRequired,
+         NMAIL_OK, 1, false, NMAIL_OK, nullptr},
+        {"STARTTLS demanded, none offered", "imap+starttls", &DovecotFixture::imapNoStartTls,
+         NMAIL_ERR_TLS_MISSING, 0, false, NMAIL_OK, u"(STARTTLS)を提供していない"},
+        {"no TLS, a login in the clear allowed", "imap", &DovecotFixture::imapNoStartTls, NMAIL_OK,
+         0, true, NMAIL_OK, nullptr},
+        {"no TLS, LOGINDISABLED", "imap", &DovecotFixture::imapLoginDisabled, NMAIL_OK, 0, false,
+         NMAIL_ERR_LOGIN, u"(LOGINDISABLED)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const int port = (*s_server).*row.port;
+        ASSERT_GT(port, 0);
+        const std::string address =
+            std::string(row.scheme) + "://127.0.0.1:" + std::to_string(port);
+        const int32_t handle = NMailPop3NewHandle();
+        const int32_t connected = NMailImapConnectHandle(handle, address.c_str());
+        EXPECT_EQ(connected, row.connected) << lastMessage().toStdString();
+        if (connected == NMAIL_OK) {
+            EXPECT_EQ(NMailPop3IsEncrypted(handle), row.encrypted);
+            const int32_t unseen =
+                NMailImapAuthenticate(handle, "tama", "secret", NMAIL_IMAP_PASSWORD);
+            if (row.loggedIn == NMAIL_OK) {
+                EXPECT_GE(unseen, 0) << lastMessage().toStdString();
+            } else {
+                EXPECT_EQ(unseen, row.loggedIn);
+            }
+            NMailPop3Close(handle);
+        }
+        if (row.reason) {
+            EXPECT_TRUE(lastMessage().contains(QString::fromUtf16(row.reason)))
+                << lastMessage().toStdString();
+        }
+
+        const QList<QByteArray> sent = s_server->takeRelayed(port);
+        ASSERT_EQ(sent.size(), 1);
+        const qsizetype tls = sent[0].indexOf("STARTTLS\r\n");
+        const QByteArray clear = tls < 0 ? sent[0] : sent[0].left(tls);
+        EXPECT_EQ(row.encrypted == 1, tls >= 0) << sent[0].constData();
+        const bool login = clear.contains(" LOGIN ") || clear.contains(" AUTHENTICATE ");
+        EXPECT_EQ(login, row.loginInClear) << clear.constData();
+    }
+}
