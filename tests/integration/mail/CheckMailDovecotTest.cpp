@@ -97,6 +97,26 @@ public:
         return m_real.Pop3GetUidl(handle, n, buffer);
     }
     int32_t Pop3IsEncrypted(int32_t handle) override { return m_real.Pop3IsEncrypted(handle); }
+    int32_t ImapConnectHandle(int32_t handle, const char* address) override
+    {
+        const int32_t result = m_real.ImapConnectHandle(handle, address);
+        calls << (result < 0 ? QStringLiteral("connect failed") : QStringLiteral("connect"));
+        return result;
+    }
+    int32_t ImapAuthenticate(int32_t handle, const char* user, const char* secret,
+                             int32_t how) override
+    {
+        const int32_t count = m_real.ImapAuthenticate(handle, user, secret, how);
+        calls << QStringLiteral("login %1 = %2").arg(QString::fromLatin1(user)).arg(count);
+        return count;
+    }
+    int32_t ImapGetMailStatus(int32_t handle, int32_t index, char* subject, char* date, char* from,
+                              char* header) override
+    {
+        const int32_t rc = m_real.ImapGetMailStatus(handle, index, subject, date, from, header);
+        calls << QStringLiteral("status %1 = %2").arg(index).arg(rc);
+        return rc;
+    }
 
     QList<int32_t> sizes;
     QList<QByteArray> bodies;
@@ -382,4 +402,70 @@ TEST_F(CheckMailDovecotTest, AServerThatSpokeTlsAndNoLongerOffersItGetsNoPasswor
     CheckMail();
     MailCheckSandbox::waitForCheck();
     EXPECT_EQ(count(), QStringLiteral("2"));
+}
+
+// IMAP servers as Dovecot serves a client from elsewhere (the fixture's relays): one that wants
+// STARTTLS first gets it and the login after it; where TLS is demanded and not offered, or the
+// server takes no login without TLS and offers none, the box says so in the library's words,
+// not as a wrong password, and nothing of the account went to the server.
+TEST_F(CheckMailDovecotTest, ImapTlsRulesOfARemoteServer)
+{
+    struct Row
+    {
+        const char* what;
+        const char* scheme;
+        int DovecotFixture::*port;
+        QStringList calls;
+        const char16_t* box; // part of the error box's text; none without a box
+        QString count;
+    };
+    const Row rows[] = {
+        {"STARTTLS before the login",
+         "imap",
+         &DovecotFixture::imapStartTlsRequired,
+         {QStringLiteral("connect"), QStringLiteral("login tama = 3"),
+          QStringLiteral("status 1 = 0"), QStringLiteral("status 2 = 0"),
+          QStringLiteral("status 3 = 0"), QStringLiteral("close")},
+         nullptr,
+         QStringLiteral("3")},
+        {"STARTTLS demanded, none offered",
+         "imap+starttls",
+         &DovecotFixture::imapNoStartTls,
+         {QStringLiteral("connect failed"), QStringLiteral("message"), QStringLiteral("box")},
+         u"メールサーバーが暗号化通信(STARTTLS)を提供していないため、接続をやめました。",
+         QStringLiteral("0")},
+        {"no TLS, LOGINDISABLED",
+         "imap",
+         &DovecotFixture::imapLoginDisabled,
+         {QStringLiteral("connect"), QStringLiteral("login tama = %1").arg(NMAIL_ERR_LOGIN),
+          QStringLiteral("message"), QStringLiteral("box"), QStringLiteral("close")},
+         u"メールサーバーがこの接続でのログインを受け付けていません(LOGINDISABLED)。",
+         QString::number(NMAIL_ERR_LOGIN)},
+    };
+    saveAccount("tama", "secret");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        library.calls.clear();
+        answerer.boxes.clear();
+        const int port = (*s_server).*row.port;
+        MailSettings.Pop3Server = QStringLiteral("%1://127.0.0.1:%2").arg(row.scheme).arg(port);
+        if (row.box)
+            answerer.answerNext();
+        CheckMail();
+        MailCheckSandbox::waitForCheck();
+        EXPECT_EQ(library.calls, row.calls);
+        EXPECT_EQ(count(), row.count);
+        if (row.box) {
+            ASSERT_EQ(answerer.boxes.size(), 1);
+            EXPECT_EQ(answerer.boxes[0], QStringLiteral("エラー|") + QString::fromUtf16(row.box));
+        } else {
+            EXPECT_TRUE(answerer.boxes.isEmpty()) << answerer.boxes.join(u'\n').toStdString();
+        }
+        const QList<QByteArray> sent = s_server->takeRelayed(port);
+        ASSERT_EQ(sent.size(), 1);
+        const QByteArray clear = sent[0].left(sent[0].indexOf("STARTTLS\r\n"));
+        EXPECT_FALSE(clear.contains(" LOGIN ") || clear.contains(" AUTHENTICATE ") ||
+                     clear.contains("secret") || clear.contains("c2VjcmV0"))
+            << clear.constData();
+    }
 }
