@@ -208,7 +208,8 @@ class ProxyRelay:
         record = os.path.join(self.folder, f"{self.port}-{number}")
         try:
             with client, open(record + ".part", "wb") as log:
-                with socket.create_connection(("127.0.0.1", self.target_port), timeout=5) as server:
+                with socket.create_connection(("127.0.0.1", self.target_port),
+                                              timeout=5) as server:
                     server.settimeout(None)
                     server.sendall(f"PROXY TCP4 {self.remote} 127.0.0.1 {client_port} "
                                    f"{self.target_port}\r\n".encode("ascii"))

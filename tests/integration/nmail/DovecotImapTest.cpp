@@ -1,5 +1,6 @@
 // The mail library's IMAP side against a real Dovecot: unseen counting that changes no flag,
-// STARTTLS, a Japanese mailbox name, a refused login's own words and IDLE seeing a delivery.
+// STARTTLS (also as Dovecot demands it of a remote client), LOGINDISABLED, a Japanese mailbox
+// name, a refused login's own words and IDLE seeing a delivery.
 #include "Trust.h"
 #include "nmail/NMail.h"
 #include "support/DovecotFixture.h"
@@ -208,7 +209,7 @@ TEST_F(DovecotImapTest, TlsAsDovecotDemandsItOfARemoteClient)
         int DovecotFixture::*port;
         int32_t connected; // NMailImapConnectHandle's result
         int32_t encrypted;
-        bool loginInClear;      // the server takes one: the only row that sends it
+        bool loginInClear;      // where the server takes one in the clear, and only there
         int32_t loggedIn;       // NMAIL_OK for any count, or the failure
         const char16_t* reason; // part of the last error, for a failure
     };
