@@ -255,11 +255,15 @@ class ProxyRelay:
 
 
 class Dovecot:
-    def __init__(self, users, folder=None, tls=True, certificate_name="127.0.0.1", oauth2=None):
+    def __init__(self, users, folder=None, tls=True, certificate_name="127.0.0.1", oauth2=None,
+                 prespawned=False):
         # tls: the plain listener offers STLS (as Debian's own Dovecot does) and refuses any
         # login in the clear, so a login that works proves TLS; a POP3S listener runs beside
         # it. Without tls, plain POP3 only, as an old server. certificate_name: the name the
         # server's certificate is made out to (another name makes a wrong-name certificate).
+        # prespawned: IMAP login and session processes are started ahead and serve many
+        # connections, as a busy server runs, instead of one new process per connection.
+        self.prespawned = prespawned
         self.tls = tls
         self.certificate_name = certificate_name
         self.oauth2 = oauth2  # {"tokens": {token: user}} or None
@@ -346,6 +350,9 @@ class Dovecot:
   mechanisms = xoauth2 oauthbearer
   args = {oauth2_conf}
 }}"""
+        prespawn = "  process_min_avail = 4\n  service_count = 0" if self.prespawned else ""
+        imap_service = ("service imap {\n  process_min_avail = 4\n  service_count = 0\n}"
+                        if self.prespawned else "")
         config = f"""
 base_dir = {d}/run
 state_dir = {d}/state
@@ -391,12 +398,14 @@ service pop3-login {{
 }}
 service imap-login {{
   chroot =
+{prespawn}
   inet_listener imap {{
     address = 127.0.0.1
     port = {self.imap}
   }}
 {imaps_listener}
 }}
+{imap_service}
 service anvil {{
   chroot =
   # No one may open the penalty socket, which turns the growing delay after failed logins
