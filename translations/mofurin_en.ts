@@ -2,12 +2,252 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>Connection</name>
+    <message>
+        <source>%1 ～ %2</source>
+        <extracomment>A certificate&apos;s validity: from %1 to %2</extracomment>
+        <translation>%1 to %2</translation>
+    </message>
+    <message>
+        <source>自己署名の証明書です</source>
+        <translation>The certificate is self-signed</translation>
+    </message>
+    <message>
+        <source>信頼できる認証局の署名がありません</source>
+        <translation>No trusted certificate authority has signed it</translation>
+    </message>
+    <message>
+        <source>証明書の名前がサーバーの名前と合いません</source>
+        <translation>The certificate&apos;s name does not match the server&apos;s name</translation>
+    </message>
+    <message>
+        <source>証明書の有効期限が切れています</source>
+        <translation>The certificate has expired</translation>
+    </message>
+    <message>
+        <source>証明書はまだ有効になっていません</source>
+        <translation>The certificate is not valid yet</translation>
+    </message>
+    <message>
+        <source>。</source>
+        <extracomment>Ends each of a certificate&apos;s problems, which follow one another</extracomment>
+        <translation>. </translation>
+    </message>
+</context>
+<context>
     <name>DisplayPlatform</name>
     <message>
         <source>もふりん: XWayland が見つからないため、Wayland で動作します。子猫をマウスポインターの位置に出すことと、ほかのウィンドウより手前に保つことはできません。
 </source>
         <translation>Mofurin: XWayland was not found, so Mofurin runs on Wayland. The kitten cannot appear at the mouse pointer or stay in front of other windows.
 </translation>
+    </message>
+</context>
+<context>
+    <name>Failures</name>
+    <message>
+        <source>接続の番号が正しくありません。</source>
+        <translation>The connection number is not valid.</translation>
+    </message>
+    <message>
+        <source>設定の値が正しくありません。</source>
+        <translation>The setting&apos;s value is not valid.</translation>
+    </message>
+    <message>
+        <source>その設定の番号はありません。</source>
+        <translation>There is no setting with that number.</translation>
+    </message>
+    <message>
+        <source>メールサーバーの名前がありません。</source>
+        <translation>The mail server&apos;s name is missing.</translation>
+    </message>
+    <message>
+        <source>メールサーバーの名前が正しくありません。</source>
+        <translation>The mail server&apos;s name is not valid.</translation>
+    </message>
+    <message>
+        <source>この接続は既に使われています。</source>
+        <translation>This connection is already in use.</translation>
+    </message>
+    <message>
+        <source>ユーザーIDかパスワードに改行などの使えない文字が含まれています。</source>
+        <translation>The user ID or password contains a line break or another character that cannot be used.</translation>
+    </message>
+    <message>
+        <source>既にログインしています。</source>
+        <translation>Already logged in.</translation>
+    </message>
+    <message>
+        <source>まだログインしていません。</source>
+        <translation>Not logged in yet.</translation>
+    </message>
+    <message>
+        <source>そのメールの番号はありません。</source>
+        <translation>There is no message with that number.</translation>
+    </message>
+    <message>
+        <source>メールの大きさが分からないため、受け取りませんでした。</source>
+        <translation>The message&apos;s size is unknown, so it was not downloaded.</translation>
+    </message>
+    <message>
+        <source>メールサーバーが見つかりませんでした。</source>
+        <translation>The mail server was not found.</translation>
+    </message>
+    <message>
+        <source>メールサーバーの名前を時間内に調べられませんでした。</source>
+        <translation>The mail server&apos;s name could not be looked up in time.</translation>
+    </message>
+    <message>
+        <source>メールサーバーに接続できませんでした。</source>
+        <translation>Could not connect to the mail server.</translation>
+    </message>
+    <message>
+        <source>メールサーバーへの接続が時間切れになりました。</source>
+        <translation>The connection to the mail server timed out.</translation>
+    </message>
+    <message>
+        <source>メールサーバーとの暗号化通信を始められませんでした(証明書を確認してください)。</source>
+        <translation>Could not start an encrypted connection with the mail server (please check its certificate).</translation>
+    </message>
+    <message>
+        <source>メールサーバーの証明書を確認できないため、暗号化通信を始めませんでした。</source>
+        <translation>The mail server&apos;s certificate could not be verified, so the encrypted connection was not started.</translation>
+    </message>
+    <message>
+        <source>メールサーバーの証明書が、信頼すると決めた証明書と違います。なりすましのおそれがあるため、接続しませんでした。</source>
+        <translation>The mail server&apos;s certificate is not the one you chose to trust. Someone may be posing as the server, so Mofurin did not connect.</translation>
+    </message>
+    <message>
+        <source>メールサーバーが暗号化通信(STLS)を提供しながら断ったため、接続をやめました。</source>
+        <translation>The mail server offers encryption (STLS) but refused it, so Mofurin closed the connection.</translation>
+    </message>
+    <message>
+        <source>メールサーバーが暗号化通信(STLS)を提供していないため、接続をやめました。</source>
+        <translation>The mail server does not offer encryption (STLS), so Mofurin closed the connection.</translation>
+    </message>
+    <message>
+        <source>メールサーバーから時間内に最初の応答がありませんでした。</source>
+        <translation>The mail server did not greet in time.</translation>
+    </message>
+    <message>
+        <source>メールサーバーが最初の応答をせずに接続を切りました。</source>
+        <translation>The mail server closed the connection without a greeting.</translation>
+    </message>
+    <message>
+        <source>メールサーバーが接続を断りました。</source>
+        <translation>The mail server refused the connection.</translation>
+    </message>
+    <message>
+        <source>ユーザーIDまたはパスワードが正しくないため、ログインできませんでした。</source>
+        <translation>The user ID or password is wrong, so Mofurin could not log in.</translation>
+    </message>
+    <message>
+        <source>メールサーバーの最初の応答に正しいAPOPのタイムスタンプがないため、ログインできませんでした。</source>
+        <translation>The mail server&apos;s greeting has no valid APOP timestamp, so Mofurin could not log in.</translation>
+    </message>
+    <message>
+        <source>メールの数を調べられませんでした。</source>
+        <translation>Could not find out how many messages there are.</translation>
+    </message>
+    <message>
+        <source>メールサーバーが返したメールの数が正しくありません。</source>
+        <translation>The number of messages the mail server gave is not valid.</translation>
+    </message>
+    <message>
+        <source>メールのヘッダーを受け取れませんでした。</source>
+        <translation>Could not download the message&apos;s header.</translation>
+    </message>
+    <message>
+        <source>メールの大きさを調べられませんでした。</source>
+        <translation>Could not find out the messages&apos; sizes.</translation>
+    </message>
+    <message>
+        <source>メールサーバーが返したメールの大きさが正しくありません。</source>
+        <translation>The message size the mail server gave is not valid.</translation>
+    </message>
+    <message>
+        <source>メールの識別番号(UIDL)を調べられませんでした。</source>
+        <translation>Could not find out the messages&apos; IDs (UIDL).</translation>
+    </message>
+    <message>
+        <source>メールサーバーが返したメールの識別番号(UIDL)が正しくありません。</source>
+        <translation>The message ID (UIDL) the mail server gave is not valid.</translation>
+    </message>
+    <message>
+        <source>メールを受け取れませんでした。</source>
+        <translation>Could not download the message.</translation>
+    </message>
+    <message>
+        <source>メールが知らされた大きさより大きいため、途中までしか受け取れませんでした。</source>
+        <translation>The message is larger than its given size, so only part of it was downloaded.</translation>
+    </message>
+    <message>
+        <source>受け取り用の領域が小さすぎるため、途中までしか書き込めませんでした。</source>
+        <translation>The space to receive it is too small, so only part of it was written.</translation>
+    </message>
+    <message>
+        <source>メールサーバーが時間内に応答しませんでした。</source>
+        <translation>The mail server did not answer in time.</translation>
+    </message>
+    <message>
+        <source>メールサーバーとの接続が切れました。</source>
+        <translation>The connection to the mail server was lost.</translation>
+    </message>
+    <message>
+        <source>受信を中止しました。</source>
+        <translation>The check was cancelled.</translation>
+    </message>
+    <message>
+        <source>メールサーバーとの接続が切れています。</source>
+        <translation>Not connected to the mail server.</translation>
+    </message>
+    <message>
+        <source>メールサーバーの応答の行が長すぎます。</source>
+        <translation>A line of the mail server&apos;s reply is too long.</translation>
+    </message>
+    <message>
+        <source>メールサーバーの応答が正しくありません。</source>
+        <translation>The mail server&apos;s reply is not valid.</translation>
+    </message>
+    <message>
+        <source>メールサーバーが暗号化通信(STARTTLS)を提供しながら断ったため、接続をやめました。</source>
+        <translation>The mail server offers encryption (STARTTLS) but refused it, so Mofurin closed the connection.</translation>
+    </message>
+    <message>
+        <source>メールサーバーが暗号化通信(STARTTLS)を提供していないため、接続をやめました。</source>
+        <translation>The mail server does not offer encryption (STARTTLS), so Mofurin closed the connection.</translation>
+    </message>
+    <message>
+        <source>メールサーバーがこの接続でのログインを受け付けていません(LOGINDISABLED)。</source>
+        <translation>The mail server does not accept a login on this connection (LOGINDISABLED).</translation>
+    </message>
+    <message>
+        <source>暗号化されていない接続には、アクセストークンを送りません。</source>
+        <translation>Mofurin does not send an access token over an unencrypted connection.</translation>
+    </message>
+    <message>
+        <source>メールサーバーがアクセストークンによるログインに対応していません。</source>
+        <translation>The mail server does not support logging in with an access token.</translation>
+    </message>
+    <message>
+        <source>メールサーバーがアクセストークンを受け付けませんでした。</source>
+        <translation>The mail server did not accept the access token.</translation>
+    </message>
+    <message>
+        <source>メールボックスを開けませんでした。</source>
+        <translation>Could not open the mailbox.</translation>
+    </message>
+    <message>
+        <source>未読のメールを調べられませんでした。</source>
+        <translation>Could not look for unread messages.</translation>
+    </message>
+    <message>
+        <source>メールサーバーが新着の待ち受け(IDLE)を断りました。</source>
+        <translation>The mail server refused to wait for new mail (IDLE).</translation>
+    </message>
+    <message>
+        <source>メールサーバーが接続を終えました。</source>
+        <translation>The mail server ended the connection.</translation>
     </message>
 </context>
 <context>

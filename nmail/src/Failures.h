@@ -5,7 +5,8 @@
 namespace nmail {
 
 // Every way a call of the library fails, each with its stable result code and the one
-// Japanese sentence the user reads; the server's or the system's own words follow it.
+// sentence the user reads, in the user's language; the server's or the system's own words
+// follow it.
 enum class Why
 {
     // Arguments and handles

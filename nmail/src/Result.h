@@ -9,7 +9,8 @@
 namespace nmail {
 
 // Why a call failed: one of the stable NMAIL_ERR_* values and the text NMailGetMessage gives
-// (one Japanese sentence, then the server's or the system's own words when there are any).
+// (one sentence in the user's language, then the server's or the system's own words when there
+// are any).
 struct Failure
 {
     int32_t code = 0;
@@ -20,7 +21,7 @@ struct Failure
         QString subject;
         QString validity;
         QString fingerprint; // SHA-256
-        QString problem;     // which check it failed, in Japanese
+        QString problem;     // which check it failed, in the user's language
     };
     std::optional<Certificate> certificate;
 };

@@ -8,4 +8,4 @@ mofurin_gtest(nmail_test LABEL unit
             ${CMAKE_CURRENT_LIST_DIR}/nmail/SaslTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/nmail/ImapSessionTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/nmail/ScriptedServer.cpp
-    LIBS nmail_internals)
+    LIBS nmail_internals mofurin_translations)

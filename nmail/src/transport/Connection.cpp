@@ -6,6 +6,7 @@
 #include "Trust.h"
 #include "nmail/NMail.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QList>
@@ -25,9 +26,10 @@ Failure::Certificate describe(const QSslCertificate& certificate, const QList<QS
     Failure::Certificate report;
     report.subject = certificate.subjectDisplayName();
     const QString format = QStringLiteral("yyyy/MM/dd HH:mm");
-    report.validity = certificate.effectiveDate().toLocalTime().toString(format) +
-                      QStringLiteral(" ～ ") +
-                      certificate.expiryDate().toLocalTime().toString(format);
+    //: A certificate's validity: from %1 to %2
+    report.validity = QCoreApplication::translate("Connection", "%1 ～ %2")
+                          .arg(certificate.effectiveDate().toLocalTime().toString(format),
+                               certificate.expiryDate().toLocalTime().toString(format));
     report.fingerprint = fingerprintText(certificate);
     QStringList problems;
     for (const QSslError& error : errors) {
@@ -35,22 +37,23 @@ Failure::Certificate describe(const QSslCertificate& certificate, const QList<QS
         switch (error.error()) {
         case QSslError::SelfSignedCertificate:
         case QSslError::SelfSignedCertificateInChain:
-            text = QStringLiteral("自己署名の証明書です");
+            text = QCoreApplication::translate("Connection", "自己署名の証明書です");
             break;
         case QSslError::UnableToGetLocalIssuerCertificate:
         case QSslError::UnableToGetIssuerCertificate:
         case QSslError::UnableToVerifyFirstCertificate:
         case QSslError::CertificateUntrusted:
-            text = QStringLiteral("信頼できる認証局の署名がありません");
+            text = QCoreApplication::translate("Connection", "信頼できる認証局の署名がありません");
             break;
         case QSslError::HostNameMismatch:
-            text = QStringLiteral("証明書の名前がサーバーの名前と合いません");
+            text = QCoreApplication::translate("Connection",
+                                               "証明書の名前がサーバーの名前と合いません");
             break;
         case QSslError::CertificateExpired:
-            text = QStringLiteral("証明書の有効期限が切れています");
+            text = QCoreApplication::translate("Connection", "証明書の有効期限が切れています");
             break;
         case QSslError::CertificateNotYetValid:
-            text = QStringLiteral("証明書はまだ有効になっていません");
+            text = QCoreApplication::translate("Connection", "証明書はまだ有効になっていません");
             break;
         default:
             text = error.errorString();
@@ -60,7 +63,9 @@ Failure::Certificate describe(const QSslCertificate& certificate, const QList<QS
             problems.append(text);
         }
     }
-    report.problem = problems.join(QStringLiteral("。")) + (problems.isEmpty() ? "" : "。");
+    //: Ends each of a certificate's problems, which follow one another
+    const QString stop = QCoreApplication::translate("Connection", "。");
+    report.problem = problems.isEmpty() ? QString() : (problems.join(stop) + stop).trimmed();
     return report;
 }
 

@@ -3,9 +3,12 @@
 #include "ScriptedServer.h"
 #include "nmail/NMail.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QString>
 #include <QStringDecoder>
+#include <QTranslator>
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -252,6 +255,18 @@ TEST_F(NMailSessionTest, ConnectionFailuresSayWhy)
     ScriptedServer rejecting("-ERR too many connections\r\n", ScriptedServer::mailbox({}));
     EXPECT_EQ(NMailPop3Connect(rejecting.host().c_str()), -1);
     EXPECT_NE(lastMessage().find("-ERR too many connections"), std::string::npos);
+
+    // In English, the failure the caller reads is in English, the server's words as they were.
+    QTranslator english;
+    ASSERT_TRUE(english.load(QStringLiteral(":/translations/mofurin_en.qm")));
+    QCoreApplication::installTranslator(&english);
+    const auto japaneseAgain =
+        qScopeGuard([&english] { QCoreApplication::removeTranslator(&english); });
+    EXPECT_EQ(NMailPop3Connect(refused.c_str()), -1);
+    EXPECT_EQ(lastMessage().rfind("Could not connect to the mail server. ", 0), 0u)
+        << lastMessage();
+    EXPECT_EQ(NMailPop3Connect(rejecting.host().c_str()), -1);
+    EXPECT_EQ(lastMessage(), "The mail server refused the connection. -ERR too many connections");
 }
 
 TEST_F(NMailSessionTest, AHostNameIsLookedUpBeforeConnecting)
