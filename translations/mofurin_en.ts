@@ -2,6 +2,99 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>CheckMail</name>
+    <message>
+        <source>エラー</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>発行先: %1
+有効期間: %2
+SHA-256 指紋:
+%3</source>
+        <translation>Issued to: %1
+Valid: %2
+SHA-256 fingerprint:
+%3</translation>
+    </message>
+    <message>
+        <source>
+
+この証明書を、このサーバー(%1)についてだけ信頼しますか?
+指紋がサーバーの管理者の知らせるものと同じか確かめてから「はい」を押してください。</source>
+        <translation>
+
+Trust this certificate for this server (%1) only?
+Check that the fingerprint is the one the server&apos;s administrator gives before you press “Yes”.</translation>
+    </message>
+    <message>
+        <source>警告: %1</source>
+        <translation>Warning: %1</translation>
+    </message>
+    <message>
+        <source>新しい証明書
+</source>
+        <translation>The new certificate
+</translation>
+    </message>
+    <message>
+        <source>
+
+信頼していた証明書の指紋:
+%1
+
+サーバーの管理者が証明書を替えたと確かめられたときだけ「はい」を押してください。新しい証明書を信頼しますか?</source>
+        <translation>
+
+Fingerprint of the certificate you trusted:
+%1
+
+Press “Yes” only if you have made sure that the server&apos;s administrator replaced the certificate. Trust the new certificate?</translation>
+    </message>
+    <message>
+        <source>警告: このサーバー(%1)とは以前暗号化通信をしていましたが、今回は暗号化(%2)が提供されていません。途中で誰かが暗号化を妨げているおそれがあるため、パスワードを送らずに接続をやめました。
+
+サーバーが暗号化をやめたと確かめられたときだけ「はい」を押してください。今後このサーバーには暗号化なしで接続しますか?</source>
+        <translation>Warning: this server (%1) used to encrypt the connection, but this time it does not offer encryption (%2). Someone on the way may be blocking the encryption, so Mofurin closed the connection without sending your password.
+
+Press “Yes” only if you have made sure that the server stopped offering encryption. Connect to this server without encryption from now on?</translation>
+    </message>
+    <message>
+        <source>受信中</source>
+        <extracomment>The bar&apos;s caption while a check connects and logs in; room for about seven characters</extracomment>
+        <translation>Checking</translation>
+    </message>
+    <message>
+        <source>%1/%2通</source>
+        <extracomment>The check&apos;s progress in the bar&apos;s caption, which has room for about seven characters: message %1 of %2</extracomment>
+        <translation>%1 of %2</translation>
+    </message>
+    <message>
+        <source>自動チェック: %1</source>
+        <translation>Automatic check: %1</translation>
+    </message>
+    <message>
+        <source>
+
+受信を押すと、もう一度確かめます。</source>
+        <translation>
+
+Press Mail to check again.</translation>
+    </message>
+    <message>
+        <source>IDかパスワードが保存されていません。</source>
+        <translation>No user ID or password is saved.</translation>
+    </message>
+    <message>
+        <source>新着メールが有ります。</source>
+        <translation>You have new mail.</translation>
+    </message>
+    <message>
+        <source>新着メールはありませんでした。</source>
+        <translation>No new mail.</translation>
+    </message>
+</context>
+<context>
     <name>Connection</name>
     <message>
         <source>%1 ～ %2</source>
@@ -32,6 +125,18 @@
         <source>。</source>
         <extracomment>Ends each of a certificate&apos;s problems, which follow one another</extracomment>
         <translation>. </translation>
+    </message>
+</context>
+<context>
+    <name>DesktopNotifier</name>
+    <message>
+        <source>メールを読む</source>
+        <translation>Read Mail</translation>
+    </message>
+    <message>
+        <source>モフリちゃん</source>
+        <extracomment>The kitten&apos;s name, the notification&apos;s title</extracomment>
+        <translation>Mofurin</translation>
     </message>
 </context>
 <context>
@@ -248,6 +353,52 @@
     <message>
         <source>メールサーバーが接続を終えました。</source>
         <translation>The mail server ended the connection.</translation>
+    </message>
+</context>
+<context>
+    <name>MailCheck</name>
+    <message>
+        <source>サーバーが暗号化を提供していないため、デスクトップのアカウントの資格情報を送らずに接続をやめました。</source>
+        <translation>The server does not offer encryption, so Mofurin closed the connection without sending the desktop account&apos;s credentials.</translation>
+    </message>
+    <message>
+        <source>サーバーがデスクトップのアカウントの資格情報を受け付けません。システムの設定の「オンラインアカウント」で、このアカウントにもう一度サインインしてください。</source>
+        <translation>The server does not accept the desktop account&apos;s credentials. Please sign in to this account again under “Online Accounts” in the system settings.</translation>
+    </message>
+</context>
+<context>
+    <name>MailLibraryModule</name>
+    <message>
+        <source>メールを受信する部品を読み込めません: %1</source>
+        <translation>Cannot load the part that receives mail: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Mailbox</name>
+    <message>
+        <source>メールボックス「%1」を開けませんでした。サーバーにその名前のメールボックスがあるか確かめてください。
+</source>
+        <translation>Could not open the mailbox “%1”. Please check that the server has a mailbox of that name.
+</translation>
+    </message>
+</context>
+<context>
+    <name>NewMailLines</name>
+    <message numerus="yes">
+        <source>ほか %n 通</source>
+        <extracomment>The last line of a list of new messages: how many more there are</extracomment>
+        <translation>
+            <numerusform>and %n more</numerusform>
+            <numerusform>and %n more</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>(件名なし)</source>
+        <translation>(no subject)</translation>
+    </message>
+    <message>
+        <source>(差出人なし)</source>
+        <translation>(no sender)</translation>
     </message>
 </context>
 <context>

@@ -27,6 +27,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -35,11 +36,16 @@
 #include <memory>
 
 namespace {
+QString errorTitle()
+{
+    return QCoreApplication::translate("CheckMail", "エラー");
+}
+
 // A modal box titled "エラー" with an OK button and no icon, as the login failure has always been
 // reported. The text is the server's or the system's own.
 void showLibraryError(const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("エラー"), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, errorTitle(), text, QMessageBox::Ok);
     box.setObjectName(QStringLiteral("MailErrorBox"));
     PrepareMessageBox(box);
     box.exec();
@@ -48,7 +54,7 @@ void showLibraryError(const QString& text)
 // A question about the server's security: Yes or No, No unless the user chooses otherwise.
 bool askAboutTrust(QMessageBox::Icon icon, const QString& text)
 {
-    QMessageBox box(icon, QStringLiteral("エラー"), text, QMessageBox::Yes | QMessageBox::No);
+    QMessageBox box(icon, errorTitle(), text, QMessageBox::Yes | QMessageBox::No);
     box.setObjectName(QStringLiteral("MailTrustBox"));
     box.setDefaultButton(QMessageBox::No);
     PrepareMessageBox(box);
@@ -57,7 +63,7 @@ bool askAboutTrust(QMessageBox::Icon icon, const QString& text)
 
 QString describe(const MailCheck::Outcome::Certificate& certificate)
 {
-    return QStringLiteral("発行先: %1\n有効期間: %2\nSHA-256 指紋:\n%3")
+    return QCoreApplication::translate("CheckMail", "発行先: %1\n有効期間: %2\nSHA-256 指紋:\n%3")
         .arg(certificate.subject, certificate.validity, certificate.fingerprint);
 }
 
@@ -69,38 +75,44 @@ void reportConnectFailure(const MailCheck::Outcome& outcome, ServerTrust& trust,
 {
     const QString key = ServerTrust::keyOf(server);
     if (outcome.failureCode == NMAIL_ERR_CERTIFICATE && outcome.certificate) {
-        if (askAboutTrust(QMessageBox::Question,
-                          outcome.failure + QStringLiteral("\n\n") +
-                              describe(*outcome.certificate) +
-                              QStringLiteral("\n\nこの証明書を、このサーバー(%1)についてだけ信頼"
-                                             "しますか?\n指紋がサーバーの管理者の知らせるものと"
-                                             "同じか確かめてから「はい」を押してください。")
-                                  .arg(key)))
+        if (askAboutTrust(
+                QMessageBox::Question,
+                outcome.failure + QStringLiteral("\n\n") + describe(*outcome.certificate) +
+                    QCoreApplication::translate("CheckMail",
+                                                "\n\nこの証明書を、このサーバー(%1)についてだけ信頼"
+                                                "しますか?\n指紋がサーバーの管理者の知らせるものと"
+                                                "同じか確かめてから「はい」を押してください。")
+                        .arg(key)))
             trust.setPinnedCertificate(key, outcome.certificate->fingerprint);
         return;
     }
     if (outcome.failureCode == NMAIL_ERR_CERTIFICATE_CHANGED && outcome.certificate) {
-        if (askAboutTrust(QMessageBox::Warning,
-                          QStringLiteral("警告: ") + outcome.failure + QStringLiteral("\n\n") +
-                              QStringLiteral("新しい証明書\n") + describe(*outcome.certificate) +
-                              QStringLiteral("\n\n信頼していた証明書の指紋:\n%1\n\nサーバーの管理"
-                                             "者が証明書を替えたと確かめられたときだけ「はい」を押"
-                                             "してください。新しい証明書を信頼しますか?")
-                                  .arg(trust.pinnedCertificate(key))))
+        if (askAboutTrust(
+                QMessageBox::Warning,
+                QCoreApplication::translate("CheckMail", "警告: %1").arg(outcome.failure) +
+                    QStringLiteral("\n\n") +
+                    QCoreApplication::translate("CheckMail", "新しい証明書\n") +
+                    describe(*outcome.certificate) +
+                    QCoreApplication::translate(
+                        "CheckMail", "\n\n信頼していた証明書の指紋:\n%1\n\nサーバーの管理"
+                                     "者が証明書を替えたと確かめられたときだけ「はい」を押"
+                                     "してください。新しい証明書を信頼しますか?")
+                        .arg(trust.pinnedCertificate(key))))
             trust.setPinnedCertificate(key, outcome.certificate->fingerprint);
         return;
     }
     if (outcome.failureCode == NMAIL_ERR_TLS_MISSING && tlsDemanded) {
-        if (askAboutTrust(
-                QMessageBox::Warning,
-                QStringLiteral("警告: このサーバー(%1)とは以前暗号化通信をしていましたが、"
-                               "今回は暗号化(%2)が提供されていません。途中で誰かが暗"
-                               "号化を妨げているおそれがあるため、パスワードを送らずに接"
-                               "続をやめました。\n\nサーバーが暗号化をやめたと確かめら"
-                               "れたときだけ「はい」を押してください。今後このサーバー"
-                               "には暗号化なしで接続しますか?")
-                    .arg(key, Mailbox::IsImap(server) ? QStringLiteral("STARTTLS")
-                                                      : QStringLiteral("STLS"))))
+        if (askAboutTrust(QMessageBox::Warning,
+                          QCoreApplication::translate(
+                              "CheckMail",
+                              "警告: このサーバー(%1)とは以前暗号化通信をしていましたが、"
+                              "今回は暗号化(%2)が提供されていません。途中で誰かが暗"
+                              "号化を妨げているおそれがあるため、パスワードを送らずに接"
+                              "続をやめました。\n\nサーバーが暗号化をやめたと確かめら"
+                              "れたときだけ「はい」を押してください。今後このサーバー"
+                              "には暗号化なしで接続しますか?")
+                              .arg(key, Mailbox::IsImap(server) ? QStringLiteral("STARTTLS")
+                                                                : QStringLiteral("STLS"))))
             trust.forgetTls(key);
         return;
     }
@@ -122,7 +134,9 @@ public:
         QApplication::setOverrideCursor(Qt::BusyCursor);
         if (m_window) {
             m_caption = m_window->windowTitle();
-            m_window->setWindowTitle(Caption);
+            //: The bar's caption while a check connects and logs in; room for about seven
+            //: characters
+            m_window->setWindowTitle(QCoreApplication::translate("CheckMail", "受信中"));
         }
     }
     ~Progress() { end(); }
@@ -142,11 +156,13 @@ public:
     void message(int32_t n, int32_t total)
     {
         if (m_window && !m_ended)
-            m_window->setWindowTitle(QStringLiteral("%1/%2通").arg(n).arg(total));
+            //: The check's progress in the bar's caption, which has room for about seven
+            //: characters: message %1 of %2
+            m_window->setWindowTitle(
+                QCoreApplication::translate("CheckMail", "%1/%2通").arg(n).arg(total));
     }
 
 private:
-    inline static const QString Caption = QStringLiteral("受信中");
     QPointer<QWidget> m_window;
     QString m_caption;
     bool m_ended = false;
@@ -166,8 +182,7 @@ bool g_automaticFailureShown = false;
 // keyboard from the user's work, and nothing waits for it.
 void showQuietly(const QString& text)
 {
-    auto* box =
-        new QMessageBox(QMessageBox::NoIcon, QStringLiteral("エラー"), text, QMessageBox::Ok);
+    auto* box = new QMessageBox(QMessageBox::NoIcon, errorTitle(), text, QMessageBox::Ok);
     box->setObjectName(QStringLiteral("MailErrorBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setAttribute(Qt::WA_ShowWithoutActivating);
@@ -180,7 +195,7 @@ void automaticFailure(const QString& text)
     if (g_automaticFailureShown)
         return;
     g_automaticFailureShown = true;
-    showQuietly(QStringLiteral("自動チェック: ") + text);
+    showQuietly(QCoreApplication::translate("CheckMail", "自動チェック: %1").arg(text));
 }
 
 // A failure told as the check's kind tells it: a box at once for a check the user asked for,
@@ -267,8 +282,9 @@ void finishCheck(const Started& started, const MailCheck::Outcome& outcome)
         else if (byUser)
             reportConnectFailure(outcome, trust, outcome.server, false);
         else
-            automaticFailure(outcome.failure +
-                             QStringLiteral("\n\n受信を押すと、もう一度確かめます。"));
+            automaticFailure(
+                outcome.failure +
+                QCoreApplication::translate("CheckMail", "\n\n受信を押すと、もう一度確かめます。"));
     } else {
         if (!desktop) {
             // The account dialog's boxes show what the check used.
@@ -283,7 +299,8 @@ void finishCheck(const Started& started, const MailCheck::Outcome& outcome)
                 if (byUser)
                     dialog.ShowModeless();
                 else
-                    automaticFailure(QStringLiteral("IDかパスワードが保存されていません。"));
+                    automaticFailure(QCoreApplication::translate(
+                        "CheckMail", "IDかパスワードが保存されていません。"));
             }
         }
         count = outcome.count;
@@ -306,10 +323,11 @@ void finishCheck(const Started& started, const MailCheck::Outcome& outcome)
     // only when there is mail to report.
     const QStringList lines = NewMail::Lines(outcome.headlines);
     if (byUser || count >= 1) {
-        MsgForm::Report(QString::number(count),
-                        count >= 1 ? QStringLiteral("新着メールが有ります。")
-                                   : QStringLiteral("新着メールはありませんでした。"),
-                        byUser);
+        MsgForm::Report(
+            QString::number(count),
+            count >= 1 ? QCoreApplication::translate("CheckMail", "新着メールが有ります。")
+                       : QCoreApplication::translate("CheckMail", "新着メールはありませんでした。"),
+            byUser);
         MsgForm::Get().setToolTip(count >= 1 ? lines.join(u'\n') : QString());
     }
     // Mail waits: the kitten meows, as the bar's 鳴かす button does.
@@ -349,7 +367,9 @@ void CheckMail(QWidget* progressWindow, CheckKind kind)
     // No server configured: no library call at all.
     if (MailSettings.Pop3Server.isEmpty()) {
         if (byUser) {
-            MsgForm::Report(QStringLiteral("0"), QStringLiteral("新着メールはありませんでした。"));
+            MsgForm::Report(
+                QStringLiteral("0"),
+                QCoreApplication::translate("CheckMail", "新着メールはありませんでした。"));
             hangUpWhenTicked();
         }
         return;

@@ -7,6 +7,7 @@
 #include "mail/TrimNull.h"
 #include "platform/OnlineAccounts.h"
 
+#include <QCoreApplication>
 #include <vector>
 
 namespace {
@@ -133,8 +134,9 @@ void MailCheck::logInWithDesktopAccount(Mailbox& mailbox, AccountSource& account
     if (!outcome.encrypted) {
         outcome.count = NMAIL_ERR_TLS_MISSING;
         outcome.failureCode = outcome.count;
-        outcome.failure = QStringLiteral("サーバーが暗号化を提供していないため、デスクトップの"
-                                         "アカウントの資格情報を送らずに接続をやめました。");
+        outcome.failure = QCoreApplication::translate(
+            "MailCheck", "サーバーが暗号化を提供していないため、デスクトップの"
+                         "アカウントの資格情報を送らずに接続をやめました。");
         return;
     }
     const QByteArray user = account.imapUser.toUtf8();
@@ -163,9 +165,10 @@ void MailCheck::logInWithDesktopAccount(Mailbox& mailbox, AccountSource& account
     outcome.failureCode = outcome.count;
     outcome.failure =
         outcome.count == NMAIL_ERR_TOKEN_REFUSED
-            ? QStringLiteral("サーバーがデスクトップのアカウントの資格情報を受け付けません。"
-                             "システムの設定の「オンラインアカウント」で、このアカウントにもう"
-                             "一度サインインしてください。")
+            ? QCoreApplication::translate(
+                  "MailCheck", "サーバーがデスクトップのアカウントの資格情報を受け付けません。"
+                               "システムの設定の「オンラインアカウント」で、このアカウントにもう"
+                               "一度サインインしてください。")
             : mailbox.loginFailure(outcome.count, lastMessage(NMAIL_MESSAGE_LAST_ERROR));
 }
 

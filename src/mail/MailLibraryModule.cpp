@@ -3,6 +3,7 @@
 #include "codepage/CodePage.h"
 #include "nmail/NMail.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <cstdio>
 #include <cstring>
@@ -32,8 +33,9 @@ MailLibrary* MailLibraryModule::library()
     if (auto make = reinterpret_cast<Make>(m_module.resolve(EntryPoint)))
         made = make();
     if (!made) {
-        m_failure =
-            QStringLiteral("メールを受信する部品を読み込めません: %1").arg(m_module.errorString());
+        m_failure = QCoreApplication::translate("MailLibraryModule",
+                                                "メールを受信する部品を読み込めません: %1")
+                        .arg(m_module.errorString());
         std::fprintf(stderr, "%s\n", qUtf8Printable(m_failure));
         return nullptr;
     }

@@ -5,6 +5,7 @@
 #include "mail/NewMailTracker.h"
 #include "mail/TrimNull.h"
 
+#include <QCoreApplication>
 #include <vector>
 
 namespace {
@@ -146,7 +147,8 @@ public:
     {
         if (result != NMAIL_ERR_SERVER)
             return libraryText;
-        return QStringLiteral("メールボックス「%1」を開けませんでした。サーバーにその名前の"
+        return QCoreApplication::translate(
+                   "Mailbox", "メールボックス「%1」を開けませんでした。サーバーにその名前の"
                               "メールボックスがあるか確かめてください。\n")
                    .arg(m_name) +
                libraryText;

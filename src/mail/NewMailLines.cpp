@@ -1,5 +1,7 @@
 #include "mail/NewMailLines.h"
 
+#include <QCoreApplication>
+
 namespace NewMail {
 
 namespace {
@@ -81,20 +83,23 @@ QStringList Lines(const QList<Headline>& messages)
     QStringList lines;
     for (const Headline& message : messages) {
         if (lines.size() == MaxLines) {
-            lines.append(QStringLiteral("ほか %1 通").arg(messages.size() - MaxLines));
+            //: The last line of a list of new messages: how many more there are
+            lines.append(QCoreApplication::translate("NewMailLines", "ほか %n 通", nullptr,
+                                                     int(messages.size() - MaxLines)));
             break;
         }
         // The hidden characters go first, so that a name made of nothing else counts as no
         // name, and each field shows as written, on its own side of the dash.
         QString subject = oneLine(withoutHidden(message.subject), MaxSubjectLength);
         if (subject.isEmpty()) {
-            subject = QStringLiteral("(件名なし)");
+            subject = QCoreApplication::translate("NewMailLines", "(件名なし)");
         }
         QString sender = oneLine(SenderName(withoutHidden(message.from)), MaxSenderLength);
         if (sender.isEmpty()) {
-            sender = QStringLiteral("(差出人なし)");
+            sender = QCoreApplication::translate("NewMailLines", "(差出人なし)");
         }
-        lines.append(sender + QStringLiteral(" — ") + subject);
+        const QString dash = QStringLiteral(" — "); // untranslated: the same in every language
+        lines.append(sender + dash + subject);
     }
     return lines;
 }

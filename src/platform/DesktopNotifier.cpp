@@ -84,9 +84,11 @@ void DesktopNotifier::notify(const QStringList& lines, std::function<void(bool)>
             // Clicking the notification opens the mail program.
             const QStringList actions =
                 offered.contains(QStringLiteral("actions"))
-                    ? QStringList{QStringLiteral("default"), QStringLiteral("メールを読む")}
+                    //: The notification's button that opens the mail program
+                    ? QStringList{QStringLiteral("default"), tr("メールを読む")}
                     : QStringList();
-            const QString name = QStringLiteral("モフリちゃん");
+            //: The kitten's name, the notification's title
+            const QString name = tr("モフリちゃん");
             const QVariantMap hints{{QStringLiteral("category"), QStringLiteral("email.arrived")},
                                     {QStringLiteral("desktop-entry"), QStringLiteral("mofurin")}};
             // app_name, replaces_id, app_icon, summary, body, actions, hints,
