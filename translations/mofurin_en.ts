@@ -2,6 +2,78 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>AtomicFile</name>
+    <message>
+        <source>「%1」はファイルではないため書き込めません。</source>
+        <translation>“%1” is not a file, so it cannot be written.</translation>
+    </message>
+    <message>
+        <source>「%1」を作成できません: %2</source>
+        <translation>Cannot create “%1”: %2</translation>
+    </message>
+    <message>
+        <source>「%1」を保存できません (%2): %3</source>
+        <translation>Cannot save “%1” (%2): %3</translation>
+    </message>
+</context>
+<context>
+    <name>Autostart</name>
+    <message>
+        <source>
+プログラムの場所(フォルダーかファイルの名前)に、UTF-8として読めない文字が含まれています。</source>
+        <translation>
+The program&apos;s location (a folder or file name) has characters that cannot be read as UTF-8.</translation>
+    </message>
+    <message>
+        <source>
+プログラムの場所に「%」が含まれていると、デスクトップはその場所を読み違えます。</source>
+        <translation>
+The desktop misreads a program location that contains “%”.</translation>
+    </message>
+    <message>
+        <source>プログラムの場所に改行などの制御文字が含まれているため、ログイン時に起動するように設定できません。</source>
+        <translation>The program&apos;s location contains a line break or another control character, so Mofurin cannot be set to start at login.</translation>
+    </message>
+    <message>
+        <source>起動するコマンド(Exec)が読み取れません。</source>
+        <translation>The command to start (Exec) cannot be read.</translation>
+    </message>
+    <message>
+        <source>起動するプログラム「%1」が見つかりません。</source>
+        <translation>The program to start, “%1”, was not found.</translation>
+    </message>
+    <message>
+        <source>起動するプログラム「%1」が、このプログラムではありません。</source>
+        <translation>The program to start, “%1”, is not this program.</translation>
+    </message>
+    <message>
+        <source>確かめるプログラム(TryExec)「%1」が見つかりません。</source>
+        <translation>The program to check for (TryExec), “%1”, was not found.</translation>
+    </message>
+    <message>
+        <source>作業フォルダー「%1」が見つかりません。</source>
+        <translation>The working folder “%1” was not found.</translation>
+    </message>
+    <message>
+        <source>書き込んだ項目を読み返せません。</source>
+        <translation>The entry that was written cannot be read back.</translation>
+    </message>
+    <message>
+        <source>ログイン時に起動する項目を書きましたが、デスクトップがこのプログラムを起動できない内容になるため、取り消しました。
+</source>
+        <translation>The entry to start at login was written, but the desktop could not start this program from it, so it was removed again.
+</translation>
+    </message>
+    <message>
+        <source>フォルダー「%1」を作成できません。</source>
+        <translation>Cannot create the folder “%1”.</translation>
+    </message>
+    <message>
+        <source>「%1」を削除できません。</source>
+        <translation>Cannot delete “%1”.</translation>
+    </message>
+</context>
+<context>
     <name>CheckMail</name>
     <message>
         <source>エラー</source>
@@ -356,6 +428,21 @@ Press Mail to check again.</translation>
     </message>
 </context>
 <context>
+    <name>KeychainSecretStore</name>
+    <message>
+        <source>デスクトップのキーリング(パスワードの保管庫)が見つからないか、応答しませんでした。</source>
+        <translation>The desktop&apos;s keyring (where passwords are kept) was not found or did not answer.</translation>
+    </message>
+    <message>
+        <source>デスクトップのキーリングがロックされたままで、使うことを許可されませんでした。</source>
+        <translation>The desktop&apos;s keyring stayed locked, so Mofurin was not allowed to use it.</translation>
+    </message>
+    <message>
+        <source>デスクトップのキーリングが時間内に応答しませんでした。</source>
+        <translation>The desktop&apos;s keyring did not answer in time.</translation>
+    </message>
+</context>
+<context>
     <name>MailCheck</name>
     <message>
         <source>サーバーが暗号化を提供していないため、デスクトップのアカウントの資格情報を送らずに接続をやめました。</source>
@@ -371,6 +458,21 @@ Press Mail to check again.</translation>
     <message>
         <source>メールを受信する部品を読み込めません: %1</source>
         <translation>Cannot load the part that receives mail: %1</translation>
+    </message>
+</context>
+<context>
+    <name>MailProgram</name>
+    <message>
+        <source>MAILER に書かれたメールソフトを起動できません: %1</source>
+        <translation>Cannot start the mail program set in MAILER: %1</translation>
+    </message>
+    <message>
+        <source>メールソフトが見つかりません。デスクトップの設定で既定のメールソフトを選ぶか、★MailData/ini.ini の [MOFURIN] に MAILER= で起動するコマンドを書いてください。</source>
+        <translation>No mail program was found. Choose a default mail program in the desktop&apos;s settings, or write the command that starts one as MAILER= under [MOFURIN] in ★MailData/ini.ini.</translation>
+    </message>
+    <message>
+        <source>メールソフトを起動できません: %1</source>
+        <translation>Cannot start the mail program: %1</translation>
     </message>
 </context>
 <context>
@@ -399,6 +501,98 @@ Press Mail to check again.</translation>
     <message>
         <source>(差出人なし)</source>
         <translation>(no sender)</translation>
+    </message>
+</context>
+<context>
+    <name>OnlineAccounts</name>
+    <message>
+        <source>デスクトップのオンラインアカウントのサービスが応答しません。</source>
+        <translation>The desktop&apos;s online accounts service does not answer.</translation>
+    </message>
+    <message>
+        <source>システムの設定の「オンラインアカウント」で、このアカウントにもう一度サインインしてください。</source>
+        <translation>Please sign in to this account again under “Online Accounts” in the system settings.</translation>
+    </message>
+    <message>
+        <source>デスクトップのアカウントが見つからないか、メールに使わない設定になりました。「設定」で選び直してください。</source>
+        <translation>The desktop account was not found, or it is no longer set to be used for mail. Please choose again in Settings.</translation>
+    </message>
+</context>
+<context>
+    <name>PasswordPlace</name>
+    <message>
+        <source>IDかパスワードに、保存できない文字(改行、またはシフトJISにない文字)が含まれています。</source>
+        <translation>The ID or password contains a character that cannot be saved (a line break, or a character Shift JIS does not have).</translation>
+    </message>
+    <message>
+        <source>デスクトップのキーリングが使えないため、パスワードはこれまでどおり設定ファイルに保存したままです。</source>
+        <translation>The desktop&apos;s keyring cannot be used, so the password stays in the settings file as before.</translation>
+    </message>
+    <message>
+        <source>設定を保存できなかったため、パスワードの保存場所は変えていません。
+</source>
+        <translation>The settings could not be saved, so the password stays where it was.
+</translation>
+    </message>
+    <message>
+        <source>デスクトップのキーリングが使えないため、保存したパスワードを読み出せませんでした。</source>
+        <translation>The desktop&apos;s keyring cannot be used, so the saved password could not be read.</translation>
+    </message>
+    <message>
+        <source>IDとパスワードを保存できませんでした。
+</source>
+        <translation>Could not save the ID and password.
+</translation>
+    </message>
+    <message>
+        <source>IDかパスワードが長すぎて保存できません。それぞれ半角%1文字(全角%2文字)までです。</source>
+        <translation>The ID or password is too long to save. Each may have up to %1 single-byte characters (%2 double-byte ones).</translation>
+    </message>
+    <message>
+        <source>デスクトップのキーリングが使えないため、パスワードは設定ファイルに保存しました。</source>
+        <translation>The desktop&apos;s keyring cannot be used, so the password was saved in the settings file.</translation>
+    </message>
+    <message>
+        <source>保存したパスワードを読み出せないため、IDだけを変えて保存することはできません。パスワードも入力してください。</source>
+        <translation>The saved password cannot be read, so the ID cannot be changed on its own. Please enter the password too.</translation>
+    </message>
+    <message>
+        <source>パスワードをキーリングに移しましたが、設定ファイルのパスワードを消せませんでした。
+</source>
+        <translation>The password was moved to the keyring, but could not be removed from the settings file.
+</translation>
+    </message>
+    <message>
+        <source>デスクトップのキーリングが使えないため、パスワードを設定ファイルに戻せず、キーリングを使う設定のままです。</source>
+        <translation>The desktop&apos;s keyring cannot be used, so the password could not be moved back to the settings file; the keyring stays in use.</translation>
+    </message>
+    <message>
+        <source>設定ファイルに書き込めないため、パスワードはキーリングに残し、キーリングを使う設定のままです。
+</source>
+        <translation>The settings file cannot be written, so the password stays in the keyring and the keyring stays in use.
+</translation>
+    </message>
+    <message>
+        <source>デスクトップのキーリングが使えないため、キーリングに残ったパスワードは消せませんでした。</source>
+        <translation>The desktop&apos;s keyring cannot be used, so the password left in it could not be removed.</translation>
+    </message>
+    <message>
+        <source>パスワードを設定ファイルに戻しましたが、キーリングのパスワードは消せませんでした。</source>
+        <translation>The password was moved back to the settings file, but could not be removed from the keyring.</translation>
+    </message>
+</context>
+<context>
+    <name>ServerFile</name>
+    <message>
+        <source>改行やシフトJISで表せない文字を含む設定は保存できません。</source>
+        <translation>Settings that contain a line break or a character Shift JIS cannot show cannot be saved.</translation>
+    </message>
+</context>
+<context>
+    <name>SoundOutputModule</name>
+    <message>
+        <source>音を鳴らす部品を読み込めません: %1</source>
+        <translation>Cannot load the part that plays sounds: %1</translation>
     </message>
 </context>
 <context>

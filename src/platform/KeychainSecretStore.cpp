@@ -20,8 +20,9 @@ SecretStore::Result Unavailable(const QString& error, const QString& detail)
 
 QString NoStoreText()
 {
-    return QStringLiteral("デスクトップのキーリング(パスワードの保管庫)が見つからないか、"
-                          "応答しませんでした。");
+    return QCoreApplication::translate(
+        "KeychainSecretStore", "デスクトップのキーリング(パスワードの保管庫)が見つからないか、"
+                               "応答しませんでした。");
 }
 
 // libsecret, which QtKeychain uses for the Secret Service, keeps one connection to it for the
@@ -63,9 +64,11 @@ SecretStore::Result Run(Job* job, int timeoutMs, bool removing, bool& retryable)
         case QKeychain::AccessDeniedByUser:
         case QKeychain::AccessDenied:
             // The user said no to the unlock prompt: asking again would only prompt again.
-            result = Unavailable(QStringLiteral("デスクトップのキーリングがロックされたままで、"
-                                                "使うことを許可されませんでした。"),
-                                 done->errorString());
+            result = Unavailable(
+                QCoreApplication::translate("KeychainSecretStore",
+                                            "デスクトップのキーリングがロックされたままで、"
+                                            "使うことを許可されませんでした。"),
+                done->errorString());
             break;
         default:
             result = Unavailable(NoStoreText(), done->errorString());
@@ -79,8 +82,10 @@ SecretStore::Result Run(Job* job, int timeoutMs, bool removing, bool& retryable)
     if (!answered)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     if (!answered)
-        return Unavailable(QStringLiteral("デスクトップのキーリングが時間内に応答しませんでした。"),
-                           QStringLiteral("no answer within %1 ms").arg(timeoutMs));
+        return Unavailable(
+            QCoreApplication::translate("KeychainSecretStore",
+                                        "デスクトップのキーリングが時間内に応答しませんでした。"),
+            QStringLiteral("no answer within %1 ms").arg(timeoutMs));
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/DesktopEntryReader.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -113,17 +114,19 @@ std::optional<QList<QByteArray>> Find(const QString& mailerCommand, QString* err
         if (command &&
             !QStandardPaths::findExecutable(QFile::decodeName(command->first())).isEmpty())
             return command;
-        *error =
-            QStringLiteral("MAILER に書かれたメールソフトを起動できません: %1").arg(mailerCommand);
+        *error = QCoreApplication::translate("MailProgram",
+                                             "MAILER に書かれたメールソフトを起動できません: %1")
+                     .arg(mailerCommand);
         return std::nullopt;
     }
     for (const QByteArray& handler : DefaultHandlers()) {
         if (std::optional<QList<QByteArray>> command = EntryCommand(handler))
             return command;
     }
-    *error = QStringLiteral("メールソフトが見つかりません。デスクトップの設定で既定のメールソフトを"
-                            "選ぶか、★MailData/ini.ini の [MOFURIN] に MAILER= で起動する"
-                            "コマンドを書いてください。");
+    *error = QCoreApplication::translate(
+        "MailProgram", "メールソフトが見つかりません。デスクトップの設定で既定のメールソフトを"
+                       "選ぶか、★MailData/ini.ini の [MOFURIN] に MAILER= で起動する"
+                       "コマンドを書いてください。");
     return std::nullopt;
 }
 
@@ -138,7 +141,8 @@ bool Open(const QString& mailerCommand, QString* error)
     const QString program = QFile::decodeName(command->first());
     if (QProcess::startDetached(program, arguments))
         return true;
-    *error = QStringLiteral("メールソフトを起動できません: %1").arg(program);
+    *error =
+        QCoreApplication::translate("MailProgram", "メールソフトを起動できません: %1").arg(program);
     return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Services.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -34,12 +35,14 @@ constexpr int CancelPollMs = 20;
 
 QString notAnswering()
 {
-    return QStringLiteral("デスクトップのオンラインアカウントのサービスが応答しません。");
+    return QCoreApplication::translate(
+        "OnlineAccounts", "デスクトップのオンラインアカウントのサービスが応答しません。");
 }
 
 QString signInAgain()
 {
-    return QStringLiteral("システムの設定の「オンラインアカウント」で、このアカウントにもう一度"
+    return QCoreApplication::translate(
+        "OnlineAccounts", "システムの設定の「オンラインアカウント」で、このアカウントにもう一度"
                           "サインインしてください。");
 }
 
@@ -215,8 +218,9 @@ std::optional<OnlineAccount> GnomeOnlineAccounts::find(const QString& id, QStrin
     }
     if (gone)
         *gone = true;
-    *error = QStringLiteral("デスクトップのアカウントが見つからないか、メールに使わない設定に"
-                            "なりました。「設定」で選び直してください。");
+    *error = QCoreApplication::translate(
+        "OnlineAccounts", "デスクトップのアカウントが見つからないか、メールに使わない設定に"
+                          "なりました。「設定」で選び直してください。");
     return std::nullopt;
 }
 

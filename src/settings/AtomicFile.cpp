@@ -1,5 +1,6 @@
 #include "settings/AtomicFile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -108,7 +109,9 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, NewFileMo
 {
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
-        SetError(error, QStringLiteral("「%1」はファイルではないため書き込めません。").arg(path));
+        SetError(error, QCoreApplication::translate("AtomicFile",
+                                                    "「%1」はファイルではないため書き込めません。")
+                            .arg(path));
         return false;
     }
     // A link to a settings file is kept: the file it points to is the one replaced.
@@ -139,7 +142,7 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, NewFileMo
             break;
     }
     if (fd < 0) {
-        SetError(error, QStringLiteral("「%1」を作成できません: %2")
+        SetError(error, QCoreApplication::translate("AtomicFile", "「%1」を作成できません: %2")
                             .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
@@ -149,7 +152,7 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, NewFileMo
         if (fd >= 0)
             ::close(fd);
         ::unlink(tempName.constData());
-        SetError(error, QStringLiteral("「%1」を保存できません (%2): %3")
+        SetError(error, QCoreApplication::translate("AtomicFile", "「%1」を保存できません (%2): %3")
                             .arg(path, QLatin1StringView(what),
                                  QString::fromLocal8Bit(std::strerror(code))));
         return false;

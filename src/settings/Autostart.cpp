@@ -107,11 +107,13 @@ QString CauseInPath(const QByteArray& programPath)
     QStringDecoder utf8(QStringDecoder::Utf8);
     (void)utf8.decode(programPath);
     if (utf8.hasError())
-        return QStringLiteral("\nプログラムの場所(フォルダーかファイルの名前)に、UTF-8として"
-                              "読めない文字が含まれています。");
+        return QCoreApplication::translate(
+            "Autostart", "\nプログラムの場所(フォルダーかファイルの名前)に、UTF-8として"
+                         "読めない文字が含まれています。");
     if (programPath.contains('%'))
-        return QStringLiteral("\nプログラムの場所に「%」が含まれていると、デスクトップはその"
-                              "場所を読み違えます。");
+        return QCoreApplication::translate(
+            "Autostart", "\nプログラムの場所に「%」が含まれていると、デスクトップはその"
+                         "場所を読み違えます。");
     return {};
 }
 
@@ -132,14 +134,16 @@ bool EntryText(const QString& executable, const QString& workingFolder, QByteArr
 {
     if (hasControlCharacter(executable) || hasControlCharacter(workingFolder)) {
         if (error)
-            *error = QStringLiteral("プログラムの場所に改行などの制御文字が含まれているため、"
-                                    "ログイン時に起動するように設定できません。");
+            *error = QCoreApplication::translate(
+                "Autostart", "プログラムの場所に改行などの制御文字が含まれているため、"
+                             "ログイン時に起動するように設定できません。");
         return false;
     }
+    // The entry carries both languages; the desktop shows the one it speaks.
     QString entry = QStringLiteral("[Desktop Entry]\n"
                                    "Type=Application\n"
                                    "Name=Mofurin\n"
-                                   "Name[ja]=もふりん\n"
+                                   "Name[ja]=もふりん\n" // untranslated: the file's Japanese name
                                    "Comment=Starts the desktop kitten at login\n"
                                    "Comment[ja]=ログイン時にデスクトップの子猫を起動します\n");
     entry += QStringLiteral("Exec=") + execArgument(executable) + QLatin1Char('\n');
@@ -164,21 +168,26 @@ bool StartsProgram(const QByteArray& text, const QByteArray& programPath, QStrin
     const auto shown = [](const QByteArray& path) { return QString::fromUtf8(path); };
     const std::optional<DesktopEntryReader::Command> command = DesktopEntryReader::Read(text);
     if (!command)
-        return refuse(QStringLiteral("起動するコマンド(Exec)が読み取れません。"));
+        return refuse(
+            QCoreApplication::translate("Autostart", "起動するコマンド(Exec)が読み取れません。"));
     for (const QByteArray& program : {command->checkedProgram, command->startedProgram}) {
         if (!IsExecutableFile(program))
-            return refuse(
-                QStringLiteral("起動するプログラム「%1」が見つかりません。").arg(shown(program)));
+            return refuse(QCoreApplication::translate("Autostart",
+                                                      "起動するプログラム「%1」が見つかりません。")
+                              .arg(shown(program)));
     }
     if (!SameFile(command->startedProgram, programPath))
-        return refuse(QStringLiteral("起動するプログラム「%1」が、このプログラムではありません。")
+        return refuse(QCoreApplication::translate(
+                          "Autostart", "起動するプログラム「%1」が、このプログラムではありません。")
                           .arg(shown(command->startedProgram)));
     if (!command->tryExec.isEmpty() && !IsExecutableFile(command->tryExec))
-        return refuse(QStringLiteral("確かめるプログラム(TryExec)「%1」が見つかりません。")
+        return refuse(QCoreApplication::translate(
+                          "Autostart", "確かめるプログラム(TryExec)「%1」が見つかりません。")
                           .arg(shown(command->tryExec)));
     if (!command->workingFolder.isEmpty() && !IsFolder(command->workingFolder))
-        return refuse(QStringLiteral("作業フォルダー「%1」が見つかりません。")
-                          .arg(shown(command->workingFolder)));
+        return refuse(
+            QCoreApplication::translate("Autostart", "作業フォルダー「%1」が見つかりません。")
+                .arg(shown(command->workingFolder)));
     return true;
 }
 
@@ -192,15 +201,16 @@ bool WriteEntry(const QString& entryPath, const QString& executable, const QStri
         return false;
     // What counts is what the desktop will read at login: the file as it is now on disk.
     QByteArray written;
-    QString why = QStringLiteral("書き込んだ項目を読み返せません。");
+    QString why = QCoreApplication::translate("Autostart", "書き込んだ項目を読み返せません。");
     if (SettingsIo::ReadSettingsFile(entryPath, MaxEntryBytes, written) ==
             SettingsIo::ReadStatus::Ok &&
         StartsProgram(written, programPath, &why))
         return true;
     QFile::remove(entryPath);
     if (error)
-        *error = QStringLiteral("ログイン時に起動する項目を書きましたが、デスクトップがこの"
-                                "プログラムを起動できない内容になるため、取り消しました。\n") +
+        *error = QCoreApplication::translate(
+                     "Autostart", "ログイン時に起動する項目を書きましたが、デスクトップがこの"
+                                  "プログラムを起動できない内容になるため、取り消しました。\n") +
                  why + CauseInPath(programPath);
     return false;
 }
@@ -218,7 +228,8 @@ bool TurnOn(QString* error)
     const QString folder = QFileInfo(path).path();
     if (!QDir().mkpath(folder)) {
         if (error)
-            *error = QStringLiteral("フォルダー「%1」を作成できません。").arg(folder);
+            *error = QCoreApplication::translate("Autostart", "フォルダー「%1」を作成できません。")
+                         .arg(folder);
         return false;
     }
     return WriteEntry(path, QCoreApplication::applicationFilePath(), workingFolder,
@@ -233,7 +244,7 @@ bool TurnOff(QString* error)
         return true;
     if (info.isDir() || !QFile::remove(path)) {
         if (error)
-            *error = QStringLiteral("「%1」を削除できません。").arg(path);
+            *error = QCoreApplication::translate("Autostart", "「%1」を削除できません。").arg(path);
         return false;
     }
     return true;

@@ -5,6 +5,7 @@
 #include "settings/ProfileFile.h"
 #include "settings/SettingsPaths.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -21,19 +22,23 @@ constexpr int WholeValue = static_cast<int>(Profile::MaxFileSize) + 1;
 
 QString BadCharacterText()
 {
-    return QStringLiteral("IDかパスワードに、保存できない文字(改行、またはシフトJISにない文字)"
-                          "が含まれています。");
+    return QCoreApplication::translate(
+        "PasswordPlace", "IDかパスワードに、保存できない文字(改行、またはシフトJISにない文字)"
+                         "が含まれています。");
 }
 
 QString FileKeptText()
 {
-    return QStringLiteral("デスクトップのキーリングが使えないため、パスワードはこれまでどおり"
-                          "設定ファイルに保存したままです。");
+    return QCoreApplication::translate(
+        "PasswordPlace", "デスクトップのキーリングが使えないため、パスワードはこれまでどおり"
+                         "設定ファイルに保存したままです。");
 }
 
 QString OptionNotWrittenText(const QString& path)
 {
-    return QStringLiteral("設定を保存できなかったため、パスワードの保存場所は変えていません。\n") +
+    return QCoreApplication::translate(
+               "PasswordPlace",
+               "設定を保存できなかったため、パスワードの保存場所は変えていません。\n") +
            QFileInfo(path).absoluteFilePath();
 }
 
@@ -88,8 +93,9 @@ PasswordPlace::Account PasswordPlace::Read() const
         account.password = stored.secret;
     else if (stored.status == SecretStore::Status::Unavailable)
         account.message =
-            QStringLiteral("デスクトップのキーリングが使えないため、"
-                           "保存したパスワードを読み出せませんでした。") +
+            QCoreApplication::translate("PasswordPlace",
+                                        "デスクトップのキーリングが使えないため、"
+                                        "保存したパスワードを読み出せませんでした。") +
             (stored.error.isEmpty() ? QString() : QStringLiteral("\n") + stored.error);
     return account;
 }
@@ -103,8 +109,9 @@ QString PasswordPlace::saveToFile(const QString& id, const QString& password) co
     QByteArray before;
     const SettingsIo::ReadStatus status =
         SettingsIo::ReadSettingsFile(path, Profile::MaxFileSize, before);
-    const QString failed = QStringLiteral("IDとパスワードを保存できませんでした。\n") +
-                           QFileInfo(path).absoluteFilePath();
+    const QString failed =
+        QCoreApplication::translate("PasswordPlace", "IDとパスワードを保存できませんでした。\n") +
+        QFileInfo(path).absoluteFilePath();
     if (!writeAccount(IdKey, id))
         return failed;
     if (!writeAccount(PasswordKey, password)) {
@@ -127,8 +134,9 @@ PasswordPlace::Outcome PasswordPlace::SaveAccount(const QString& id, const QStri
     constexpr int AccountValueBytes = AccountReadBuffer - 1;
     if (Profile::StoredValue(id).size() > AccountValueBytes ||
         Profile::StoredValue(password).size() > AccountValueBytes)
-        return {false, QStringLiteral("IDかパスワードが長すぎて保存できません。"
-                                      "それぞれ半角%1文字(全角%2文字)までです。")
+        return {false, QCoreApplication::translate("PasswordPlace",
+                                                   "IDかパスワードが長すぎて保存できません。"
+                                                   "それぞれ半角%1文字(全角%2文字)までです。")
                            .arg(AccountValueBytes)
                            .arg(AccountValueBytes / 2)};
     if (!KeyringOn()) {
@@ -141,8 +149,9 @@ PasswordPlace::Outcome PasswordPlace::SaveAccount(const QString& id, const QStri
         const QString error = saveToFile(id, password);
         if (!error.isEmpty())
             return {false, error};
-        return {true, QStringLiteral("デスクトップのキーリングが使えないため、"
-                                     "パスワードは設定ファイルに保存しました。")};
+        return {true, QCoreApplication::translate("PasswordPlace",
+                                                  "デスクトップのキーリングが使えないため、"
+                                                  "パスワードは設定ファイルに保存しました。")};
     }
     if (const QString error = saveToFile(id, QString()); !error.isEmpty())
         return {false, error};
@@ -157,10 +166,13 @@ PasswordPlace::Outcome PasswordPlace::SaveAccountKeepingPassword(const QString& 
     if (!Profile::CanStoreValue(id))
         return {false, BadCharacterText()};
     if (id != fullValue(IdKey))
-        return {false, QStringLiteral("保存したパスワードを読み出せないため、IDだけを変えて"
-                                      "保存することはできません。パスワードも入力してください。")};
+        return {false,
+                QCoreApplication::translate(
+                    "PasswordPlace", "保存したパスワードを読み出せないため、IDだけを変えて"
+                                     "保存することはできません。パスワードも入力してください。")};
     if (!writeAccount(SavedKey, QStringLiteral("1")))
-        return {false, QStringLiteral("IDとパスワードを保存できませんでした。\n") +
+        return {false, QCoreApplication::translate("PasswordPlace",
+                                                   "IDとパスワードを保存できませんでした。\n") +
                            QFileInfo(m_paths.account).absoluteFilePath()};
     return {true, {}};
 }
@@ -191,8 +203,9 @@ PasswordPlace::Outcome PasswordPlace::turnOn()
     if (!writeKeyringOption(true))
         return {false, OptionNotWrittenText(m_paths.options)};
     if (!password.isEmpty() && !writeAccount(PasswordKey, QString()))
-        return {true, QStringLiteral("パスワードをキーリングに移しましたが、設定ファイルの"
-                                     "パスワードを消せませんでした。\n") +
+        return {true, QCoreApplication::translate(
+                          "PasswordPlace", "パスワードをキーリングに移しましたが、設定ファイルの"
+                                           "パスワードを消せませんでした。\n") +
                           QFileInfo(m_paths.account).absoluteFilePath()};
     return {true, {}};
 }
@@ -205,25 +218,31 @@ PasswordPlace::Outcome PasswordPlace::turnOff()
     const QString filePassword = fullValue(PasswordKey);
     const SecretStore::Result stored = m_store.Read(id);
     if (stored.status == SecretStore::Status::Unavailable && filePassword.isEmpty())
-        return {false, QStringLiteral("デスクトップのキーリングが使えないため、パスワードを"
-                                      "設定ファイルに戻せず、キーリングを使う設定のままです。")};
+        return {false,
+                QCoreApplication::translate(
+                    "PasswordPlace", "デスクトップのキーリングが使えないため、パスワードを"
+                                     "設定ファイルに戻せず、キーリングを使う設定のままです。")};
 
     // A password in the file wins (see the header); otherwise the keyring's comes back to it,
     // and counts as back only when the file reads it back.
     if (stored.status == SecretStore::Status::Ok && filePassword.isEmpty()) {
         if (!writeAccount(PasswordKey, stored.secret) || fullValue(PasswordKey) != stored.secret)
-            return {false, QStringLiteral("設定ファイルに書き込めないため、パスワードは"
-                                          "キーリングに残し、キーリングを使う設定のままです。\n") +
-                               QFileInfo(m_paths.account).absoluteFilePath()};
+            return {false,
+                    QCoreApplication::translate(
+                        "PasswordPlace", "設定ファイルに書き込めないため、パスワードは"
+                                         "キーリングに残し、キーリングを使う設定のままです。\n") +
+                        QFileInfo(m_paths.account).absoluteFilePath()};
     }
     if (!writeKeyringOption(false))
         return {false, OptionNotWrittenText(m_paths.options)};
     if (stored.status == SecretStore::Status::Unavailable)
-        return {true, QStringLiteral("デスクトップのキーリングが使えないため、"
-                                     "キーリングに残ったパスワードは消せませんでした。")};
+        return {true, QCoreApplication::translate(
+                          "PasswordPlace", "デスクトップのキーリングが使えないため、"
+                                           "キーリングに残ったパスワードは消せませんでした。")};
     if (stored.status == SecretStore::Status::Ok &&
         m_store.Remove(id).status != SecretStore::Status::Ok)
-        return {true, QStringLiteral("パスワードを設定ファイルに戻しましたが、"
-                                     "キーリングのパスワードは消せませんでした。")};
+        return {true, QCoreApplication::translate("PasswordPlace",
+                                                  "パスワードを設定ファイルに戻しましたが、"
+                                                  "キーリングのパスワードは消せませんでした。")};
     return {true, {}};
 }

@@ -4,6 +4,7 @@
 #include "settings/AtomicFile.h"
 #include "settings/SettingsPaths.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <charconv>
@@ -161,7 +162,8 @@ bool SaveServerFileTo(const QString& path, const MailSettingsRecord& from, QStri
     if (!IsStorable(from.SmtpServer) || !IsStorable(from.Pop3Server) ||
         !IsStorable(from.MailAddress)) {
         if (error)
-            *error = QStringLiteral("改行やシフトJISで表せない文字を含む設定は保存できません。");
+            *error = QCoreApplication::translate(
+                "ServerFile", "改行やシフトJISで表せない文字を含む設定は保存できません。");
         return false;
     }
     return SettingsIo::WriteFileAtomically(path, SerializeServerFile(from),

@@ -7,7 +7,7 @@
 
 namespace {
 
-const QString DataFolderName = QStringLiteral("★MailData");
+const QString DataFolderName = QStringLiteral("★MailData"); // untranslated: a folder name
 const QString ServerFileName = QStringLiteral("vbmail.ini");
 
 // The places with their folders made, as every caller needs them.
@@ -32,7 +32,9 @@ SettingsPlaces ChooseSettingsPlaces(const QString& programFolder, bool programFo
 {
     if (programFolderWritable) {
         // Plain concatenation, as every path under the program folder is formed.
-        return {ServerFileName, ProgramPath(programFolder, u"\\★MailData"), QString()};
+        return {ServerFileName,
+                ProgramPath(programFolder, u"\\★MailData"), // untranslated: a folder
+                QString()};
     }
     const QString perUser =
         QDir::cleanPath(ConfigHome(xdgConfigHome, home) + QStringLiteral("/mofurin"));

@@ -2,6 +2,7 @@
 
 #include "sound/SoundFlags.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <cstdio>
 
@@ -26,8 +27,10 @@ SoundService* SoundOutputModule::output()
     if (auto make = reinterpret_cast<Make>(m_library.resolve(EntryPoint)))
         m_output = make();
     else
-        std::fprintf(stderr, "音を鳴らす部品を読み込めません: %s\n",
-                     qUtf8Printable(m_library.errorString()));
+        std::fprintf(stderr, "%s\n",
+                     qUtf8Printable(QCoreApplication::translate(
+                                        "SoundOutputModule", "音を鳴らす部品を読み込めません: %1")
+                                        .arg(m_library.errorString())));
     return m_output;
 }
 
