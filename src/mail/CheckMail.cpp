@@ -179,13 +179,16 @@ MailCheckRunner& runner()
 bool g_automaticFailureShown = false;
 
 // A box the user did not ask for: above the program's windows, but it does not take the
-// keyboard from the user's work, and nothing waits for it.
+// keyboard from the user's work, blocks none of the program's windows, and nothing waits for it.
 void showQuietly(const QString& text)
 {
     auto* box = new QMessageBox(QMessageBox::NoIcon, errorTitle(), text, QMessageBox::Ok);
     box->setObjectName(QStringLiteral("MailErrorBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setAttribute(Qt::WA_ShowWithoutActivating);
+    // A message box is modal from its making; this one must not hold the kitten and its bar
+    // still while the user is away.
+    box->setWindowModality(Qt::NonModal);
     PrepareMessageBox(*box);
     box->show();
 }

@@ -341,6 +341,8 @@ TEST_F(CheckMailTest, AnAutomaticCheckSpeaksOnlyWhenThereIsSomethingToSay)
         MailCheckSandbox::waitForCheck();
     }
     EXPECT_EQ(errorBoxes(), 1);
+    // Nobody asked for it: it blocks no window, so the kitten can still be dragged or ended.
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     library.connectResult = 7;
     CheckMail(nullptr, CheckKind::Automatic);
     MailCheckSandbox::waitForCheck();
