@@ -1,6 +1,6 @@
 // The exported C functions: a table of connections by handle (each POP3 or IMAP), the
-// options, and the text of the last failure. Each function checks its arguments, runs the session
-// and turns its result into a number the caller can keep.
+// options, and the text of each thread's last failure. Each function checks its arguments, runs the
+// session and turns its result into a number the caller can keep.
 #include "nmail/NMail.h"
 
 #include "Cp932.h"
@@ -49,9 +49,6 @@ struct Library
     int32_t nextHandle = 0;
     qsizetype bufferSize = 8192;
     nmail::Timeouts timeouts;
-    QString lastError;
-    int32_t lastResult = NMAIL_OK;
-    std::optional<Failure::Certificate> lastCertificate;
 };
 
 Library& library()
@@ -60,13 +57,27 @@ Library& library()
     return instance;
 }
 
+// The last failure is kept per thread, as errno is: a check on one thread and the push watcher
+// on another each read their own reason, never the other's.
+struct LastFailure
+{
+    QString text;
+    int32_t result = NMAIL_OK;
+    std::optional<Failure::Certificate> certificate;
+};
+
+LastFailure& lastFailure()
+{
+    thread_local LastFailure last;
+    return last;
+}
+
 int32_t fail(const Failure& failure)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    lib.lastError = failure.message;
-    lib.lastResult = failure.code;
-    lib.lastCertificate = failure.certificate;
+    LastFailure& last = lastFailure();
+    last.text = failure.message;
+    last.result = failure.code;
+    last.certificate = failure.certificate;
     return failure.code;
 }
 
@@ -151,11 +162,7 @@ int32_t NMailSetOption(int32_t option, int32_t value)
         lib.timeouts.replyMs = value;
         return NMAIL_OK;
     default:
-        const Failure unknown = nmail::failure(nmail::Why::UnknownOption);
-        lib.lastError = unknown.message;
-        lib.lastResult = unknown.code;
-        lib.lastCertificate.reset();
-        return unknown.code;
+        return fail(nmail::failure(nmail::Why::UnknownOption));
     }
 }
 
@@ -337,12 +344,11 @@ int32_t NMailGetMessage(int32_t kind, char* buffer, int32_t* length)
     }
     QByteArray text;
     {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        const auto& certificate = lib.lastCertificate;
+        const LastFailure& last = lastFailure();
+        const auto& certificate = last.certificate;
         switch (kind) {
         case NMAIL_MESSAGE_LAST_ERROR:
-            text = ToCodePage(lib.lastError);
+            text = ToCodePage(last.text);
             break;
         case NMAIL_MESSAGE_CERTIFICATE_SUBJECT:
             text = certificate ? ToCodePage(certificate->subject) : QByteArray();
@@ -364,9 +370,7 @@ int32_t NMailGetMessage(int32_t kind, char* buffer, int32_t* length)
 
 int32_t NMailGetLastResult()
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    return lib.lastResult;
+    return lastFailure().result;
 }
 
 int32_t NMailPop3IsEncrypted(int32_t handle)
@@ -418,11 +422,7 @@ int32_t NMailPop3Close(int32_t handle)
         std::lock_guard lock(lib.mutex);
         const auto it = lib.connections.find(handle);
         if (it == lib.connections.end()) {
-            const Failure unknown = nmail::failure(nmail::Why::BadHandle);
-            lib.lastError = unknown.message;
-            lib.lastResult = unknown.code;
-            lib.lastCertificate.reset();
-            return unknown.code;
+            return fail(nmail::failure(nmail::Why::BadHandle));
         }
         connection = std::move(it->second);
         lib.connections.erase(it);

@@ -77,13 +77,14 @@ enum : int32_t
 // Kinds of NMailGetMessage.
 enum : int32_t
 {
-    NMAIL_MESSAGE_LAST_ERROR = 0, // the reason of the last failure (empty when none yet)
+    // The reason of the calling thread's last failure (empty when none yet):
+    NMAIL_MESSAGE_LAST_ERROR = 0,
     // The server's certificate when the last failure was NMAIL_ERR_CERTIFICATE or
     // NMAIL_ERR_CERTIFICATE_CHANGED (empty otherwise):
     NMAIL_MESSAGE_CERTIFICATE_SUBJECT = 1,
     NMAIL_MESSAGE_CERTIFICATE_VALIDITY = 2,    // from and until, local time
     NMAIL_MESSAGE_CERTIFICATE_FINGERPRINT = 3, // SHA-256, "AB:CD:..." as openssl prints it
-    NMAIL_MESSAGE_CERTIFICATE_PROBLEM = 4,     // which checks it failed, in Japanese
+    NMAIL_MESSAGE_CERTIFICATE_PROBLEM = 4,     // which checks it failed, in the user's language
 };
 
 #ifdef __cplusplus
@@ -159,8 +160,8 @@ int32_t NMailPop3GetMail(int32_t handle, int32_t mailNo, char* subject, char* da
 // pointer or a length below 1.
 int32_t NMailGetMessage(int32_t kind, char* buffer, int32_t* length);
 
-// The result code of the last failure (NMAIL_OK when none yet): NMailPop3Connect returns -1
-// for every failure, and this tells them apart.
+// The result code of the calling thread's last failure (NMAIL_OK when none yet): NMailPop3Connect
+// returns -1 for every failure, and this tells them apart.
 int32_t NMailGetLastResult();
 
 // 1 when the connection is encrypted (pop3s:// or upgraded with STLS), 0 when it is not, or

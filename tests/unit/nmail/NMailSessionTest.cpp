@@ -222,6 +222,30 @@ TEST_F(NMailSessionTest, BadHandlesAndArgumentsFailCleanly)
     EXPECT_EQ(server.lines(), (Lines{"CAPA", "USER tama", "PASS secret", "STAT", "CAPA", "QUIT"}));
 }
 
+// Push idles on its own thread while a check runs on another: each reads its own failure.
+TEST_F(NMailSessionTest, EachThreadReadsItsOwnLastFailure)
+{
+    const auto lastText = [] {
+        char buffer[512];
+        int32_t length = sizeof buffer;
+        NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, buffer, &length);
+        return std::string(buffer, size_t(length));
+    };
+    EXPECT_EQ(NMailPop3Close(-1), NMAIL_ERR_ARGUMENT);
+    const std::string mine = lastText();
+    std::string theirs;
+    int32_t theirResult = 0;
+    std::thread([&] {
+        EXPECT_EQ(NMailPop3Connect("bad host name"), -1);
+        theirResult = NMailGetLastResult();
+        theirs = lastText();
+    }).join();
+    EXPECT_EQ(theirResult, NMAIL_ERR_CONNECT);
+    EXPECT_NE(theirs, mine);
+    EXPECT_EQ(NMailGetLastResult(), NMAIL_ERR_ARGUMENT);
+    EXPECT_EQ(lastText(), mine);
+}
+
 TEST_F(NMailSessionTest, GetMessageNeverWritesPastItsLength)
 {
     EXPECT_EQ(NMailPop3Connect("bad host name"), -1);
