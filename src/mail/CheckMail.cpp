@@ -324,7 +324,7 @@ void finishCheck(const Started& started, const MailCheck::Outcome& outcome)
 
     // The report: a check the user asked for always says how it went; an automatic one speaks
     // only when there is mail to report.
-    const QStringList lines = NewMail::Lines(outcome.headlines);
+    const QStringList lines = NewMail::Lines(outcome.headlines, count);
     if (byUser || count >= 1) {
         MsgForm::Report(
             QString::number(count),

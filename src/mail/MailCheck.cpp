@@ -3,11 +3,13 @@
 #include "codepage/CodePage.h"
 #include "mail/MailLibrary.h"
 #include "mail/Mailbox.h"
+#include "mail/NewMailLines.h"
 #include "mail/NewMailTracker.h"
 #include "mail/TrimNull.h"
 #include "platform/OnlineAccounts.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -173,12 +175,17 @@ void MailCheck::logInWithDesktopAccount(Mailbox& mailbox, AccountSource& account
 }
 
 // Every message counted, in ascending order: its headline, then whatever else the mailbox
-// reads of it (POP3: the whole message, as it always has).
+// reads of it (POP3: the whole message, as it always has). A mailbox that reads nothing more
+// (IMAP) reads only the headlines the user can be shown: an IMAP mailbox may hold thousands
+// of unseen messages, and a request for each would hold every check and push up for minutes.
 void MailCheck::walkWholeMessages(Mailbox& mailbox, Outcome& outcome, const Hooks& hooks)
 {
-    for (int32_t n = 1; n <= outcome.count && !m_cancelled; ++n) {
+    const int32_t walked = mailbox.readsWholeMessages()
+                               ? outcome.count
+                               : std::min<int32_t>(outcome.count, NewMail::MaxLines);
+    for (int32_t n = 1; n <= walked && !m_cancelled; ++n) {
         if (hooks.progress)
-            hooks.progress(n, outcome.count);
+            hooks.progress(n, walked);
         // A header that could not be read (the connection broke, say) gives no headline: an
         // empty sender and subject would be reported as if a message had them. The count
         // STAT gave stands, as it always has for a drop during the retrieval.
@@ -242,11 +249,15 @@ void MailCheck::reportNewOnly(Mailbox& mailbox, const Request& request, Outcome&
         return;
     const NewMail::Sorting sorting = NewMail::Sort(identities, request.reported);
     outcome.count = int32_t(sorting.newMessages.size());
+    // The headers of the new messages the user can be shown, no more.
+    const int32_t shown = std::min<int32_t>(outcome.count, NewMail::MaxLines);
     for (const qint64 n : sorting.newMessages) {
         if (m_cancelled)
             return;
+        if (outcome.headlines.size() == shown)
+            break;
         if (hooks.progress && !byHeaders)
-            hooks.progress(int32_t(outcome.headlines.size()) + 1, outcome.count);
+            hooks.progress(int32_t(outcome.headlines.size()) + 1, shown);
         if (known.contains(int32_t(n))) {
             outcome.headlines.append(known.value(int32_t(n)));
             continue;

@@ -92,6 +92,7 @@ public:
         *headline = texts.headline();
         return result;
     }
+    bool readsWholeMessages() const override { return true; }
     void readWhole(int32_t n) override
     {
         const int32_t size = m_library.Pop3GetMailSize(m_handle, n);
@@ -175,6 +176,7 @@ public:
         return result;
     }
     void readWhole(int32_t) override {}
+    bool readsWholeMessages() const override { return false; }
 
 private:
     // The path after the host, as the user typed it; INBOX without one.

@@ -51,8 +51,10 @@ public:
                                    QByteArray* identity) = 0;
     // Sender and subject of message n. NMAIL_OK or a negative result.
     virtual int32_t headline(int32_t n, NewMail::Headline* headline) = 0;
-    // What a check that reports every message does with message n besides its headline.
+    // What a check that reports every message does with message n besides its headline, and
+    // whether that is more than nothing (then every message is walked).
     virtual void readWhole(int32_t n) = 0;
+    virtual bool readsWholeMessages() const = 0;
 
 protected:
     Mailbox(MailLibrary& library, int32_t handle) : m_library(library), m_handle(handle) {}

@@ -1,6 +1,7 @@
 #include "mail/NewMailLines.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
 namespace NewMail {
 
@@ -78,14 +79,11 @@ QString SenderName(const QString& from)
     return text.mid(open + 1, close < 0 ? -1 : close - open - 1).trimmed();
 }
 
-QStringList Lines(const QList<Headline>& messages)
+QStringList Lines(const QList<Headline>& messages, qsizetype total)
 {
     QStringList lines;
     for (const Headline& message : messages) {
         if (lines.size() == MaxLines) {
-            //: The last line of a list of new messages: how many more there are
-            lines.append(QCoreApplication::translate("NewMailLines", "ほか %n 通", nullptr,
-                                                     int(messages.size() - MaxLines)));
             break;
         }
         // The hidden characters go first, so that a name made of nothing else counts as no
@@ -100,6 +98,12 @@ QStringList Lines(const QList<Headline>& messages)
         }
         const QString dash = QStringLiteral(" — "); // untranslated: the same in every language
         lines.append(sender + dash + subject);
+    }
+    total = std::max(total, messages.size());
+    if (total > MaxLines) {
+        //: The last line of a list of new messages: how many more there are
+        lines.append(QCoreApplication::translate("NewMailLines", "ほか %n 通", nullptr,
+                                                 int(total - lines.size())));
     }
     return lines;
 }

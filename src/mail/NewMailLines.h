@@ -17,7 +17,9 @@ struct Headline
 
 constexpr int MaxLines = 5;
 
-QStringList Lines(const QList<Headline>& messages);
+// `total` is how many messages there are, of which `messages` are the first (a check reads the
+// headers of no more than it can show).
+QStringList Lines(const QList<Headline>& messages, qsizetype total);
 
 // Who sent it, short: the display name of "Name <address>", else the address.
 QString SenderName(const QString& from);

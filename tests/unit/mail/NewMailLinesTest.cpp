@@ -12,6 +12,7 @@ TEST(NewMailLines, OneLinePerMessageThenTheRest)
         const char* name;
         QList<Headline> messages;
         QStringList expected;
+        qsizetype total = 0; // how many there are; 0: as many as `messages`
     };
     const QString longSubject = QString(200, u'長');
     const Case cases[] = {
@@ -44,9 +45,11 @@ TEST(NewMailLines, OneLinePerMessageThenTheRest)
         {"five fit", QList<Headline>(5, tama), QStringList(5, u"たま — テスト"_qs)},
         {"six and more", QList<Headline>(8, tama),
          QStringList(5, u"たま — テスト"_qs) << u"ほか 3 通"_qs},
+        {"five read of two thousand", QList<Headline>(5, tama),
+         QStringList(5, u"たま — テスト"_qs) << u"ほか 1995 通"_qs, 2000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(NewMail::Lines(c.messages), c.expected);
+        EXPECT_EQ(NewMail::Lines(c.messages, c.total), c.expected);
     }
 }
