@@ -604,4 +604,254 @@ Press Mail to check again.</translation>
 </translation>
     </message>
 </context>
+<context>
+    <name>DialogLook</name>
+    <message>
+        <source>エラー</source>
+        <translation>Error</translation>
+    </message>
+</context>
+<context>
+    <name>Form1</name>
+    <message>
+        <source>ファイルサイズが大きすぎて展開に<byte value="xd"/>
+時間がかかる可能性があるため中止しました</source>
+        <translation>The sound file is so large that unpacking it could take a long time, so it was not played.</translation>
+    </message>
+    <message>
+        <source>フラグの指定が正しくありません</source>
+        <translation>The sound was asked for with invalid options.</translation>
+    </message>
+    <message>
+        <source>指定されたファイルは存在しません</source>
+        <translation>The sound file does not exist.</translation>
+    </message>
+    <message>
+        <source>API がエラーを返しました</source>
+        <translation>The sound system reported an error.</translation>
+    </message>
+    <message>
+        <source>未定義の致命的なエラーです</source>
+        <translation>An unknown fatal error occurred.</translation>
+    </message>
+    <message>
+        <source>同期再生(&amp;S)</source>
+        <translation>&amp;Synchronous play</translation>
+    </message>
+    <message>
+        <source>繰り返し再生(&amp;L)</source>
+        <translation>&amp;Loop</translation>
+    </message>
+    <message>
+        <source>メモリ上で再生(&amp;M)</source>
+        <translation>Play from &amp;memory</translation>
+    </message>
+    <message>
+        <source>エラー</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>このあとは音を出さずに鳴き続けます。鳴きやませるには「新着お知らせ」かコマンドバーを閉じてください。</source>
+        <translation>The kitten goes on meowing without sound. To stop it, close the “New mail” notice or the command bar.</translation>
+    </message>
+</context>
+<context>
+    <name>Form2</name>
+    <message>
+        <source>モフリちゃん</source>
+        <translation>Mofurin</translation>
+    </message>
+    <message>
+        <source>鳴かす</source>
+        <extracomment>The bar&apos;s button that makes the kitten meow until the bar closes</extracomment>
+        <translation>Meow</translation>
+    </message>
+    <message>
+        <source>受信</source>
+        <extracomment>The bar&apos;s button that checks the mailbox now</extracomment>
+        <translation>Mail</translation>
+    </message>
+    <message>
+        <source>設定</source>
+        <extracomment>The bar&apos;s button that opens the settings dialog</extracomment>
+        <translation>Setup</translation>
+    </message>
+    <message>
+        <source>HP</source>
+        <extracomment>The bar&apos;s button that offers to open the maker&apos;s homepage</extracomment>
+        <translation>Web</translation>
+    </message>
+    <message>
+        <source>切断</source>
+        <extracomment>Ends the dial-up connections</extracomment>
+        <translation>Hang up</translation>
+    </message>
+    <message>
+        <source>メールチェック</source>
+        <translation>Check mail</translation>
+    </message>
+    <message>
+        <source>各種設定</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>作者のHP</source>
+        <translation>Maker&apos;s site</translation>
+    </message>
+    <message>
+        <source>確認</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>メールのチェックをしています。中止しますか?</source>
+        <translation>Mofurin is checking your mail. Stop the check?</translation>
+    </message>
+    <message>
+        <source>「ミャウ工房」作者のホームページです。ちょっと見てみますか？</source>
+        <translation>This opens the homepage of “Myau Kobo”, the maker of Mofurin. Have a look?</translation>
+    </message>
+    <message>
+        <source>エラー</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>ブラウザを起動できませんでした。<byte value="xd"/>
+%1</source>
+        <translation>The web browser could not be started. You can open the page yourself:<byte value="xd"/>
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>FrameRegions</name>
+    <message>
+        <source>コマ %1 の形には長方形が %2 個必要で、上限の %3 個を超えています。子猫を覆う粗い形で代用します。</source>
+        <translation>The shape of frame %1 needs %2 rectangles, more than the limit of %3. A rough shape that covers the kitten is used instead.</translation>
+    </message>
+</context>
+<context>
+    <name>IdPassForm</name>
+    <message>
+        <source>IDパスワードを保存する</source>
+        <translation>Save ID and password</translation>
+    </message>
+    <message>
+        <source>読み出せません</source>
+        <translation>Cannot be read</translation>
+    </message>
+</context>
+<context>
+    <name>MsgForm</name>
+    <message>
+        <source>新着お知らせ</source>
+        <translation>New mail</translation>
+    </message>
+    <message>
+        <source>新着メールはありませんでした。</source>
+        <translation>No new mail.</translation>
+    </message>
+</context>
+<context>
+    <name>OptionForm</name>
+    <message>
+        <source>サーバー</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>SMTPサーバー名(&amp;S)</source>
+        <translation>&amp;SMTP server</translation>
+    </message>
+    <message>
+        <source>POP3サーバー名(&amp;P)</source>
+        <translation>&amp;POP3 server</translation>
+    </message>
+    <message>
+        <source>メールアドレス(&amp;M)</source>
+        <translation>&amp;Mail address</translation>
+    </message>
+    <message>
+        <source>APOP を使用する(&amp;A)</source>
+        <translation>Use &amp;APOP</translation>
+    </message>
+    <message>
+        <source>設定</source>
+        <extracomment>Saves the server settings and closes the dialog</extracomment>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>サーバー設定を保存できませんでした。
+</source>
+        <translation>The server settings could not be saved.
+</translation>
+    </message>
+</context>
+<context>
+    <name>Progress</name>
+    <message>
+        <source>受信中</source>
+        <translation>Checking</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1/%n通</source>
+        <translation>
+            <numerusform>%1 of %n</numerusform>
+            <numerusform>%1 of %n</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>SetForm</name>
+    <message>
+        <source>設定</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>POPサーバー</source>
+        <translation>POP server</translation>
+    </message>
+    <message>
+        <source>新着がなければ接続を切断する。</source>
+        <translation>Hang up when there is no new mail.</translation>
+    </message>
+    <message>
+        <source>ログイン時に起動する</source>
+        <translation>Start when I log in</translation>
+    </message>
+    <message>
+        <source>自動チェック</source>
+        <translation>Auto check</translation>
+    </message>
+    <message>
+        <source>分ごと</source>
+        <translation>minutes</translation>
+    </message>
+    <message>
+        <source>新着だけを知らせる</source>
+        <translation>Report only new mail</translation>
+    </message>
+    <message>
+        <source>差出人と件名を通知する</source>
+        <translation>Show sender and subject</translation>
+    </message>
+    <message>
+        <source>パスワードをキーリングへ</source>
+        <translation>Keep password in keyring</translation>
+    </message>
+    <message>
+        <source>デスクトップのアカウントを使う</source>
+        <translation>Use a desktop account</translation>
+    </message>
+    <message>
+        <source>使わない</source>
+        <extracomment>The account list&apos;s first entry: no desktop account is used</extracomment>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>しない</source>
+        <translation>Off</translation>
+    </message>
+</context>
 </TS>

@@ -128,15 +128,15 @@ void reportConnectFailure(const MailCheck::Outcome& outcome, ServerTrust& trust,
 // message of how many ("3/12通": a bare "3/12" reads as a date).
 class Progress
 {
+    Q_DECLARE_TR_FUNCTIONS(Progress)
+
 public:
     explicit Progress(QWidget* window) : m_window(window)
     {
         QApplication::setOverrideCursor(Qt::BusyCursor);
         if (m_window) {
             m_caption = m_window->windowTitle();
-            //: The bar's caption while a check connects and logs in; room for about seven
-            //: characters
-            m_window->setWindowTitle(QCoreApplication::translate("CheckMail", "受信中"));
+            m_window->setWindowTitle(tr("受信中"));
         }
     }
     ~Progress() { end(); }
@@ -156,10 +156,7 @@ public:
     void message(int32_t n, int32_t total)
     {
         if (m_window && !m_ended)
-            //: The check's progress in the bar's caption, which has room for about seven
-            //: characters: message %1 of %2
-            m_window->setWindowTitle(
-                QCoreApplication::translate("CheckMail", "%1/%2通").arg(n).arg(total));
+            m_window->setWindowTitle(tr("%1/%n通", nullptr, total).arg(n));
     }
 
 private:

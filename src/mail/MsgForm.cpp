@@ -38,13 +38,12 @@ MsgForm::MsgForm()
 {
     setObjectName(QStringLiteral("MsgForm"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("新着お知らせ"));
+    setWindowTitle(tr("新着お知らせ"));
     setWindowIcon(CommonIcon());
     setFixedSize(Twips::ToPixelsX(3630), Twips::ToPixelsY(270));
 
     // The two boxes overlap by one pixel; the count box is drawn over the message box's edge.
-    Text1 = reportBox(this, Twips::ToPixels(0, 0, 3135, 270),
-                      QStringLiteral("新着メールはありませんでした。"));
+    Text1 = reportBox(this, Twips::ToPixels(0, 0, 3135, 270), tr("新着メールはありませんでした。"));
     Text2 = reportBox(this, Twips::ToPixels(3120, 0, 495, 270), QString());
     Text1->setObjectName(QStringLiteral("Text1"));
     Text2->setObjectName(QStringLiteral("Text2"));

@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -62,16 +63,16 @@ QString MeowErrorMessage(qint32 result)
 {
     switch (result) {
     case 1:
-        return QStringLiteral("ファイルサイズが大きすぎて展開に\r\n"
-                              "時間がかかる可能性があるため中止しました");
+        return QCoreApplication::translate("Form1", "ファイルサイズが大きすぎて展開に\r\n"
+                                                    "時間がかかる可能性があるため中止しました");
     case 2:
-        return QStringLiteral("フラグの指定が正しくありません");
+        return QCoreApplication::translate("Form1", "フラグの指定が正しくありません");
     case 3:
-        return QStringLiteral("指定されたファイルは存在しません");
+        return QCoreApplication::translate("Form1", "指定されたファイルは存在しません");
     case 4:
-        return QStringLiteral("API がエラーを返しました");
+        return QCoreApplication::translate("Form1", "API がエラーを返しました");
     default:
-        return QStringLiteral("未定義の致命的なエラーです");
+        return QCoreApplication::translate("Form1", "未定義の致命的なエラーです");
     }
 }
 
@@ -94,9 +95,9 @@ Form1::Form1()
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
 
-    ChkSynchro = new QCheckBox(QStringLiteral("同期再生(&S)"), this);
-    ChkLoop = new QCheckBox(QStringLiteral("繰り返し再生(&L)"), this);
-    ChkOnMem = new QCheckBox(QStringLiteral("メモリ上で再生(&M)"), this);
+    ChkSynchro = new QCheckBox(tr("同期再生(&S)"), this);
+    ChkLoop = new QCheckBox(tr("繰り返し再生(&L)"), this);
+    ChkOnMem = new QCheckBox(tr("メモリ上で再生(&M)"), this);
     Command2 = new QPushButton(QStringLiteral("Command2"), this);
     ChkSynchro->setGeometry(Twips::ToPixels(1800, 120, 1935, 255));
     ChkLoop->setGeometry(Twips::ToPixels(1800, 480, 1935, 255));
@@ -234,12 +235,12 @@ void Form1::Command2_Click()
     m_spellSoundResult = meowing ? result : 0;
     if (result == 0 || alreadyShown)
         return;
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("エラー"), MeowErrorMessage(result),
-                    QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Critical, tr("エラー"), MeowErrorMessage(result), QMessageBox::Ok,
+                    this);
     box.setObjectName(QStringLiteral("MeowErrorBox"));
     if (meowing)
-        box.setInformativeText(QStringLiteral("このあとは音を出さずに鳴き続けます。鳴きやませるには"
-                                              "「新着お知らせ」かコマンドバーを閉じてください。"));
+        box.setInformativeText(tr("このあとは音を出さずに鳴き続けます。鳴きやませるには"
+                                  "「新着お知らせ」かコマンドバーを閉じてください。"));
     PrepareMessageBox(box);
     box.exec();
 }

@@ -1,5 +1,6 @@
 #include "mascot/FrameRegions.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QVector>
 #include <algorithm>
@@ -241,8 +242,9 @@ bool BuildFrameRegions(const std::array<QImage, 8>& pictures, FrameRegionArray& 
         if (error) {
             if (!error->isEmpty())
                 *error += QLatin1Char('\n');
-            *error += QStringLiteral("コマ %1 の形には長方形が %2 個必要で、上限の %3 個を超え"
-                                     "ています。子猫を覆う粗い形で代用します。")
+            *error += QCoreApplication::translate(
+                          "FrameRegions", "コマ %1 の形には長方形が %2 個必要で、上限の %3 個を超え"
+                                          "ています。子猫を覆う粗い形で代用します。")
                           .arg(f)
                           .arg(shape.rectCount())
                           .arg(FrameRegion::MaxRects);

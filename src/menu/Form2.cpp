@@ -49,17 +49,23 @@ Form2::Form2(QWidget& kitten)
 {
     setObjectName(QStringLiteral("Form2"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("モフリちゃん"));
+    setWindowTitle(tr("モフリちゃん"));
     setWindowIcon(CommonIcon());
     // A thin bar: the buttons are taller than the client area, so their lowest rows are cut off.
     setFixedSize(Twips::ToPixelsX(2370), Twips::ToPixelsY(225));
 
-    Command1 = barButton(this, QStringLiteral("鳴かす"), 0, 720, QColor(192, 192, 255));
-    Command2 = barButton(this, QStringLiteral("受信"), 720, 495, QColor(192, 192, 255));
-    Command3 = barButton(this, QStringLiteral("設定"), 1200, 615, QColor(128, 128, 255));
-    Command4 = barButton(this, QStringLiteral("HP"), 1800, 600, QColor(128, 255, 128));
+    // The captions have room for a few letters only: the buttons are 32 to 48 pixels wide.
+    //: The bar's button that makes the kitten meow until the bar closes
+    Command1 = barButton(this, tr("鳴かす"), 0, 720, QColor(192, 192, 255));
+    //: The bar's button that checks the mailbox now
+    Command2 = barButton(this, tr("受信"), 720, 495, QColor(192, 192, 255));
+    //: The bar's button that opens the settings dialog
+    Command3 = barButton(this, tr("設定"), 1200, 615, QColor(128, 128, 255));
+    //: The bar's button that offers to open the maker's homepage
+    Command4 = barButton(this, tr("HP"), 1800, 600, QColor(128, 255, 128));
     // The hang-up button lies wholly below the client area.
-    Command5 = new QPushButton(QStringLiteral("切断"), this);
+    //: Ends the dial-up connections
+    Command5 = new QPushButton(tr("切断"), this);
     Command5->setGeometry(Twips::ToPixels(120, 480, 1095, 375));
     Command1->setObjectName(QStringLiteral("Command1"));
     Command2->setObjectName(QStringLiteral("Command2"));
@@ -159,11 +165,11 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
                !MailCheckRunning()) {
         // While a check runs the caption shows its progress instead of the buttons' names.
         if (watched == Command2)
-            setWindowTitle(QStringLiteral("メールチェック"));
+            setWindowTitle(tr("メールチェック"));
         else if (watched == Command3)
-            setWindowTitle(QStringLiteral("各種設定"));
+            setWindowTitle(tr("各種設定"));
         else if (watched == Command4)
-            setWindowTitle(QStringLiteral("作者のHP"));
+            setWindowTitle(tr("作者のHP"));
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -177,8 +183,8 @@ void Form2::Command2_Click()
 {
     // While a check runs, 受信 offers to stop it instead of starting another.
     if (MailCheckRunning()) {
-        QMessageBox ask(QMessageBox::Question, QStringLiteral("確認"),
-                        QStringLiteral("メールのチェックをしています。中止しますか?"),
+        QMessageBox ask(QMessageBox::Question, tr("確認"),
+                        tr("メールのチェックをしています。中止しますか?"),
                         QMessageBox::Yes | QMessageBox::No);
         ask.setDefaultButton(QMessageBox::No);
         PrepareMessageBox(ask);
@@ -196,10 +202,9 @@ void Form2::Command3_Click()
 
 void Form2::Command4_Click()
 {
-    QMessageBox offer(
-        QMessageBox::Question, QStringLiteral("確認"),
-        QStringLiteral("「ミャウ工房」作者のホームページです。ちょっと見てみますか？"),
-        QMessageBox::Yes | QMessageBox::No, this);
+    QMessageBox offer(QMessageBox::Question, tr("確認"),
+                      tr("「ミャウ工房」作者のホームページです。ちょっと見てみますか？"),
+                      QMessageBox::Yes | QMessageBox::No, this);
     offer.setObjectName(QStringLiteral("HomepageOffer"));
     PrepareMessageBox(offer);
     if (offer.exec() != QMessageBox::Yes)
@@ -207,10 +212,9 @@ void Form2::Command4_Click()
     BrowserObject browser;
     browser.Visible = true;
     if (!browser.Navigate(HomepageUrl())) {
-        QMessageBox failed(
-            QMessageBox::Critical, QStringLiteral("エラー"),
-            QStringLiteral("ブラウザを起動できませんでした。\r\n%1").arg(HomepageUrl()),
-            QMessageBox::Ok, this);
+        QMessageBox failed(QMessageBox::Critical, tr("エラー"),
+                           tr("ブラウザを起動できませんでした。\r\n%1").arg(HomepageUrl()),
+                           QMessageBox::Ok, this);
         failed.setObjectName(QStringLiteral("BrowserErrorBox"));
         PrepareMessageBox(failed);
         failed.exec();

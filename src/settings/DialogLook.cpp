@@ -5,6 +5,7 @@
 #include "platform/WindowIcon.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QEvent>
 #include <QLabel>
@@ -146,8 +147,9 @@ QIcon DialogIcon()
 
 void OpenSaveErrorBox(QDialog* dialog, const QString& text)
 {
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("エラー"), text,
-                                QMessageBox::Ok, dialog);
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, QCoreApplication::translate("DialogLook", "エラー"),
+                        text, QMessageBox::Ok, dialog);
     box->setAttribute(Qt::WA_DeleteOnClose);
     PrepareMessageBox(*box);
     box->open();

@@ -61,7 +61,7 @@ IdPassForm::IdPassForm()
     DialogLook::MakeStarPasswordBox(PassText);
     Check1 = new QCheckBox(this);
     PlaceTwips(Check1, 420, 1020, 255, 255);
-    Label2_1 = new QLabel(QStringLiteral("IDパスワードを保存する"), this);
+    Label2_1 = new QLabel(tr("IDパスワードを保存する"), this);
     PlaceTwips(Label2_1, 780, 1020, 1875, 255);
     SetReadableTextColour(Label2_1, QColor(0, 0, 255));
     OKCommand = new QPushButton(QStringLiteral("OK"), this);
@@ -98,8 +98,7 @@ void IdPassForm::ShowSavedAccount(const PasswordPlace::Account& saved)
     m_keepSavedPassword = saved.passwordUnread;
     m_unreadReason = saved.message;
     // Where the password would be: an empty box is not the saved password, and says why.
-    PassText->setPlaceholderText(m_unreadReason.isEmpty() ? QString()
-                                                          : QStringLiteral("読み出せません"));
+    PassText->setPlaceholderText(m_unreadReason.isEmpty() ? QString() : tr("読み出せません"));
     PassText->setToolTip(m_unreadReason);
 }
 

@@ -34,28 +34,29 @@ bool OptionForm::Exists()
 OptionForm::OptionForm()
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("サーバー"));
+    setWindowTitle(tr("サーバー"));
     DialogLook::SetUpWindow(this, 2910, 2970);
     setWindowFlag(Qt::WindowStaysOnTopHint);
 
     using DialogLook::PlaceTwips;
-    Label1 = new QLabel(QStringLiteral("SMTPサーバー名(&S)"), this);
+    Label1 = new QLabel(tr("SMTPサーバー名(&S)"), this);
     PlaceTwips(Label1, 120, 120, 1575, 195);
     SmtpText = new QLineEdit(this);
     PlaceTwips(SmtpText, 120, 360, 2652, 264);
-    Label2 = new QLabel(QStringLiteral("POP3サーバー名(&P)"), this);
+    Label2 = new QLabel(tr("POP3サーバー名(&P)"), this);
     PlaceTwips(Label2, 120, 720, 1635, 195);
     Pop3Text = new QLineEdit(this);
     PlaceTwips(Pop3Text, 120, 960, 2652, 264);
-    Label3 = new QLabel(QStringLiteral("メールアドレス(&M)"), this);
+    Label3 = new QLabel(tr("メールアドレス(&M)"), this);
     PlaceTwips(Label3, 120, 1320, 1635, 195);
     MailText = new QLineEdit(this);
     PlaceTwips(MailText, 120, 1560, 2652, 264);
-    ApopCheck = new QCheckBox(QStringLiteral("APOP を使用する(&A)"), this);
+    ApopCheck = new QCheckBox(tr("APOP を使用する(&A)"), this);
     PlaceTwips(ApopCheck, 480, 2040, 2172, 252);
-    OkCommand = new QPushButton(QStringLiteral("設定"), this);
+    //: Saves the server settings and closes the dialog
+    OkCommand = new QPushButton(tr("設定"), this);
     PlaceTwips(OkCommand, 660, 2520, 972, 372);
-    CancelCommand = new QPushButton(QStringLiteral("中止"), this);
+    CancelCommand = new QPushButton(tr("中止"), this);
     PlaceTwips(CancelCommand, 1860, 2520, 912, 372);
 
     Label1->setBuddy(SmtpText);
@@ -120,8 +121,7 @@ void OptionForm::OkCommand_Click()
     // leaves the server the next check connects to as it was.
     QString error;
     if (!SaveServerFile(edited, &error)) {
-        DialogLook::OpenSaveErrorBox(
-            this, QStringLiteral("サーバー設定を保存できませんでした。\n") + error);
+        DialogLook::OpenSaveErrorBox(this, tr("サーバー設定を保存できませんでした。\n") + error);
         return;
     }
     MailSettings = edited;

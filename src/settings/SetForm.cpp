@@ -50,7 +50,7 @@ bool SetForm::Exists()
 SetForm::SetForm()
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("設定"));
+    setWindowTitle(tr("設定"));
     // 1065 twips hold the buttons, the hang-up box and the blue rule; the rows below the rule
     // hold the newer options.
     DialogLook::SetUpWindow(this, ClientWidth, ClientHeight);
@@ -59,7 +59,7 @@ SetForm::SetForm()
     Command1 = new QPushButton(QStringLiteral("ID/PASS"), this);
     PlaceTwips(Command1, 120, 120, 1455, 375);
     DialogLook::SetButtonColour(Command1, QColor(255, 128, 0));
-    Command2 = new QPushButton(QStringLiteral("POPサーバー"), this);
+    Command2 = new QPushButton(tr("POPサーバー"), this);
     PlaceTwips(Command2, 1560, 120, 1455, 375);
     DialogLook::SetButtonColour(Command2, QColor(128, 128, 255));
     Check1 = new QCheckBox(this);
@@ -68,33 +68,33 @@ SetForm::SetForm()
     grey.setColor(QPalette::Window, QColor(192, 192, 192));
     Check1->setPalette(grey);
     Check1->setAutoFillBackground(true);
-    Label1 = new QLabel(QStringLiteral("新着がなければ接続を切断する。"), this);
+    Label1 = new QLabel(tr("新着がなければ接続を切断する。"), this);
     PlaceTwips(Label1, 480, 645, 2535, 255);
     SetReadableTextColour(Label1, Blue);
 
-    AutostartCheck = new QCheckBox(QStringLiteral("ログイン時に起動する"), this);
+    AutostartCheck = new QCheckBox(tr("ログイン時に起動する"), this);
     PlaceTwips(AutostartCheck, 120, 1110, 2895, 255);
     SetReadableTextColour(AutostartCheck, Blue);
 
-    AutoCheckLabel = new QLabel(QStringLiteral("自動チェック"), this);
+    AutoCheckLabel = new QLabel(tr("自動チェック"), this);
     PlaceTwips(AutoCheckLabel, 120, 1455, 1035, 255);
     SetReadableTextColour(AutoCheckLabel, Blue);
     AutoCheckMinutes = new QSpinBox(this);
     AutoCheckMinutes->setRange(0, MofurinOptions::MaxAutoCheckMinutes);
     PlaceTwips(AutoCheckMinutes, 1200, 1410, 960, 330);
-    AutoCheckUnit = new QLabel(QStringLiteral("分ごと"), this);
+    AutoCheckUnit = new QLabel(tr("分ごと"), this);
     PlaceTwips(AutoCheckUnit, 2235, 1455, 825, 255);
     SetReadableTextColour(AutoCheckUnit, Blue);
-    NewOnlyCheck = new QCheckBox(QStringLiteral("新着だけを知らせる"), this);
+    NewOnlyCheck = new QCheckBox(tr("新着だけを知らせる"), this);
     PlaceTwips(NewOnlyCheck, 120, 1830, 2895, 255);
     SetReadableTextColour(NewOnlyCheck, Blue);
-    NotifyCheck = new QCheckBox(QStringLiteral("差出人と件名を通知する"), this);
+    NotifyCheck = new QCheckBox(tr("差出人と件名を通知する"), this);
     PlaceTwips(NotifyCheck, 120, 2190, 2895, 255);
     SetReadableTextColour(NotifyCheck, Blue);
-    KeyringCheck = new QCheckBox(QStringLiteral("パスワードをキーリングへ"), this);
+    KeyringCheck = new QCheckBox(tr("パスワードをキーリングへ"), this);
     PlaceTwips(KeyringCheck, 120, 2550, 2895, 255);
     SetReadableTextColour(KeyringCheck, Blue);
-    AccountLabel = new QLabel(QStringLiteral("デスクトップのアカウントを使う"), this);
+    AccountLabel = new QLabel(tr("デスクトップのアカウントを使う"), this);
     PlaceTwips(AccountLabel, 120, 2910, 2895, 255);
     SetReadableTextColour(AccountLabel, Blue);
     AccountChoice = new QComboBox(this);
@@ -216,7 +216,8 @@ void SetForm::showAccounts()
     const QString chosen = LiveOptions::Get().value().desktopAccountId();
     const QSignalBlocker quiet(AccountChoice);
     AccountChoice->clear();
-    AccountChoice->addItem(QStringLiteral("使わない"), QString());
+    //: The account list's first entry: no desktop account is used
+    AccountChoice->addItem(tr("使わない"), QString());
     for (const OnlineAccount& account : source.accounts()) {
         AccountChoice->addItem(account.provider.isEmpty()
                                    ? account.email
@@ -270,7 +271,7 @@ void SetForm::showEvent(QShowEvent* event)
     // a spin box lays its text out as soon as it has one, and Japanese text would load the
     // Japanese font at start-up, where the dialog is loaded hidden.
     if (AutoCheckMinutes->specialValueText().isEmpty())
-        AutoCheckMinutes->setSpecialValueText(QStringLiteral("しない"));
+        AutoCheckMinutes->setSpecialValueText(tr("しない"));
     QDialog::showEvent(event);
 }
 
