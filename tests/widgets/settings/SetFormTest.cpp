@@ -1,4 +1,6 @@
 #include "DialogFixture.h"
+#include "mail/MsgForm.h"
+#include "menu/Form2.h"
 #include "platform/ReadableText.h"
 #include "settings/LiveOptions.h"
 #include "support/DarkScheme.h"
@@ -8,12 +10,17 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QStyleOption>
 #include <QTest>
+#include <QTranslator>
+#include <functional>
 
 namespace {
 
@@ -50,19 +57,157 @@ TEST_F(SetFormTest, LoadsHiddenWithTheLayoutTheColouredButtonsAndTheBlueRule)
     EXPECT_EQ(QColor(picture.pixel(108, 12)), QColor(128, 128, 255));
 }
 
-TEST_F(SetFormTest, NoDialogCutsTheCaptionOfALabel)
+// What a caption needs beside the room its control gives it, in pixels.
+struct CaptionRoom
 {
-    // The layouts' widths were made for a narrower font; every caption must still fit.
-    const QList<QDialog*> dialogs = {&SetForm::Get(), &IdPassForm::Get(), &OptionForm::Get()};
-    for (QDialog* dialog : dialogs) {
-        // The captions are fitted when a dialog is first shown.
-        dialog->show();
-        for (QLabel* label : dialog->findChildren<QLabel*>()) {
-            const QString caption = label->text().remove(QLatin1Char('&'));
-            EXPECT_LE(label->fontMetrics().horizontalAdvance(caption), label->width())
-                << caption.toStdString();
-            EXPECT_LE(label->fontMetrics().capHeight(), label->height()) << caption.toStdString();
+    QString caption;
+    int needed;
+    int room;
+};
+
+// Every caption the window's controls show, with the width it needs (the text's advance plus
+// the style's margins) and the width the control has inside the window: a control that runs
+// past the window's edge shows only the part inside.
+QList<CaptionRoom> CaptionRooms(QWidget& window)
+{
+    QList<CaptionRoom> rooms;
+    const auto visibleWidth = [&window](const QWidget* control) {
+        const QRect box(control->mapTo(&window, QPoint(0, 0)), control->size());
+        return qMin(box.right(), window.width() - 1) - qMax(box.left(), 0) + 1;
+    };
+    for (QWidget* control : window.findChildren<QWidget*>()) {
+        if (auto* button = qobject_cast<QPushButton*>(control);
+            button && !button->text().isEmpty()) {
+            // A push button's size hint holds a minimum width some styles give every button.
+            QStyleOptionButton option;
+            option.initFrom(button);
+            const QStyle* style = button->style();
+            const int needed =
+                button->fontMetrics().horizontalAdvance(button->text().remove(QLatin1Char('&'))) +
+                style->pixelMetric(QStyle::PM_ButtonMargin, &option, button) +
+                2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, button);
+            rooms.append({button->text(), needed, visibleWidth(button)});
+        } else if (auto* box = qobject_cast<QAbstractButton*>(control);
+                   box && !box->text().isEmpty()) {
+            rooms.append({box->text(), box->sizeHint().width(), visibleWidth(box)});
+        } else if (auto* label = qobject_cast<QLabel*>(control);
+                   label && !label->text().isEmpty()) {
+            // A wrapped label may take lines, as many as its height holds.
+            if (label->wordWrap())
+                rooms.append(
+                    {label->text(), label->heightForWidth(label->width()), label->height()});
+            else
+                rooms.append(
+                    {label->text(),
+                     label->fontMetrics().horizontalAdvance(label->text().remove(QLatin1Char('&'))),
+                     visibleWidth(label)});
+            rooms.append({label->text(), label->fontMetrics().capHeight(), label->height()});
+        } else if (auto* group = qobject_cast<QGroupBox*>(control);
+                   group && !group->title().isEmpty()) {
+            rooms.append({group->title(), group->minimumSizeHint().width(), group->width()});
+        } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+            const QString text = edit->text().isEmpty() ? edit->placeholderText() : edit->text();
+            if (text.isEmpty())
+                continue;
+            QStyleOptionFrame option;
+            option.initFrom(edit);
+            option.lineWidth =
+                edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) : 0;
+            const QRect contents =
+                edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+            const QMargins margins = edit->textMargins();
+            // QLineEdit keeps two pixels free on either side of its text.
+            rooms.append({text, edit->fontMetrics().horizontalAdvance(text) + 4,
+                          contents.width() - margins.left() - margins.right()});
         }
+    }
+    // The title bar holds the caption beside the window's icon and close box.
+    const int titleRoom =
+        window.width() - 2 * window.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    for (const QString& title : window.property("titles").toStringList())
+        rooms.append({title, window.fontMetrics().horizontalAdvance(title), titleRoom});
+    return rooms;
+}
+
+// The captions each window shows in its title bar: its title, and for the bar the captions of
+// the buttons the pointer rests on.
+void KeepTitles(QWidget& window, const QList<QWidget*>& hovered = {})
+{
+    QStringList titles = {window.windowTitle()};
+    for (QWidget* control : hovered) {
+        QTest::mouseMove(control, QPoint(5, 5));
+        QApplication::processEvents();
+        titles << window.windowTitle();
+    }
+    window.setProperty("titles", titles);
+}
+
+// Every caption of every window fits its control, in Japanese and in English, with the dialogs'
+// labels narrowed as they are when first shown.
+TEST_F(SetFormTest, NoWindowCutsACaptionInEitherLanguage)
+{
+    QWidget kitten;
+    kitten.setWindowFlags(Qt::FramelessWindowHint | Qt::Tool);
+    kitten.resize(100, 100);
+    kitten.show();
+    const struct
+    {
+        const char* name;
+        std::function<QWidget&()> open;
+    } windows[] = {
+        {"bar",
+         [&kitten]() -> QWidget& {
+             Form2& bar = Form2::Open(kitten);
+             KeepTitles(bar, {bar.Command2, bar.Command3, bar.Command4});
+             return bar;
+         }},
+        {"notice",
+         []() -> QWidget& {
+             MsgForm& notice = MsgForm::Get();
+             notice.show();
+             KeepTitles(notice);
+             return notice;
+         }},
+        {"settings",
+         []() -> QWidget& {
+             SetForm& form = SetForm::Get();
+             form.ShowModeless();
+             KeepTitles(form);
+             return form;
+         }},
+        {"account",
+         []() -> QWidget& {
+             IdPassForm& form = IdPassForm::Get();
+             // The password box says when the keyring did not give the password.
+             form.ShowSavedAccount(
+                 {QStringLiteral("id"), QString(), QStringLiteral("locked"), true});
+             form.ShowModeless();
+             KeepTitles(form);
+             return form;
+         }},
+        {"server",
+         []() -> QWidget& {
+             OptionForm& form = OptionForm::Get();
+             KeepTitles(form);
+             return form;
+         }},
+    };
+    for (const bool english : {false, true}) {
+        QTranslator translator;
+        if (english) {
+            ASSERT_TRUE(translator.load(QStringLiteral(":/translations/mofurin_en.qm")));
+            QCoreApplication::installTranslator(&translator);
+        }
+        for (const auto& window : windows) {
+            QWidget& shown = window.open();
+            for (const CaptionRoom& room : CaptionRooms(shown)) {
+                EXPECT_LE(room.needed, room.room)
+                    << window.name << (english ? " (English): " : ": ") << qPrintable(room.caption);
+            }
+            shown.close();
+            FlushDeletes();
+        }
+        QCoreApplication::removeTranslator(&translator);
     }
 }
 
