@@ -688,15 +688,15 @@ Press Mail to check again.</translation>
     </message>
     <message>
         <source>メールチェック</source>
-        <translation>Check mail</translation>
+        <translation>Check</translation>
     </message>
     <message>
         <source>各種設定</source>
-        <translation>Settings</translation>
+        <translation>Options</translation>
     </message>
     <message>
         <source>作者のHP</source>
-        <translation>Maker&apos;s site</translation>
+        <translation>Author</translation>
     </message>
     <message>
         <source>確認</source>
@@ -792,7 +792,7 @@ Press Mail to check again.</translation>
     <name>Progress</name>
     <message>
         <source>受信中</source>
-        <translation>Checking</translation>
+        <translation>Busy…</translation>
     </message>
     <message numerus="yes">
         <source>%1/%n通</source>
@@ -814,7 +814,7 @@ Press Mail to check again.</translation>
     </message>
     <message>
         <source>新着がなければ接続を切断する。</source>
-        <translation>Hang up when there is no new mail.</translation>
+        <translation>Hang up if no new mail.</translation>
     </message>
     <message>
         <source>ログイン時に起動する</source>
