@@ -186,6 +186,11 @@ class Desktop:
         self.env["DISPLAY"] = self.display
         for name in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
             self.env.pop(name, None)
+        # The kitten speaks the desktop's language; the tests expect its own Japanese texts
+        # whatever the machine's locale, and a test that wants another language says so.
+        for name in ("LANGUAGE", "LC_ALL", "LC_MESSAGES"):
+            self.env.pop(name, None)
+        self.env["LANG"] = "C.UTF-8"
         self.env["XDG_RUNTIME_DIR"] = self.tmp
         self.env["HOME"] = self.tmp
         # A session bus of this desktop's own, as every desktop session has. Without one, the
@@ -256,6 +261,13 @@ class Desktop:
         out = self.run("xdotool", "search", "--onlyvisible", "--name", "^%s$" % re.escape(name),
                        check=False)
         return [int(w) for w in out.split()]
+
+    def windows_titled(self, title):
+        """The visible windows whose _NET_WM_NAME is title. Unlike windows(), this holds in any
+        locale of the program: under LANG=C, Qt stores a non-ASCII title in WM_NAME (the name
+        xdotool searches) as mangled Latin-1, and only _NET_WM_NAME keeps it."""
+        out = self.run("xdotool", "search", "--onlyvisible", "--name", ".", check=False)
+        return [int(w) for w in out.split() if self.title(int(w)) == title]
 
     def close_window(self, window, key="alt+F4", attempts=3):
         """Activates the window and presses key until it is gone. On a loaded machine the key
