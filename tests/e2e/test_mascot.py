@@ -175,6 +175,46 @@ class MascotOnTheDesktop(unittest.TestCase):
         wait_until(lambda: abs(self.desktop.geometry(kitten)[0] - nx) <= 1, timeout=2,
                    what="the kitten to go back above the bar")
 
+    def test_the_windows_speak_the_desktops_language(self):
+        # The bar's title, its caption while the pointer rests on the check button, the
+        # settings dialog and the server dialog it opens, as the window manager reads them.
+        rows = [
+            ({"LANGUAGE": "en"}, ["Mofurin", "Check", "Settings", "Server"]),
+            ({"LANG": "C"}, ["モフリちゃん", "メールチェック", "設定", "サーバー"]),
+        ]
+        for env, titles in rows:
+            with self.subTest(env=env):
+                kitten = self.start_at(300, 200, env)
+                self.wait_shaped(kitten)
+                self.desktop.pointer(350, 260)
+                self.desktop.xdotool("click", "--repeat", 2, "--delay", 80, 1)
+                seen = []
+
+                def window(title):
+                    found = wait_until(lambda: self.desktop.windows_titled(title), timeout=5,
+                                       what="window %r (seen %r)" % (title, seen))[0]
+                    seen.append(title)
+                    return found
+
+                try:
+                    bar = window(titles[0])
+                    bx, by, _, _ = self.desktop.geometry(bar)
+                    self.desktop.pointer(bx + 64, by + 7)
+                    window(titles[1])
+                    self.desktop.pointer(bx + 100, by + 7)
+                    self.desktop.xdotool("click", 1)
+                    settings = window(titles[2])
+                    sx, sy, _, _ = self.desktop.geometry(settings)
+                    self.desktop.pointer(sx + 152, sy + 20)
+                    self.desktop.xdotool("click", 1)
+                    window(titles[3])
+                    self.desktop.screenshot("language-" + "-".join(env.values()))
+                finally:
+                    # Each row has a kitten of its own: a start while another runs would only
+                    # bring that one forward.
+                    self.app.stop()
+                    wait_until(lambda: not self.app.running(), timeout=5, what="the kitten to end")
+
     def test_every_box_stays_above_the_kitten_the_bar_and_the_notice(self):
         # A stand-in browser launcher records the address HP hands it.
         bin_dir = os.path.join(self.desktop.tmp, "bin")
