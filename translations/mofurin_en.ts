@@ -132,16 +132,6 @@ Press “Yes” only if you have made sure that the server&apos;s administrator 
 Press “Yes” only if you have made sure that the server stopped offering encryption. Connect to this server without encryption from now on?</translation>
     </message>
     <message>
-        <source>受信中</source>
-        <extracomment>The bar&apos;s caption while a check connects and logs in; room for about seven characters</extracomment>
-        <translation>Checking</translation>
-    </message>
-    <message>
-        <source>%1/%2通</source>
-        <extracomment>The check&apos;s progress in the bar&apos;s caption, which has room for about seven characters: message %1 of %2</extracomment>
-        <translation>%1 of %2</translation>
-    </message>
-    <message>
         <source>自動チェック: %1</source>
         <translation>Automatic check: %1</translation>
     </message>
@@ -209,6 +199,13 @@ Press Mail to check again.</translation>
         <source>モフリちゃん</source>
         <extracomment>The kitten&apos;s name, the notification&apos;s title</extracomment>
         <translation>Mofurin</translation>
+    </message>
+</context>
+<context>
+    <name>DialogLook</name>
+    <message>
+        <source>エラー</source>
+        <translation>Error</translation>
     </message>
 </context>
 <context>
@@ -428,190 +425,6 @@ Press Mail to check again.</translation>
     </message>
 </context>
 <context>
-    <name>KeychainSecretStore</name>
-    <message>
-        <source>デスクトップのキーリング(パスワードの保管庫)が見つからないか、応答しませんでした。</source>
-        <translation>The desktop&apos;s keyring (where passwords are kept) was not found or did not answer.</translation>
-    </message>
-    <message>
-        <source>デスクトップのキーリングがロックされたままで、使うことを許可されませんでした。</source>
-        <translation>The desktop&apos;s keyring stayed locked, so Mofurin was not allowed to use it.</translation>
-    </message>
-    <message>
-        <source>デスクトップのキーリングが時間内に応答しませんでした。</source>
-        <translation>The desktop&apos;s keyring did not answer in time.</translation>
-    </message>
-</context>
-<context>
-    <name>MailCheck</name>
-    <message>
-        <source>サーバーが暗号化を提供していないため、デスクトップのアカウントの資格情報を送らずに接続をやめました。</source>
-        <translation>The server does not offer encryption, so Mofurin closed the connection without sending the desktop account&apos;s credentials.</translation>
-    </message>
-    <message>
-        <source>サーバーがデスクトップのアカウントの資格情報を受け付けません。システムの設定の「オンラインアカウント」で、このアカウントにもう一度サインインしてください。</source>
-        <translation>The server does not accept the desktop account&apos;s credentials. Please sign in to this account again under “Online Accounts” in the system settings.</translation>
-    </message>
-</context>
-<context>
-    <name>MailLibraryModule</name>
-    <message>
-        <source>メールを受信する部品を読み込めません: %1</source>
-        <translation>Cannot load the part that receives mail: %1</translation>
-    </message>
-</context>
-<context>
-    <name>MailProgram</name>
-    <message>
-        <source>MAILER に書かれたメールソフトを起動できません: %1</source>
-        <translation>Cannot start the mail program set in MAILER: %1</translation>
-    </message>
-    <message>
-        <source>メールソフトが見つかりません。デスクトップの設定で既定のメールソフトを選ぶか、★MailData/ini.ini の [MOFURIN] に MAILER= で起動するコマンドを書いてください。</source>
-        <translation>No mail program was found. Choose a default mail program in the desktop&apos;s settings, or write the command that starts one as MAILER= under [MOFURIN] in ★MailData/ini.ini.</translation>
-    </message>
-    <message>
-        <source>メールソフトを起動できません: %1</source>
-        <translation>Cannot start the mail program: %1</translation>
-    </message>
-</context>
-<context>
-    <name>Mailbox</name>
-    <message>
-        <source>メールボックス「%1」を開けませんでした。サーバーにその名前のメールボックスがあるか確かめてください。
-</source>
-        <translation>Could not open the mailbox “%1”. Please check that the server has a mailbox of that name.
-</translation>
-    </message>
-</context>
-<context>
-    <name>NewMailLines</name>
-    <message numerus="yes">
-        <source>ほか %n 通</source>
-        <extracomment>The last line of a list of new messages: how many more there are</extracomment>
-        <translation>
-            <numerusform>and %n more</numerusform>
-            <numerusform>and %n more</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>(件名なし)</source>
-        <translation>(no subject)</translation>
-    </message>
-    <message>
-        <source>(差出人なし)</source>
-        <translation>(no sender)</translation>
-    </message>
-</context>
-<context>
-    <name>OnlineAccounts</name>
-    <message>
-        <source>デスクトップのオンラインアカウントのサービスが応答しません。</source>
-        <translation>The desktop&apos;s online accounts service does not answer.</translation>
-    </message>
-    <message>
-        <source>システムの設定の「オンラインアカウント」で、このアカウントにもう一度サインインしてください。</source>
-        <translation>Please sign in to this account again under “Online Accounts” in the system settings.</translation>
-    </message>
-    <message>
-        <source>デスクトップのアカウントが見つからないか、メールに使わない設定になりました。「設定」で選び直してください。</source>
-        <translation>The desktop account was not found, or it is no longer set to be used for mail. Please choose again in Settings.</translation>
-    </message>
-</context>
-<context>
-    <name>PasswordPlace</name>
-    <message>
-        <source>IDかパスワードに、保存できない文字(改行、またはシフトJISにない文字)が含まれています。</source>
-        <translation>The ID or password contains a character that cannot be saved (a line break, or a character Shift JIS does not have).</translation>
-    </message>
-    <message>
-        <source>デスクトップのキーリングが使えないため、パスワードはこれまでどおり設定ファイルに保存したままです。</source>
-        <translation>The desktop&apos;s keyring cannot be used, so the password stays in the settings file as before.</translation>
-    </message>
-    <message>
-        <source>設定を保存できなかったため、パスワードの保存場所は変えていません。
-</source>
-        <translation>The settings could not be saved, so the password stays where it was.
-</translation>
-    </message>
-    <message>
-        <source>デスクトップのキーリングが使えないため、保存したパスワードを読み出せませんでした。</source>
-        <translation>The desktop&apos;s keyring cannot be used, so the saved password could not be read.</translation>
-    </message>
-    <message>
-        <source>IDとパスワードを保存できませんでした。
-</source>
-        <translation>Could not save the ID and password.
-</translation>
-    </message>
-    <message>
-        <source>IDかパスワードが長すぎて保存できません。それぞれ半角%1文字(全角%2文字)までです。</source>
-        <translation>The ID or password is too long to save. Each may have up to %1 single-byte characters (%2 double-byte ones).</translation>
-    </message>
-    <message>
-        <source>デスクトップのキーリングが使えないため、パスワードは設定ファイルに保存しました。</source>
-        <translation>The desktop&apos;s keyring cannot be used, so the password was saved in the settings file.</translation>
-    </message>
-    <message>
-        <source>保存したパスワードを読み出せないため、IDだけを変えて保存することはできません。パスワードも入力してください。</source>
-        <translation>The saved password cannot be read, so the ID cannot be changed on its own. Please enter the password too.</translation>
-    </message>
-    <message>
-        <source>パスワードをキーリングに移しましたが、設定ファイルのパスワードを消せませんでした。
-</source>
-        <translation>The password was moved to the keyring, but could not be removed from the settings file.
-</translation>
-    </message>
-    <message>
-        <source>デスクトップのキーリングが使えないため、パスワードを設定ファイルに戻せず、キーリングを使う設定のままです。</source>
-        <translation>The desktop&apos;s keyring cannot be used, so the password could not be moved back to the settings file; the keyring stays in use.</translation>
-    </message>
-    <message>
-        <source>設定ファイルに書き込めないため、パスワードはキーリングに残し、キーリングを使う設定のままです。
-</source>
-        <translation>The settings file cannot be written, so the password stays in the keyring and the keyring stays in use.
-</translation>
-    </message>
-    <message>
-        <source>デスクトップのキーリングが使えないため、キーリングに残ったパスワードは消せませんでした。</source>
-        <translation>The desktop&apos;s keyring cannot be used, so the password left in it could not be removed.</translation>
-    </message>
-    <message>
-        <source>パスワードを設定ファイルに戻しましたが、キーリングのパスワードは消せませんでした。</source>
-        <translation>The password was moved back to the settings file, but could not be removed from the keyring.</translation>
-    </message>
-</context>
-<context>
-    <name>ServerFile</name>
-    <message>
-        <source>改行やシフトJISで表せない文字を含む設定は保存できません。</source>
-        <translation>Settings that contain a line break or a character Shift JIS cannot show cannot be saved.</translation>
-    </message>
-</context>
-<context>
-    <name>SoundOutputModule</name>
-    <message>
-        <source>音を鳴らす部品を読み込めません: %1</source>
-        <translation>Cannot load the part that plays sounds: %1</translation>
-    </message>
-</context>
-<context>
-    <name>main</name>
-    <message>
-        <source>もふりんはすでに起動していますが、応答がありません。
-</source>
-        <translation>Mofurin is already running but does not answer.
-</translation>
-    </message>
-</context>
-<context>
-    <name>DialogLook</name>
-    <message>
-        <source>エラー</source>
-        <translation>Error</translation>
-    </message>
-</context>
-<context>
     <name>Form1</name>
     <message>
         <source>ファイルサイズが大きすぎて展開に<byte value="xd"/>
@@ -708,7 +521,7 @@ Press Mail to check again.</translation>
     </message>
     <message>
         <source>「ミャウ工房」作者のホームページです。ちょっと見てみますか？</source>
-        <translation>This opens the homepage of “Myau Kobo”, the maker of Mofurin. Have a look?</translation>
+        <translation>This is the homepage of “Meow Workshop”, where Mofurin comes from. Take a look?</translation>
     </message>
     <message>
         <source>エラー</source>
@@ -740,6 +553,63 @@ Press Mail to check again.</translation>
     </message>
 </context>
 <context>
+    <name>KeychainSecretStore</name>
+    <message>
+        <source>デスクトップのキーリング(パスワードの保管庫)が見つからないか、応答しませんでした。</source>
+        <translation>The desktop&apos;s keyring (where passwords are kept) was not found or did not answer.</translation>
+    </message>
+    <message>
+        <source>デスクトップのキーリングがロックされたままで、使うことを許可されませんでした。</source>
+        <translation>The desktop&apos;s keyring stayed locked, so Mofurin was not allowed to use it.</translation>
+    </message>
+    <message>
+        <source>デスクトップのキーリングが時間内に応答しませんでした。</source>
+        <translation>The desktop&apos;s keyring did not answer in time.</translation>
+    </message>
+</context>
+<context>
+    <name>MailCheck</name>
+    <message>
+        <source>サーバーが暗号化を提供していないため、デスクトップのアカウントの資格情報を送らずに接続をやめました。</source>
+        <translation>The server does not offer encryption, so Mofurin closed the connection without sending the desktop account&apos;s credentials.</translation>
+    </message>
+    <message>
+        <source>サーバーがデスクトップのアカウントの資格情報を受け付けません。システムの設定の「オンラインアカウント」で、このアカウントにもう一度サインインしてください。</source>
+        <translation>The server does not accept the desktop account&apos;s credentials. Please sign in to this account again under “Online Accounts” in the system settings.</translation>
+    </message>
+</context>
+<context>
+    <name>MailLibraryModule</name>
+    <message>
+        <source>メールを受信する部品を読み込めません: %1</source>
+        <translation>Cannot load the part that receives mail: %1</translation>
+    </message>
+</context>
+<context>
+    <name>MailProgram</name>
+    <message>
+        <source>MAILER に書かれたメールソフトを起動できません: %1</source>
+        <translation>Cannot start the mail program set in MAILER: %1</translation>
+    </message>
+    <message>
+        <source>メールソフトが見つかりません。デスクトップの設定で既定のメールソフトを選ぶか、★MailData/ini.ini の [MOFURIN] に MAILER= で起動するコマンドを書いてください。</source>
+        <translation>No mail program was found. Choose a default mail program in the desktop&apos;s settings, or write the command that starts one as MAILER= under [MOFURIN] in ★MailData/ini.ini.</translation>
+    </message>
+    <message>
+        <source>メールソフトを起動できません: %1</source>
+        <translation>Cannot start the mail program: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Mailbox</name>
+    <message>
+        <source>メールボックス「%1」を開けませんでした。サーバーにその名前のメールボックスがあるか確かめてください。
+</source>
+        <translation>Could not open the mailbox “%1”. Please check that the server has a mailbox of that name.
+</translation>
+    </message>
+</context>
+<context>
     <name>MsgForm</name>
     <message>
         <source>新着お知らせ</source>
@@ -748,6 +618,40 @@ Press Mail to check again.</translation>
     <message>
         <source>新着メールはありませんでした。</source>
         <translation>No new mail.</translation>
+    </message>
+</context>
+<context>
+    <name>NewMailLines</name>
+    <message numerus="yes">
+        <source>ほか %n 通</source>
+        <extracomment>The last line of a list of new messages: how many more there are</extracomment>
+        <translation>
+            <numerusform>and %n more</numerusform>
+            <numerusform>and %n more</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>(件名なし)</source>
+        <translation>(no subject)</translation>
+    </message>
+    <message>
+        <source>(差出人なし)</source>
+        <translation>(no sender)</translation>
+    </message>
+</context>
+<context>
+    <name>OnlineAccounts</name>
+    <message>
+        <source>デスクトップのオンラインアカウントのサービスが応答しません。</source>
+        <translation>The desktop&apos;s online accounts service does not answer.</translation>
+    </message>
+    <message>
+        <source>システムの設定の「オンラインアカウント」で、このアカウントにもう一度サインインしてください。</source>
+        <translation>Please sign in to this account again under “Online Accounts” in the system settings.</translation>
+    </message>
+    <message>
+        <source>デスクトップのアカウントが見つからないか、メールに使わない設定になりました。「設定」で選び直してください。</source>
+        <translation>The desktop account was not found, or it is no longer set to be used for mail. Please choose again in Settings.</translation>
     </message>
 </context>
 <context>
@@ -789,6 +693,69 @@ Press Mail to check again.</translation>
     </message>
 </context>
 <context>
+    <name>PasswordPlace</name>
+    <message>
+        <source>IDかパスワードに、保存できない文字(改行、またはシフトJISにない文字)が含まれています。</source>
+        <translation>The ID or password contains a character that cannot be saved (a line break, or a character Shift JIS does not have).</translation>
+    </message>
+    <message>
+        <source>デスクトップのキーリングが使えないため、パスワードはこれまでどおり設定ファイルに保存したままです。</source>
+        <translation>The desktop&apos;s keyring cannot be used, so the password stays in the settings file as before.</translation>
+    </message>
+    <message>
+        <source>設定を保存できなかったため、パスワードの保存場所は変えていません。
+</source>
+        <translation>The settings could not be saved, so the password stays where it was.
+</translation>
+    </message>
+    <message>
+        <source>デスクトップのキーリングが使えないため、保存したパスワードを読み出せませんでした。</source>
+        <translation>The desktop&apos;s keyring cannot be used, so the saved password could not be read.</translation>
+    </message>
+    <message>
+        <source>IDとパスワードを保存できませんでした。
+</source>
+        <translation>Could not save the ID and password.
+</translation>
+    </message>
+    <message>
+        <source>IDかパスワードが長すぎて保存できません。それぞれ半角%1文字(全角%2文字)までです。</source>
+        <translation>The ID or password is too long to save. Each may have up to %1 single-byte characters (%2 double-byte ones).</translation>
+    </message>
+    <message>
+        <source>デスクトップのキーリングが使えないため、パスワードは設定ファイルに保存しました。</source>
+        <translation>The desktop&apos;s keyring cannot be used, so the password was saved in the settings file.</translation>
+    </message>
+    <message>
+        <source>保存したパスワードを読み出せないため、IDだけを変えて保存することはできません。パスワードも入力してください。</source>
+        <translation>The saved password cannot be read, so the ID cannot be changed on its own. Please enter the password too.</translation>
+    </message>
+    <message>
+        <source>パスワードをキーリングに移しましたが、設定ファイルのパスワードを消せませんでした。
+</source>
+        <translation>The password was moved to the keyring, but could not be removed from the settings file.
+</translation>
+    </message>
+    <message>
+        <source>デスクトップのキーリングが使えないため、パスワードを設定ファイルに戻せず、キーリングを使う設定のままです。</source>
+        <translation>The desktop&apos;s keyring cannot be used, so the password could not be moved back to the settings file; the keyring stays in use.</translation>
+    </message>
+    <message>
+        <source>設定ファイルに書き込めないため、パスワードはキーリングに残し、キーリングを使う設定のままです。
+</source>
+        <translation>The settings file cannot be written, so the password stays in the keyring and the keyring stays in use.
+</translation>
+    </message>
+    <message>
+        <source>デスクトップのキーリングが使えないため、キーリングに残ったパスワードは消せませんでした。</source>
+        <translation>The desktop&apos;s keyring cannot be used, so the password left in it could not be removed.</translation>
+    </message>
+    <message>
+        <source>パスワードを設定ファイルに戻しましたが、キーリングのパスワードは消せませんでした。</source>
+        <translation>The password was moved back to the settings file, but could not be removed from the keyring.</translation>
+    </message>
+</context>
+<context>
     <name>Progress</name>
     <message>
         <source>受信中</source>
@@ -800,6 +767,13 @@ Press Mail to check again.</translation>
             <numerusform>%1 of %n</numerusform>
             <numerusform>%1 of %n</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>ServerFile</name>
+    <message>
+        <source>改行やシフトJISで表せない文字を含む設定は保存できません。</source>
+        <translation>Settings that contain a line break or a character Shift JIS cannot show cannot be saved.</translation>
     </message>
 </context>
 <context>
@@ -852,6 +826,22 @@ Press Mail to check again.</translation>
     <message>
         <source>しない</source>
         <translation>Off</translation>
+    </message>
+</context>
+<context>
+    <name>SoundOutputModule</name>
+    <message>
+        <source>音を鳴らす部品を読み込めません: %1</source>
+        <translation>Cannot load the part that plays sounds: %1</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>もふりんはすでに起動していますが、応答がありません。
+</source>
+        <translation>Mofurin is already running but does not answer.
+</translation>
     </message>
 </context>
 </TS>

@@ -166,7 +166,15 @@ def scan(path, source):
 
 
 def catalogue_sources(ts):
-    return [source.text or "" for source in ET.parse(ts).getroot().iter("source")]
+    # lupdate writes a control character as <byte value="xd"/> inside the text.
+    def text_of(source):
+        text = source.text or ""
+        for part in source:
+            if part.tag == "byte":
+                text += chr(int(part.get("value").lstrip("x"), 16))
+            text += part.tail or ""
+        return text
+    return [text_of(source) for source in ET.parse(ts).getroot().iter("source")]
 
 
 def literal_misses(files, catalogues):
