@@ -211,38 +211,50 @@ TEST_F(SetFormTest, NoWindowCutsACaptionInEitherLanguage)
     }
 }
 
-// The page HP opens is the user's guide: it names every caption of this dialog, and every
-// picture it shows is installed beside it.
+// The page HP opens is the user's guide: each language's page names every caption of this
+// dialog in that language, and every picture it shows is installed beside it.
 TEST_F(SetFormTest, TheHomepageNamesEveryCaptionAndItsPicturesAreThere)
 {
     const QDir folder(QStringLiteral(MOFURIN_INSTALL_DIR "/Homepage"));
-    QFile file(folder.filePath(QStringLiteral("index.html")));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "build the homepage first";
-    const QString page = QString::fromUtf8(file.readAll());
-
-    SetForm& form = SetForm::Get();
-    form.ShowModeless();
-    QStringList captions = {form.windowTitle(), form.AutoCheckMinutes->specialValueText()};
-    for (const QAbstractButton* button : form.findChildren<QAbstractButton*>())
-        captions << button->text();
-    for (const QLabel* label : form.findChildren<QLabel*>())
-        captions << label->text();
-    for (QString caption : captions) {
-        caption.remove(QLatin1Char('&'));
-        EXPECT_TRUE(caption.isEmpty() || page.contains(caption)) << caption.toStdString();
-    }
-
-    // Every picture, at every density it offers.
-    static const QRegularExpression source(QStringLiteral(R"re((?:src|srcset)="([^"]+)")re"));
-    int pictures = 0;
-    for (const QRegularExpressionMatch& match : source.globalMatch(page)) {
-        for (const QString& candidate : match.captured(1).split(QLatin1Char(','))) {
-            const QString name = candidate.trimmed().section(QLatin1Char(' '), 0, 0);
-            EXPECT_TRUE(folder.exists(name)) << name.toStdString();
-            ++pictures;
+    for (const bool english : {false, true}) {
+        QFile file(folder.filePath(english ? QStringLiteral("index.en.html")
+                                           : QStringLiteral("index.html")));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "build the homepage first";
+        const QString page = QString::fromUtf8(file.readAll());
+        QTranslator translator;
+        if (english) {
+            ASSERT_TRUE(translator.load(QStringLiteral(":/translations/mofurin_en.qm")));
+            QCoreApplication::installTranslator(&translator);
         }
+
+        SetForm& form = SetForm::Get();
+        form.ShowModeless();
+        QStringList captions = {form.windowTitle(), form.AutoCheckMinutes->specialValueText()};
+        for (const QAbstractButton* button : form.findChildren<QAbstractButton*>())
+            captions << button->text();
+        for (const QLabel* label : form.findChildren<QLabel*>())
+            captions << label->text();
+        for (QString caption : captions) {
+            caption.remove(QLatin1Char('&'));
+            EXPECT_TRUE(caption.isEmpty() || page.contains(caption))
+                << (english ? "English: " : "") << caption.toStdString();
+        }
+        form.close();
+        FlushDeletes();
+        QCoreApplication::removeTranslator(&translator);
+
+        // Every picture, at every density it offers.
+        static const QRegularExpression source(QStringLiteral(R"re((?:src|srcset)="([^"]+)")re"));
+        int pictures = 0;
+        for (const QRegularExpressionMatch& match : source.globalMatch(page)) {
+            for (const QString& candidate : match.captured(1).split(QLatin1Char(','))) {
+                const QString name = candidate.trimmed().section(QLatin1Char(' '), 0, 0);
+                EXPECT_TRUE(folder.exists(name)) << name.toStdString();
+                ++pictures;
+            }
+        }
+        EXPECT_GT(pictures, 0);
     }
-    EXPECT_GT(pictures, 0);
 }
 
 TEST_F(SetFormTest, EveryTextStaysReadableWhenTheDesktopTurnsDarkAndBack)
