@@ -178,13 +178,25 @@ class MascotOnTheDesktop(unittest.TestCase):
     def test_the_windows_speak_the_desktops_language(self):
         # The bar's title, its caption while the pointer rests on the check button, the
         # settings dialog and the server dialog it opens, as the window manager reads them.
+        # HP's question, and the page it opens: the one in the same language.
+        bin_dir = os.path.join(self.desktop.tmp, "bin")
+        opened = os.path.join(self.desktop.tmp, "opened.txt")
+        os.makedirs(bin_dir)
+        with open(os.path.join(bin_dir, "xdg-open"), "w") as f:
+            f.write("#!/bin/sh\necho \"$1\" > '%s'\n" % opened)
+        os.chmod(os.path.join(bin_dir, "xdg-open"), 0o755)
         rows = [
-            ({"LANGUAGE": "en"}, ["Mofurin", "Check", "Settings", "Server"]),
-            ({"LANG": "C"}, ["モフリちゃん", "メールチェック", "設定", "サーバー"]),
+            ({"LANGUAGE": "en"}, ["Mofurin", "Check", "Settings", "Server", "Confirm"],
+             "/Homepage/index.en.html"),
+            ({"LANG": "C"}, ["モフリちゃん", "メールチェック", "設定", "サーバー", "確認"],
+             "/Homepage/index.html"),
         ]
-        for env, titles in rows:
+        for env, titles, page in rows:
             with self.subTest(env=env):
-                kitten = self.start_at(300, 200, env)
+                if os.path.exists(opened):
+                    os.remove(opened)
+                kitten = self.start_at(300, 200,
+                                       dict(env, PATH=bin_dir + ":" + os.environ["PATH"]))
                 self.wait_shaped(kitten)
                 self.desktop.pointer(350, 260)
                 self.desktop.xdotool("click", "--repeat", 2, "--delay", 80, 1)
@@ -209,6 +221,13 @@ class MascotOnTheDesktop(unittest.TestCase):
                     self.desktop.xdotool("click", 1)
                     window(titles[3])
                     self.desktop.screenshot("language-" + "-".join(env.values()))
+                    self.desktop.pointer(bx + 134, by + 7)
+                    self.desktop.xdotool("click", 1)
+                    self.desktop.close_window(window(titles[4]), "Return")
+                    wait_until(lambda: os.path.exists(opened) and os.path.getsize(opened),
+                               timeout=5, what="the browser to be started")
+                    with open(opened) as f:
+                        self.assertTrue(f.read().strip().endswith(page))
                 finally:
                     # Each row has a kitten of its own: a start while another runs would only
                     # bring that one forward.
