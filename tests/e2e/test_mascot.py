@@ -175,16 +175,22 @@ class MascotOnTheDesktop(unittest.TestCase):
         wait_until(lambda: abs(self.desktop.geometry(kitten)[0] - nx) <= 1, timeout=2,
                    what="the kitten to go back above the bar")
 
-    def test_the_windows_speak_the_desktops_language(self):
-        # The bar's title, its caption while the pointer rests on the check button, the
-        # settings dialog and the server dialog it opens, as the window manager reads them.
-        # HP's question, and the page it opens: the one in the same language.
+    def stand_in_browser(self):
+        """A browser launcher (xdg-open) that records the address HP hands it: the folder to put
+        first on PATH, and the file it writes."""
         bin_dir = os.path.join(self.desktop.tmp, "bin")
         opened = os.path.join(self.desktop.tmp, "opened.txt")
         os.makedirs(bin_dir)
         with open(os.path.join(bin_dir, "xdg-open"), "w") as f:
             f.write("#!/bin/sh\necho \"$1\" > '%s'\n" % opened)
         os.chmod(os.path.join(bin_dir, "xdg-open"), 0o755)
+        return bin_dir, opened
+
+    def test_the_windows_speak_the_desktops_language(self):
+        # The bar's title, its caption while the pointer rests on the check button, the
+        # settings dialog and the server dialog it opens, as the window manager reads them.
+        # HP's question, and the page it opens: the one in the same language.
+        bin_dir, opened = self.stand_in_browser()
         rows = [
             ({"LANGUAGE": "en"}, ["Mofurin", "Check", "Settings", "Server", "Confirm"],
              "/Homepage/index.en.html"),
@@ -235,13 +241,7 @@ class MascotOnTheDesktop(unittest.TestCase):
                     wait_until(lambda: not self.app.running(), timeout=5, what="the kitten to end")
 
     def test_every_box_stays_above_the_kitten_the_bar_and_the_notice(self):
-        # A stand-in browser launcher records the address HP hands it.
-        bin_dir = os.path.join(self.desktop.tmp, "bin")
-        opened = os.path.join(self.desktop.tmp, "opened.txt")
-        os.makedirs(bin_dir)
-        with open(os.path.join(bin_dir, "xdg-open"), "w") as f:
-            f.write("#!/bin/sh\necho \"$1\" > '%s'\n" % opened)
-        os.chmod(os.path.join(bin_dir, "xdg-open"), 0o755)
+        bin_dir, opened = self.stand_in_browser()
         # Away from the screen's centre, where the boxes open, so that clicks reach the kitten
         # and the bar while a box is open.
         kitten = self.start_at(100, 100, {"PATH": bin_dir + ":" + os.environ["PATH"]})
