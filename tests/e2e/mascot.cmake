@@ -4,4 +4,5 @@ mofurin_pytest(e2e_mail_check ${CMAKE_CURRENT_LIST_DIR}/test_mail_check.py LABEL
 mofurin_pytest(e2e_secure_login ${CMAKE_CURRENT_LIST_DIR}/test_secure_login.py LABEL e2e TIMEOUT 180)
 mofurin_pytest(e2e_slow_server ${CMAKE_CURRENT_LIST_DIR}/test_slow_server.py LABEL e2e TIMEOUT 180)
 mofurin_pytest(e2e_imap ${CMAKE_CURRENT_LIST_DIR}/test_imap.py LABEL e2e TIMEOUT 240)
+mofurin_pytest(e2e_hostile_imap ${CMAKE_CURRENT_LIST_DIR}/test_hostile_imap.py LABEL e2e TIMEOUT 300)
 mofurin_pytest(e2e_desktop_account ${CMAKE_CURRENT_LIST_DIR}/test_desktop_account.py LABEL e2e TIMEOUT 180)
