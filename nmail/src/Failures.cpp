@@ -112,6 +112,8 @@ constexpr std::array<Entry, size_t(Why::ServerBye) + 1> Table{{
      QT_TRANSLATE_NOOP("Failures", "メールサーバーとの接続が切れています。")},
     {Why::LineTooLong, NMAIL_ERR_PROTOCOL,
      QT_TRANSLATE_NOOP("Failures", "メールサーバーの応答の行が長すぎます。")},
+    {Why::ReplyTooLarge, NMAIL_ERR_PROTOCOL,
+     QT_TRANSLATE_NOOP("Failures", "メールサーバーの応答が大きすぎます。")},
     {Why::BadReply, NMAIL_ERR_PROTOCOL,
      QT_TRANSLATE_NOOP("Failures", "メールサーバーの応答が正しくありません。")},
     {Why::StartTlsRefused, NMAIL_ERR_CONNECT,

@@ -54,6 +54,7 @@ enum class Why
     Cancelled, // the caller ended the connection (NMailPop3Cancel)
     NotConnected,
     LineTooLong,
+    ReplyTooLarge,
     BadReply,
     // IMAP
     StartTlsRefused,

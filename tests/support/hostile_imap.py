@@ -40,7 +40,7 @@ class HostileImap:
         """From now on, answer the command `at` (its verb, e.g. "UID SEARCH") with `kind`:
         "literal" (a response announcing a literal of `argument` bytes, then endless bytes),
         "endless" (a line that never ends), "flood" (whole untagged responses of that command's
-        keyword, each listing the numbers 1 to 10000, without end), "garbage" (random bytes,
+        keyword, each listing ten thousand one-digit numbers, without end), "garbage" (random bytes,
         NULs among them) or "silence" (nothing at all, the connection left open)."""
         self._misbehaviour = (kind, at.upper(), argument)
 
@@ -195,7 +195,7 @@ class HostileImap:
             start = b""
         if not self._send(connection, start):
             return
-        flood = b"* " + keyword + b" " + b" ".join(b"%d" % n for n in range(1, 10001)) + b"\r\n"
+        flood = b"* " + keyword + b" " + b" ".join(b"%d" % (n % 9 + 1) for n in range(10000)) + b"\r\n"
         while not self._stopped.is_set():
             if kind == "flood":
                 chunk = flood

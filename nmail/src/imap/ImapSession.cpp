@@ -132,6 +132,10 @@ Result<Response> ImapSession::read(const QDeadlineTimer& overall, int idleMs, bo
             qsizetype used = 0;
             const auto status = m_reader.feed(input, &used);
             input.remove(0, used);
+            m_replyBytes += used;
+            if (m_replyBytes > MaxReplyBytes) {
+                return breakWith(failure(Why::ReplyTooLarge));
+            }
             if (status == ResponseReader::Status::Complete) {
                 Response response = m_reader.takeResponse();
                 m_reader.begin();
@@ -169,6 +173,7 @@ Result<Response> ImapSession::run(Command command, const QList<QByteArray>& piec
     }
     const QByteArray tag = 'A' + QByteArray::number(++m_tag);
     const Deadline deadline = m_connection.replyDeadline(ExpectedReplyBytes);
+    beginReply();
     qsizetype next = 0;
     bool answered = false;
     const auto sendLine = [&](const QByteArray& line) -> Result<Done> {
@@ -237,6 +242,7 @@ Result<Done> ImapSession::open(const ImapAddress& address)
         return breakWith(opened.failure());
     }
     m_reader.begin();
+    beginReply();
     const Deadline deadline = m_connection.replyDeadline();
     const auto greeting = read(deadline.overall, deadline.idleMs);
     if (!greeting.ok()) {
@@ -528,6 +534,7 @@ Result<bool> ImapSession::idle(int timeoutMs)
     }
     const QByteArray tag = 'A' + QByteArray::number(++m_tag);
     Deadline deadline = m_connection.replyDeadline();
+    beginReply();
     if (auto sent = m_connection.send(tag + " IDLE\r\n", deadline.overall); !sent.ok()) {
         return breakWith(sent.failure());
     }

@@ -100,8 +100,11 @@ private:
                          const Untagged& untagged = {},
                          const std::optional<QByteArray>& challengeAnswer = std::nullopt);
     // The next whole response within the deadline. A time-out leaves the session as it is
-    // when quietTimeout is set (the end of an IDLE wait), and broken otherwise.
+    // when quietTimeout is set (the end of an IDLE wait), and broken otherwise. Past
+    // MaxReplyBytes since the last beginReply() the session breaks.
     Result<Response> read(const QDeadlineTimer& overall, int idleMs, bool quietTimeout = false);
+    // Starts counting the bytes of the responses to one command (or one IDLE).
+    void beginReply() { m_replyBytes = 0; }
     // What every response may tell, whatever command it came with: capabilities, UIDVALIDITY,
     // BYE.
     void take(const Response& response);
@@ -115,6 +118,13 @@ private:
     Failure breakWith(Failure why);
     void setState(State state);
 
+    // The most a server may send in answer to one command, or during one IDLE, all its
+    // responses together. One response is bounded by the reader; this bounds their number: a
+    // server that repeats responses without end would otherwise keep the check reading, and
+    // the user waiting, until the command's deadline. Twice the largest response leaves room
+    // for the unsolicited updates of a busy mailbox beside the largest answer.
+    static constexpr qsizetype MaxReplyBytes = 2 * ResponseReader::MaxResponseSize;
+
     Connection m_connection;
     ResponseReader m_reader;
     HostAddress m_server;
@@ -122,6 +132,7 @@ private:
     QByteArray m_mailbox;  // encoded and quoted for a command
     QList<QByteArray> m_capabilities;
     quint32 m_tag = 0;
+    qsizetype m_replyBytes = 0;      // read since beginReply()
     quint32 m_capabilityUpdates = 0; // counts the times the server told its capabilities
     quint32 m_uidValidity = 0;
     QList<quint32> m_unseen;
