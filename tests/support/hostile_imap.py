@@ -195,7 +195,9 @@ class HostileImap:
             start = b""
         if not self._send(connection, start):
             return
-        flood = b"* " + keyword + b" " + b" ".join(b"%d" % (n % 9 + 1) for n in range(10000)) + b"\r\n"
+        # A megabyte at a time: the kernel takes it at once, whatever the client makes of it.
+        flood = (b"* " + keyword + b" " + b" ".join(b"%d" % (n % 9 + 1) for n in range(10000)) +
+                 b"\r\n") * 50
         while not self._stopped.is_set():
             if kind == "flood":
                 chunk = flood

@@ -109,6 +109,10 @@ Result<Done> Connection::open(const HostAddress& address)
     }
     // Our own commands are short; Nagle would only delay each one.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // Each wait takes at most this much from the system: unbounded, a socket takes all the
+    // kernel has buffered (tens of megabytes on a fast line while the parser is busy), and a
+    // server that floods us would have it held twice over before the parser could refuse it.
+    m_socket->setReadBufferSize(ReadChunkSize);
     if (address.tls) {
         if (auto secured = encrypt(address, connectDeadline); !secured.ok()) {
             return unlessCancelled(secured.failure());

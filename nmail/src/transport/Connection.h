@@ -88,6 +88,8 @@ public:
     // so a large message over a slow line (a 56 kbit/s modem gives about 7 KB/s) still
     // arrives, while a server that trickles a byte at a time is stopped within a bounded time.
     static constexpr qint64 SlowestBytesPerSecond = 2048;
+    // The most one wait for bytes takes in.
+    static constexpr qint64 ReadChunkSize = 64 * 1024;
 
 private:
     Result<Done> encrypt(const HostAddress& address, const QDeadlineTimer& deadline);
