@@ -25,6 +25,7 @@ MODES = [
     ("a literal of 4 GiB", "literal", "UID SEARCH", b"4294967295", AT_ONCE),
     ("a literal beyond 64 bits", "literal", "CAPABILITY", b"99999999999999999999", AT_ONCE),
     ("responses without end", "flood", "EXAMINE", b"", AT_ONCE),
+    ("search results without end", "flood", "UID SEARCH", b"", AT_ONCE),
     ("a line that never ends", "endless", "EXAMINE", b"", AT_ONCE),
     ("random bytes and NULs", "garbage", "LOGIN", b"", AT_ONCE),
     ("silence after the greeting", "silence", "CAPABILITY", b"", SILENT),

@@ -463,10 +463,18 @@ Result<qint64> ImapSession::refresh()
 
 Result<qint64> ImapSession::search()
 {
+    // All the SEARCH responses of the command together hold at most as many UIDs as one
+    // response may: a server that repeats SEARCH would otherwise have the list keep four bytes
+    // for every two it sends, until the command's bound on bytes ended it.
     QList<quint32> found;
+    bool tooMany = false;
     const auto reply = run(Command::Search, {"UID SEARCH UNSEEN"}, [&](const Response& r) {
         if (isUntagged(r, "SEARCH")) {
             for (const Value& item : r.items) {
+                if (found.size() == ResponseReader::MaxItems) {
+                    tooMany = true;
+                    return;
+                }
                 if (item.kind == Value::Kind::Number && item.number > 0 &&
                     item.number <= 0xffffffffu) {
                     found.append(quint32(item.number));
@@ -479,6 +487,9 @@ Result<qint64> ImapSession::search()
     }
     if (reply.value().status != "OK") {
         return refusal(Why::SearchRefused, reply.value());
+    }
+    if (tooMany) {
+        return failure(Why::ReplyTooLarge);
     }
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
