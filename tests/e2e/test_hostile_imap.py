@@ -1,7 +1,8 @@
 """The real binary against an IMAP server that turns hostile: for each way of misbehaving, 受信
 brings an error box while a user still waits for it, the kitten's memory stays where it was
-(the server announces a 4 GiB literal, or streams megabytes without a line end), and once the
-box is closed the kitten checks a well-behaved server as ever. A BYE while the kitten idles
+(the server announces a 4 GiB literal, streams megabytes without a line end, or repeats
+responses without end), and once the box is closed the kitten checks a well-behaved server as
+ever. A BYE while the kitten idles
 for push is followed by a new connection within seconds, and no box: the server came back."""
 
 import time

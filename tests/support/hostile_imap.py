@@ -1,6 +1,6 @@
 """An IMAP server on 127.0.0.1 for end-to-end tests that answers like a plain mailbox until told
 to misbehave, then does so at a chosen command: a literal of an absurd size followed by an
-endless stream, a line that never ends, random bytes, or silence. It can also end an IDLE with
+endless stream, a line that never ends, responses without end, random bytes, or silence. It can also end an IDLE with
 BYE once. Any user and password log in. Each connection has a thread of its own; everything
 stops when the context ends."""
 
