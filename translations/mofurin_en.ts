@@ -423,6 +423,10 @@ Press Mail to check again.</translation>
         <source>メールサーバーが接続を終えました。</source>
         <translation>The mail server ended the connection.</translation>
     </message>
+    <message>
+        <source>メールサーバーの応答が大きすぎます。</source>
+        <translation>The mail server&apos;s reply is too large.</translation>
+    </message>
 </context>
 <context>
     <name>Form1</name>
