@@ -133,7 +133,7 @@ QStringList sevenMessages()
     while (messages.size() < 7) {
         messages.append({decoded("c@example.jp"), decoded("plain")});
     }
-    return NewMail::Lines(messages);
+    return NewMail::Lines(messages, messages.size());
 }
 
 } // namespace
