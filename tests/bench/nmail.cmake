@@ -17,6 +17,7 @@ if(MOFURIN_BENCH)
     target_link_libraries(bench_nmail_imap_check PRIVATE nmail)
     add_test(NAME bench_nmail_imap_check_smoke
              COMMAND ${MOFURIN_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/imapcheck_vs_imaplib.py
-                     --driver $<TARGET_FILE:bench_nmail_imap_check> --messages 200 --runs 1)
+                     --driver $<TARGET_FILE:bench_nmail_imap_check> --messages 200 --runs 1
+                     --checks 1)
     set_tests_properties(bench_nmail_imap_check_smoke PROPERTIES LABELS bench TIMEOUT 180)
 endif()
