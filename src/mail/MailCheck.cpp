@@ -175,17 +175,19 @@ void MailCheck::logInWithDesktopAccount(Mailbox& mailbox, AccountSource& account
 }
 
 // Every message counted, in ascending order: its headline, then whatever else the mailbox
-// reads of it (POP3: the whole message, as it always has). A mailbox that reads nothing more
-// (IMAP) reads only the headlines the user can be shown: an IMAP mailbox may hold thousands
-// of unseen messages, and a request for each would hold every check and push up for minutes.
+// reads of it (POP3: the whole message, as it always has). The headlines kept are those of the
+// newest messages, as many as the notification and the notice's tooltip show: the mail that
+// just came, not the oldest waiting. A mailbox that reads nothing more (IMAP) reads only those:
+// an IMAP mailbox may hold thousands of unseen messages, and a request for each would hold every
+// check and push up for minutes.
 void MailCheck::walkWholeMessages(Mailbox& mailbox, Outcome& outcome, const Hooks& hooks)
 {
-    const int32_t walked = mailbox.readsWholeMessages()
-                               ? outcome.count
-                               : std::min<int32_t>(outcome.count, NewMail::MaxLines);
-    for (int32_t n = 1; n <= walked && !m_cancelled; ++n) {
+    const int32_t first = mailbox.readsWholeMessages()
+                              ? 1
+                              : std::max<int32_t>(1, outcome.count - NewMail::MaxLines + 1);
+    for (int32_t n = first; n <= outcome.count && !m_cancelled; ++n) {
         if (hooks.progress)
-            hooks.progress(n, walked);
+            hooks.progress(n - first + 1, outcome.count - first + 1);
         // A header that could not be read (the connection broke, say) gives no headline: an
         // empty sender and subject would be reported as if a message had them. The count
         // STAT gave stands, as it always has for a drop during the retrieval.
@@ -194,6 +196,8 @@ void MailCheck::walkWholeMessages(Mailbox& mailbox, Outcome& outcome, const Hook
             outcome.headlines.append(read);
         mailbox.readWhole(n);
     }
+    if (outcome.headlines.size() > NewMail::MaxLines)
+        outcome.headlines.remove(0, outcome.headlines.size() - NewMail::MaxLines);
 }
 
 void MailCheck::walkFailed(int32_t result, Outcome& outcome)
@@ -249,13 +253,11 @@ void MailCheck::reportNewOnly(Mailbox& mailbox, const Request& request, Outcome&
         return;
     const NewMail::Sorting sorting = NewMail::Sort(identities, request.reported);
     outcome.count = int32_t(sorting.newMessages.size());
-    // The headers of the new messages the user can be shown, no more.
+    // The headers of the newest new messages, as many as the user can be shown, no more.
     const int32_t shown = std::min<int32_t>(outcome.count, NewMail::MaxLines);
-    for (const qint64 n : sorting.newMessages) {
+    for (const qint64 n : sorting.newMessages.mid(outcome.count - shown)) {
         if (m_cancelled)
             return;
-        if (outcome.headlines.size() == shown)
-            break;
         if (hooks.progress && !byHeaders)
             hooks.progress(int32_t(outcome.headlines.size()) + 1, shown);
         if (known.contains(int32_t(n))) {
