@@ -2,8 +2,6 @@
 
 #include "ByteView.h"
 
-#include <cstring>
-
 namespace nmail {
 
 void ReplyParser::begin(bool multiLine, qsizetype bodyLimit)
@@ -11,7 +9,7 @@ void ReplyParser::begin(bool multiLine, qsizetype bodyLimit)
     m_multiLine = multiLine;
     m_inBody = false;
     m_bodyLimit = bodyLimit;
-    m_partial.clear();
+    m_lines.clear();
     m_reply = Reply{};
     m_status = Status::NeedMore;
     m_error = Error::None;
@@ -21,40 +19,17 @@ ReplyParser::Status ReplyParser::feed(QByteArrayView bytes, qsizetype* used)
 {
     qsizetype pos = 0;
     while (m_status == Status::NeedMore && pos < bytes.size()) {
-        const char* start = bytes.data() + pos;
-        const auto* lf =
-            static_cast<const char*>(std::memchr(start, '\n', size_t(bytes.size() - pos)));
-        if (!lf) {
-            // No line end yet: keep the piece, unless the line is already too long.
-            const qsizetype rest = bytes.size() - pos;
-            pos = bytes.size();
-            if (m_partial.size() + rest > MaxLineLength) {
-                m_status = Status::Failed;
-                m_error = Error::LineTooLong;
-                break;
-            }
-            m_partial.append(start, rest);
-            break;
-        }
-        const qsizetype lineLength = lf - start + 1;
-        pos += lineLength;
-        if (m_partial.size() + lineLength > MaxLineLength) {
+        QByteArrayView line;
+        const LineJoiner::Result result = m_lines.next(bytes, &pos, &line);
+        if (result == LineJoiner::Result::TooLong) {
             m_status = Status::Failed;
             m_error = Error::LineTooLong;
             break;
         }
-        QByteArrayView line;
-        if (m_partial.isEmpty()) {
-            line = QByteArrayView(start, lineLength - 1);
-        } else {
-            m_partial.append(start, lineLength - 1);
-            line = m_partial;
-        }
-        if (line.endsWith('\r')) {
-            line.chop(1);
+        if (result == LineJoiner::Result::NeedMore) {
+            break;
         }
         m_status = takeLine(line);
-        m_partial.clear();
     }
     if (used) {
         *used = pos;

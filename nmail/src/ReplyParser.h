@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LineJoiner.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -62,7 +64,7 @@ private:
     bool m_multiLine = false;
     bool m_inBody = false;
     qsizetype m_bodyLimit = MaxBodyDefault;
-    QByteArray m_partial; // an incomplete line carried over between feeds
+    LineJoiner m_lines{MaxLineLength};
     Reply m_reply;
     Status m_status = Status::NeedMore;
     Error m_error = Error::None;

@@ -78,36 +78,21 @@ ResponseReader::Status ResponseReader::feed(QByteArrayView bytes, qsizetype* use
             m_literalLeft -= take;
             continue;
         }
-        const char* start = bytes.data() + pos;
-        const auto* lf =
-            static_cast<const char*>(std::memchr(start, '\n', size_t(bytes.size() - pos)));
-        const qsizetype lineLength = lf ? lf - start + 1 : bytes.size() - pos;
-        pos += lineLength;
-        if (m_partial.size() + lineLength > MaxLineLength) {
+        QByteArrayView line;
+        const LineJoiner::Result result = m_lines.next(bytes, &pos, &line);
+        if (result == LineJoiner::Result::TooLong) {
             fail(Error::LineTooLong);
             break;
         }
-        if (!lf) {
-            m_partial.append(start, lineLength);
+        if (result == LineJoiner::Result::NeedMore) {
             break;
         }
-        m_size += m_partial.size() + lineLength;
+        m_size += m_lines.lineSize();
         if (m_size > MaxResponseSize) {
             fail(Error::ResponseTooLarge);
             break;
         }
-        QByteArrayView line;
-        if (m_partial.isEmpty()) {
-            line = QByteArrayView(start, lineLength - 1);
-        } else {
-            m_partial.append(start, lineLength - 1);
-            line = m_partial;
-        }
-        if (line.endsWith('\r')) {
-            line.chop(1);
-        }
         m_status = takeLine(line);
-        m_partial.clear();
     }
     if (used) {
         *used = pos;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LineJoiner.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <optional>
@@ -121,7 +123,7 @@ private:
     int m_depth = 0;             // lists open at the end of the data read so far
     qsizetype m_items = 0;
     qsizetype m_size = 0; // bytes of the response read so far
-    QByteArray m_partial; // an incomplete line carried over between feeds
+    LineJoiner m_lines{MaxLineLength};
     Response m_response;
     Status m_status = Status::NeedMore;
     Error m_error = Error::None;
