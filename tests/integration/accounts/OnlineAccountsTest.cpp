@@ -3,7 +3,7 @@
 // account's server, a fresh token or password, and a sentence when there is none.
 #include "platform/OnlineAccounts.h"
 
-#include "support/DbusMockFixture.h"
+#include "support/PrivateBusTest.h"
 
 #include <QDBusMessage>
 #include <QElapsedTimer>
@@ -14,31 +14,12 @@
 
 namespace {
 
-const QString BusName = QStringLiteral("accounts-test");
-
-class OnlineAccountsTest : public ::testing::Test
+class OnlineAccountsTest : public PrivateBusTest<OnlineAccountsTest>
 {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_mock = std::make_unique<DbusMockFixture>();
-        if (!s_mock->start(s_startError))
-            return;
-        s_bus = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(s_mock->address(), BusName));
-    }
-    static void TearDownTestSuite()
-    {
-        s_bus.reset();
-        QDBusConnection::disconnectFromBus(BusName);
-        s_mock.reset();
-    }
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_startError.isEmpty()) << qPrintable(s_startError);
-        ASSERT_TRUE(s_bus->isConnected()) << "cannot connect to the private bus";
-    }
+public:
+    static inline const QString BusName = QStringLiteral("accounts-test");
 
+protected:
     static void command(const char* line)
     {
         const QString answer = s_mock->command(QString::fromLatin1(line));
@@ -74,10 +55,6 @@ protected:
     {
         return QTest::qWaitFor([&] { return ready(accounts.accounts()); }, 10000);
     }
-
-    static inline std::unique_ptr<DbusMockFixture> s_mock;
-    static inline std::unique_ptr<QDBusConnection> s_bus;
-    static inline QString s_startError;
 };
 
 TEST_F(OnlineAccountsTest, TheListFollowsTheDesktopAndTheServiceComingAndGoing)

@@ -5,7 +5,7 @@
 
 #include "MimeHeader.h"
 #include "mail/NewMailLines.h"
-#include "support/DbusMockFixture.h"
+#include "support/PrivateBusTest.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>
@@ -19,32 +19,12 @@
 
 namespace {
 
-const QString BusName = QStringLiteral("notify-test");
-
-class DesktopNotifierTest : public ::testing::Test
+class DesktopNotifierTest : public PrivateBusTest<DesktopNotifierTest>
 {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_mock = std::make_unique<DbusMockFixture>();
-        if (!s_mock->start(s_startError)) {
-            return;
-        }
-        s_bus = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(s_mock->address(), BusName));
-    }
-    static void TearDownTestSuite()
-    {
-        s_bus.reset();
-        QDBusConnection::disconnectFromBus(BusName);
-        s_mock.reset();
-    }
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_startError.isEmpty()) << qPrintable(s_startError);
-        ASSERT_TRUE(s_bus->isConnected()) << "cannot connect to the private bus";
-    }
+public:
+    static inline const QString BusName = QStringLiteral("notify-test");
 
+protected:
     void startDaemon(const char* command)
     {
         const QString answer = s_mock->command(command);
@@ -113,10 +93,6 @@ protected:
         log.endArray();
         return calls;
     }
-
-    static inline std::unique_ptr<DbusMockFixture> s_mock;
-    static inline std::unique_ptr<QDBusConnection> s_bus;
-    static inline QString s_startError;
 };
 
 // Seven new messages whose headers came RFC 2047-encoded from the server.
