@@ -76,10 +76,6 @@ The desktop misreads a program location that contains “%”.</translation>
 <context>
     <name>CheckMail</name>
     <message>
-        <source>エラー</source>
-        <translation>Error</translation>
-    </message>
-    <message>
         <source>発行先: %1
 有効期間: %2
 SHA-256 指紋:
@@ -151,10 +147,6 @@ Press Mail to check again.</translation>
         <source>新着メールが有ります。</source>
         <translation>You have new mail.</translation>
     </message>
-    <message>
-        <source>新着メールはありませんでした。</source>
-        <translation>No new mail.</translation>
-    </message>
 </context>
 <context>
     <name>Connection</name>
@@ -199,13 +191,6 @@ Press Mail to check again.</translation>
         <source>モフリちゃん</source>
         <extracomment>The kitten&apos;s name, the notification&apos;s title</extracomment>
         <translation>Mofurin</translation>
-    </message>
-</context>
-<context>
-    <name>DialogLook</name>
-    <message>
-        <source>エラー</source>
-        <translation>Error</translation>
     </message>
 </context>
 <context>
@@ -464,10 +449,6 @@ Press Mail to check again.</translation>
         <translation>Play from &amp;memory</translation>
     </message>
     <message>
-        <source>エラー</source>
-        <translation>Error</translation>
-    </message>
-    <message>
         <source>このあとは音を出さずに鳴き続けます。鳴きやませるには「新着お知らせ」かコマンドバーを閉じてください。</source>
         <translation>The kitten goes on meowing without sound. To stop it, close the “New mail” notice or the command bar.</translation>
     </message>
@@ -526,10 +507,6 @@ Press Mail to check again.</translation>
     <message>
         <source>「ミャウ工房」作者のホームページです。ちょっと見てみますか？</source>
         <translation>This is the homepage of “Meow Workshop”, where Mofurin comes from. Take a look?</translation>
-    </message>
-    <message>
-        <source>エラー</source>
-        <translation>Error</translation>
     </message>
     <message>
         <source>ブラウザを起動できませんでした。<byte value="xd"/>
@@ -611,6 +588,13 @@ Press Mail to check again.</translation>
 </source>
         <translation>Could not open the mailbox “%1”. Please check that the server has a mailbox of that name.
 </translation>
+    </message>
+</context>
+<context>
+    <name>MessageBoxLook</name>
+    <message>
+        <source>エラー</source>
+        <translation>Error</translation>
     </message>
 </context>
 <context>

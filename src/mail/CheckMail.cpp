@@ -36,16 +36,11 @@
 #include <memory>
 
 namespace {
-QString errorTitle()
-{
-    return QCoreApplication::translate("CheckMail", "エラー");
-}
-
 // A modal box titled "エラー" with an OK button and no icon, as the login failure has always been
 // reported. The text is the server's or the system's own.
 void showLibraryError(const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, errorTitle(), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, ErrorBoxTitle(), text, QMessageBox::Ok);
     box.setObjectName(QStringLiteral("MailErrorBox"));
     PrepareMessageBox(box);
     box.exec();
@@ -54,7 +49,7 @@ void showLibraryError(const QString& text)
 // A question about the server's security: Yes or No, No unless the user chooses otherwise.
 bool askAboutTrust(QMessageBox::Icon icon, const QString& text)
 {
-    QMessageBox box(icon, errorTitle(), text, QMessageBox::Yes | QMessageBox::No);
+    QMessageBox box(icon, ErrorBoxTitle(), text, QMessageBox::Yes | QMessageBox::No);
     box.setObjectName(QStringLiteral("MailTrustBox"));
     box.setDefaultButton(QMessageBox::No);
     PrepareMessageBox(box);
@@ -179,7 +174,7 @@ bool g_automaticFailureShown = false;
 // keyboard from the user's work, blocks none of the program's windows, and nothing waits for it.
 void showQuietly(const QString& text)
 {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, errorTitle(), text, QMessageBox::Ok);
+    auto* box = new QMessageBox(QMessageBox::NoIcon, ErrorBoxTitle(), text, QMessageBox::Ok);
     box->setObjectName(QStringLiteral("MailErrorBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setAttribute(Qt::WA_ShowWithoutActivating);
@@ -323,11 +318,11 @@ void finishCheck(const Started& started, const MailCheck::Outcome& outcome)
     // only when there is mail to report.
     const QStringList lines = NewMail::Lines(outcome.headlines, count);
     if (byUser || count >= 1) {
-        MsgForm::Report(
-            QString::number(count),
-            count >= 1 ? QCoreApplication::translate("CheckMail", "新着メールが有ります。")
-                       : QCoreApplication::translate("CheckMail", "新着メールはありませんでした。"),
-            byUser);
+        MsgForm::Report(QString::number(count),
+                        count >= 1
+                            ? QCoreApplication::translate("CheckMail", "新着メールが有ります。")
+                            : MsgForm::NoNewMail(),
+                        byUser);
         MsgForm::Get().setToolTip(count >= 1 ? lines.join(u'\n') : QString());
     }
     // Mail waits: the kitten meows, as the bar's 鳴かす button does.
@@ -367,9 +362,7 @@ void CheckMail(QWidget* progressWindow, CheckKind kind)
     // No server configured: no library call at all.
     if (MailSettings.Pop3Server.isEmpty()) {
         if (byUser) {
-            MsgForm::Report(
-                QStringLiteral("0"),
-                QCoreApplication::translate("CheckMail", "新着メールはありませんでした。"));
+            MsgForm::Report(QStringLiteral("0"), MsgForm::NoNewMail());
             hangUpWhenTicked();
         }
         return;

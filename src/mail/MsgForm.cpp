@@ -43,7 +43,7 @@ MsgForm::MsgForm()
     setFixedSize(Twips::ToPixelsX(3630), Twips::ToPixelsY(270));
 
     // The two boxes overlap by one pixel; the count box is drawn over the message box's edge.
-    Text1 = reportBox(this, Twips::ToPixels(0, 0, 3135, 270), tr("新着メールはありませんでした。"));
+    Text1 = reportBox(this, Twips::ToPixels(0, 0, 3135, 270), NoNewMail());
     Text2 = reportBox(this, Twips::ToPixels(3120, 0, 495, 270), QString());
     Text1->setObjectName(QStringLiteral("Text1"));
     Text2->setObjectName(QStringLiteral("Text2"));
@@ -67,6 +67,11 @@ MsgForm& MsgForm::Get()
 bool MsgForm::Exists()
 {
     return g_form.exists();
+}
+
+QString MsgForm::NoNewMail()
+{
+    return tr("新着メールはありませんでした。");
 }
 
 void MsgForm::Report(const QString& count, const QString& message, bool activate)

@@ -18,6 +18,8 @@ public:
     // count box and the message box. A report the user did not ask for (the automatic check)
     // shows the window above the others without taking the keyboard from the user's work.
     static void Report(const QString& count, const QString& message, bool activate = true);
+    // The message of a check that found nothing, which the window also shows before any report.
+    static QString NoNewMail();
 
     QLineEdit* Text1 = nullptr; // the result message; owned by this window
     QLineEdit* Text2 = nullptr; // the message count; owned by this window

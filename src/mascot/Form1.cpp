@@ -235,8 +235,8 @@ void Form1::Command2_Click()
     m_spellSoundResult = meowing ? result : 0;
     if (result == 0 || alreadyShown)
         return;
-    QMessageBox box(QMessageBox::Critical, tr("エラー"), MeowErrorMessage(result), QMessageBox::Ok,
-                    this);
+    QMessageBox box(QMessageBox::Critical, ErrorBoxTitle(), MeowErrorMessage(result),
+                    QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("MeowErrorBox"));
     if (meowing)
         box.setInformativeText(tr("このあとは音を出さずに鳴き続けます。鳴きやませるには"

@@ -212,7 +212,7 @@ void Form2::Command4_Click()
     BrowserObject browser;
     browser.Visible = true;
     if (!browser.Navigate(HomepageUrl())) {
-        QMessageBox failed(QMessageBox::Critical, tr("エラー"),
+        QMessageBox failed(QMessageBox::Critical, ErrorBoxTitle(),
                            tr("ブラウザを起動できませんでした。\r\n%1").arg(HomepageUrl()),
                            QMessageBox::Ok, this);
         failed.setObjectName(QStringLiteral("BrowserErrorBox"));

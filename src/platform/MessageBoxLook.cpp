@@ -1,6 +1,7 @@
 #include "platform/MessageBoxLook.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -73,4 +74,9 @@ void PrepareMessageBox(QMessageBox& box)
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     if (!box.findChild<QObject*>(KeeperName, Qt::FindDirectChildrenOnly))
         new BoxKeeper(box);
+}
+
+QString ErrorBoxTitle()
+{
+    return QCoreApplication::translate("MessageBoxLook", "エラー");
 }

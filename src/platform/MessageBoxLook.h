@@ -1,6 +1,7 @@
 #pragma once
 
 class QMessageBox;
+class QString;
 
 // Makes a message box behave as every box of the program must:
 // - its text is plain text: much of what the boxes show comes from outside (a server's reply, a
@@ -10,3 +11,6 @@ class QMessageBox;
 // - the pointer over it is the arrow, even while the program shows a busy pointer.
 // Call it after the text is set and before the box is shown (exec() or open()).
 void PrepareMessageBox(QMessageBox& box);
+
+// The title of every box that reports a failure: 「エラー」, in the user's language.
+QString ErrorBoxTitle();

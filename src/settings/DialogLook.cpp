@@ -148,8 +148,7 @@ QIcon DialogIcon()
 void OpenSaveErrorBox(QDialog* dialog, const QString& text)
 {
     auto* box =
-        new QMessageBox(QMessageBox::Warning, QCoreApplication::translate("DialogLook", "エラー"),
-                        text, QMessageBox::Ok, dialog);
+        new QMessageBox(QMessageBox::Warning, ErrorBoxTitle(), text, QMessageBox::Ok, dialog);
     box->setAttribute(Qt::WA_DeleteOnClose);
     PrepareMessageBox(*box);
     box->open();
