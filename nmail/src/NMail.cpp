@@ -200,8 +200,7 @@ int32_t NMailPop3ConnectHandle(int32_t handle, const char* host)
     if (!connection) {
         return unknownHandle();
     }
-    if (connection->session.state() != Pop3Session::State::Disconnected ||
-        connection->imap.state() != ImapSession::State::Disconnected) {
+    if (connection->session.state() != Pop3Session::State::Disconnected || isImap(*connection)) {
         return fail(nmail::Why::SessionInUse);
     }
     std::optional<nmail::HostAddress> address;
