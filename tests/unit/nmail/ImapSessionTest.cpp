@@ -1,6 +1,7 @@
 // The IMAP calls against a scripted server: the exact lines sent for each way of logging in,
 // what is never sent, and how hostile or broken servers end (a clear failure within the
 // deadlines, no crash).
+#include "LibraryTest.h"
 #include "ScriptedServer.h"
 #include "Trust.h"
 #include "nmail/NMail.h"
@@ -30,21 +31,8 @@ namespace {
 using Lines = std::vector<std::string>;
 using Answer = ScriptedServer::Answer;
 
-constexpr int TextSize = 8192;
 const std::string Header = "From: =?UTF-8?B?44Gf44G+?= <tama@example.jp>\r\nSubject: "
                            "=?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\n\r\n";
-
-std::string lastMessage()
-{
-    std::vector<char> buffer(TextSize, 'x');
-    int32_t length = TextSize;
-    NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, buffer.data(), &length);
-    return QStringDecoder("windows-31j")
-        .decode(QByteArray(buffer.data()))
-        .
-        operator QString()
-        .toStdString();
-}
 
 // A mailbox over IMAP: capabilities as given, the login accepted for "tama"/"secret" (also
 // "猫" as the password), two unseen messages with UIDVALIDITY 42, IDLE as the test says.
@@ -220,23 +208,9 @@ private:
     std::thread m_thread;
 };
 
-class ImapSessionTest : public ::testing::Test
+class ImapSessionTest : public LibraryTest
 {
 protected:
-    void SetUp() override
-    {
-        NMailInitializeWinSock();
-        NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, TextSize);
-        NMailSetOption(NMAIL_OPTION_CONNECT_TIMEOUT, 2000);
-        NMailSetOption(NMAIL_OPTION_REPLY_TIMEOUT, 2000);
-    }
-    void TearDown() override
-    {
-        NMailSetOption(NMAIL_OPTION_REPLY_TIMEOUT, 30000);
-        NMailSetOption(NMAIL_OPTION_CONNECT_TIMEOUT, 15000);
-        NMailEndWinSock();
-    }
-
     // Connects and logs in with the password; the unseen count.
     int32_t login(const std::string& where, int32_t* handle)
     {

@@ -1,5 +1,6 @@
 // The exported functions against a scripted server: the exact lines sent, and how hostile or
 // broken servers end (a clear failure, no crash, no hang past the time-out).
+#include "LibraryTest.h"
 #include "ScriptedServer.h"
 #include "nmail/NMail.h"
 
@@ -23,36 +24,11 @@ namespace {
 using Lines = std::vector<std::string>;
 using Answer = ScriptedServer::Answer;
 
-constexpr int TextSize = 8192;
 constexpr const char* Greeting = "+OK ready <1896.697170952@dbc.mtview.ca.us>\r\n";
 
-std::string lastMessage()
-{
-    std::vector<char> buffer(TextSize, 'x');
-    int32_t length = TextSize;
-    EXPECT_EQ(NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, buffer.data(), &length), NMAIL_OK);
-    QStringDecoder decoder("windows-31j");
-    const QString text = decoder.decode(QByteArray(buffer.data()));
-    return text.toStdString();
-}
-
-class NMailSessionTest : public ::testing::Test
+class NMailSessionTest : public LibraryTest
 {
 protected:
-    void SetUp() override
-    {
-        NMailInitializeWinSock();
-        NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, TextSize);
-        NMailSetOption(NMAIL_OPTION_CONNECT_TIMEOUT, 2000);
-        NMailSetOption(NMAIL_OPTION_REPLY_TIMEOUT, 2000);
-    }
-    void TearDown() override
-    {
-        NMailSetOption(NMAIL_OPTION_REPLY_TIMEOUT, 30000);
-        NMailSetOption(NMAIL_OPTION_CONNECT_TIMEOUT, 15000);
-        NMailEndWinSock();
-    }
-
     // Connects and logs in with USER/PASS; the count.
     int32_t login(const ScriptedServer& server, int32_t* handle)
     {

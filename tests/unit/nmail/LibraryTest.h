@@ -1,0 +1,44 @@
+#pragma once
+
+#include "nmail/NMail.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringDecoder>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+// The buffer size the tests give the library for each text it fills.
+constexpr int TextSize = 8192;
+
+// The library's reason for the calling thread's last failure, decoded from code page 932.
+inline std::string lastMessage()
+{
+    std::vector<char> buffer(TextSize, 'x');
+    int32_t length = TextSize;
+    EXPECT_EQ(NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, buffer.data(), &length), NMAIL_OK);
+    QStringDecoder decoder("windows-31j");
+    const QString text = decoder.decode(QByteArray(buffer.data()));
+    return text.toStdString();
+}
+
+// A test of the library's C functions against a scripted server: short time-outs, so that a
+// server that says nothing ends a test quickly, and the defaults put back after it.
+class LibraryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        NMailInitializeWinSock();
+        NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, TextSize);
+        NMailSetOption(NMAIL_OPTION_CONNECT_TIMEOUT, 2000);
+        NMailSetOption(NMAIL_OPTION_REPLY_TIMEOUT, 2000);
+    }
+    void TearDown() override
+    {
+        NMailSetOption(NMAIL_OPTION_REPLY_TIMEOUT, 30000);
+        NMailSetOption(NMAIL_OPTION_CONNECT_TIMEOUT, 15000);
+        NMailEndWinSock();
+    }
+};
