@@ -5,7 +5,9 @@
 // checks after the first few. The kitten runs for days and checks again and again; what a check
 // costs it is what one costs once the TLS backend, the resolver and Qt's own first-use set-up are
 // behind it, not the start of a program that makes one check and ends.
-//   bench_nmail_imap_check ADDRESS USER PASSWORD [CHECKS]
+// With WARMUPS 0 and CHECKS 1 it is a program that makes one check and ends, to be timed from
+// outside as a whole, as a script doing the same is.
+//   bench_nmail_imap_check ADDRESS USER PASSWORD [CHECKS [WARMUPS]]
 #include "nmail/NMail.h"
 
 #include <QCoreApplication>
@@ -37,7 +39,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s ADDRESS USER PASSWORD\n", argv[0]);
+        std::fprintf(stderr, "usage: %s ADDRESS USER PASSWORD [CHECKS [WARMUPS]]\n", argv[0]);
         return 2;
     }
     constexpr int TextSize = 8192;
@@ -48,10 +50,10 @@ int main(int argc, char** argv)
 
     int32_t count = 0;
     int failures = 0;
-    constexpr int WarmUps = 5;
     const int checks = argc > 4 ? std::max(1, std::atoi(argv[4])) : 10;
+    const int warmUps = argc > 5 ? std::max(0, std::atoi(argv[5])) : 5;
     std::vector<double> seconds, cpuSeconds;
-    for (int run = 0; run < WarmUps + checks; ++run) {
+    for (int run = 0; run < warmUps + checks; ++run) {
         QElapsedTimer clock;
         clock.start();
         const double cpuStart = processorSeconds();
@@ -73,7 +75,7 @@ int main(int argc, char** argv)
                                                header.data()) != NMAIL_OK;
         }
         NMailPop3Close(handle);
-        if (run >= WarmUps) {
+        if (run >= warmUps) {
             seconds.push_back(double(clock.nsecsElapsed()) / 1e9);
             cpuSeconds.push_back(processorSeconds() - cpuStart);
         }

@@ -401,6 +401,15 @@ TEST_F(ImapSessionTest, HostileServersEndTheConnect)
         {"no greeting", "", {""}, NMAIL_ERR_CONNECT},
         {"BYE as greeting", "* BYE too busy\r\n", {""}, NMAIL_ERR_CONNECT},
         {"BYE to CAPABILITY", "* OK ready\r\n", {"* BYE going away\r\n", true}, NMAIL_ERR_CLOSED},
+        {"a foreign tag a megabyte long",
+         "* OK ready\r\n",
+         {[] {
+             std::string tag;
+             while (tag.size() < (1 << 20))
+                 tag += "meow.";
+             return tag + " OK done\r\n";
+         }()},
+         NMAIL_ERR_PROTOCOL},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -411,6 +420,9 @@ TEST_F(ImapSessionTest, HostileServersEndTheConnect)
         EXPECT_EQ(NMailImapConnectHandle(handle, address(server).c_str()), row.result)
             << lastMessage();
         EXPECT_LT(clock.elapsed(), 4000);
+        // The reason becomes an error box: what the server said is shown, but never so much
+        // that the box outgrows the screen.
+        EXPECT_LT(lastMessage().size(), 1000u);
         EXPECT_EQ(NMailPop3Close(handle), NMAIL_ERR_ARGUMENT); // released by the failure
     }
 }
