@@ -1,42 +1,20 @@
 // The mail library's IMAP side against a real Dovecot: unseen counting that changes no flag,
 // STARTTLS (also as Dovecot demands it of a remote client), LOGINDISABLED, a Japanese mailbox
 // name, a refused login's own words and IDLE seeing a delivery.
-#include "Trust.h"
-#include "nmail/NMail.h"
-#include "support/DovecotFixture.h"
+#include "DovecotLibraryTest.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QSslCertificate>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <grp.h>
 #include <gtest/gtest.h>
-#include <memory>
 #include <pwd.h>
 #include <string>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace {
-
-constexpr int TextSize = 8192;
-
-QString lastMessage()
-{
-    std::vector<char> buffer(TextSize);
-    int32_t length = TextSize;
-    NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, buffer.data(), &length);
-    return QStringDecoder("windows-31j").decode(QByteArray(buffer.data()));
-}
-
-QByteArray cp932(const QString& text)
-{
-    return QStringEncoder("windows-31j").encode(text);
-}
 
 // Writes a message into a Maildir folder as a delivery agent does (tmp/, then new/), owned by
 // the mail user as Dovecot wants it.
@@ -64,38 +42,23 @@ void deliver(const QString& maildir, const QByteArray& message)
     ASSERT_TRUE(QFile::rename(file.fileName(), maildir + QStringLiteral("/new/") + name));
 }
 
-class DovecotImapTest : public ::testing::Test
+class DovecotImapTest : public DovecotLibraryTest
 {
 protected:
     static void SetUpTestSuite()
     {
-        s_server = std::make_unique<DovecotFixture>();
-        QString error;
         // Four messages, the first and third already read.
-        if (!s_server->start(R"({"users": {"tama": {"password": "secret", "seen": [0, 2],
+        startServer(R"({"users": {"tama": {"password": "secret", "seen": [0, 2],
             "messages": [{"count": 3, "size": 1000},
-              "Subject: =?UTF-8?B?44GK44Gv44KI44GG?=\nFrom: a@example.jp\n\nbody\n"]}}})",
-                             &error)) {
-            s_startError = error.toStdString();
-        }
-        nmail::setExtraTrustAnchors(QSslCertificate::fromPath(s_server->caFile));
-        NMailInitializeWinSock();
-        NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, TextSize);
+              "Subject: =?UTF-8?B?44GK44Gv44KI44GG?=\nFrom: a@example.jp\n\nbody\n"]}}})");
     }
-    static void TearDownTestSuite()
-    {
-        nmail::setExtraTrustAnchors({});
-        NMailEndWinSock();
-        s_server.reset();
-    }
-    void SetUp() override { ASSERT_TRUE(s_startError.empty()) << s_startError; }
 
     static std::string imap(const QString& mailbox = {})
     {
-        return "imap://127.0.0.1:" + std::to_string(s_server->imap) +
-               (mailbox.isEmpty() ? std::string() : '/' + cp932(mailbox).toStdString());
+        return localAddress(s_server->imap, "imap") +
+               (mailbox.isEmpty() ? std::string() : '/' + toCp932(mailbox).toStdString());
     }
-    static std::string imaps() { return "imaps://127.0.0.1:" + std::to_string(s_server->imaps); }
+    static std::string imaps() { return localAddress(s_server->imaps, "imaps"); }
 
     // Every message's flags as Dovecot itself reports them.
     static QString flags()
@@ -110,14 +73,7 @@ protected:
         doveadm.waitForFinished(20000);
         return QString::fromUtf8(doveadm.readAllStandardOutput());
     }
-
-    static std::unique_ptr<DovecotFixture> s_server;
-    static std::string s_startError;
-    char subject[TextSize], date[TextSize], from[TextSize], header[TextSize];
 };
-
-std::unique_ptr<DovecotFixture> DovecotImapTest::s_server;
-std::string DovecotImapTest::s_startError;
 
 } // namespace
 
@@ -128,18 +84,16 @@ TEST_F(DovecotImapTest, CountsTheUnseenAndChangesNoFlag)
     const QString before = flags();
     ASSERT_TRUE(before.contains(u"\\Seen")) << before.toStdString();
     const int32_t handle = NMailPop3NewHandle();
-    ASSERT_EQ(NMailImapConnectHandle(handle, imap().c_str()), NMAIL_OK)
-        << lastMessage().toStdString();
+    ASSERT_EQ(NMailImapConnectHandle(handle, imap().c_str()), NMAIL_OK) << lastMessage();
     EXPECT_EQ(NMailPop3IsEncrypted(handle), 1);
     ASSERT_EQ(NMailImapAuthenticate(handle, "tama", "secret", NMAIL_IMAP_PASSWORD), 2)
-        << lastMessage().toStdString();
+        << lastMessage();
     char id[TextSize];
     ASSERT_EQ(NMailImapGetUnseenId(handle, 2, id), NMAIL_OK);
     EXPECT_TRUE(QByteArray(id).endsWith("/4")) << id;
     ASSERT_EQ(NMailImapGetMailStatus(handle, 2, subject, date, from, header), NMAIL_OK)
-        << lastMessage().toStdString();
-    EXPECT_EQ(QStringDecoder("windows-31j").decode(QByteArray(subject)).operator QString(),
-              u"おはよう"_qs);
+        << lastMessage();
+    EXPECT_EQ(fromCp932(subject), u"おはよう"_qs);
     EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
     EXPECT_EQ(flags().toStdString(), before.toStdString());
 }
@@ -147,11 +101,9 @@ TEST_F(DovecotImapTest, CountsTheUnseenAndChangesNoFlag)
 TEST_F(DovecotImapTest, WrongPasswordGivesDovecotsOwnText)
 {
     const int32_t handle = NMailPop3NewHandle();
-    ASSERT_EQ(NMailImapConnectHandle(handle, imaps().c_str()), NMAIL_OK)
-        << lastMessage().toStdString();
+    ASSERT_EQ(NMailImapConnectHandle(handle, imaps().c_str()), NMAIL_OK) << lastMessage();
     EXPECT_EQ(NMailImapAuthenticate(handle, "tama", "wrong", NMAIL_IMAP_PASSWORD), NMAIL_ERR_LOGIN);
-    EXPECT_TRUE(lastMessage().contains(u"Authentication failed."_qs))
-        << lastMessage().toStdString();
+    EXPECT_TRUE(libraryText().contains(u"Authentication failed."_qs)) << lastMessage();
     EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
 }
 
@@ -163,9 +115,9 @@ TEST_F(DovecotImapTest, AJapaneseMailboxName)
             "Subject: neko\r\nFrom: b@example.jp\r\n\r\nnyaa\r\n");
     const int32_t handle = NMailPop3NewHandle();
     ASSERT_EQ(NMailImapConnectHandle(handle, imap(u"Lists/猫"_qs).c_str()), NMAIL_OK)
-        << lastMessage().toStdString();
+        << lastMessage();
     ASSERT_EQ(NMailImapAuthenticate(handle, "tama", "secret", NMAIL_IMAP_PASSWORD), 1)
-        << lastMessage().toStdString();
+        << lastMessage();
     ASSERT_EQ(NMailImapGetMailStatus(handle, 1, subject, date, from, header), NMAIL_OK);
     EXPECT_STREQ(subject, "neko");
     NMailPop3Close(handle);
@@ -175,10 +127,9 @@ TEST_F(DovecotImapTest, AJapaneseMailboxName)
 TEST_F(DovecotImapTest, IdleSeesADelivery)
 {
     const int32_t handle = NMailPop3NewHandle();
-    ASSERT_EQ(NMailImapConnectHandle(handle, imaps().c_str()), NMAIL_OK)
-        << lastMessage().toStdString();
+    ASSERT_EQ(NMailImapConnectHandle(handle, imaps().c_str()), NMAIL_OK) << lastMessage();
     const int32_t unseen = NMailImapAuthenticate(handle, "tama", "secret", NMAIL_IMAP_PASSWORD);
-    ASSERT_GE(unseen, 0) << lastMessage().toStdString();
+    ASSERT_GE(unseen, 0) << lastMessage();
     ASSERT_EQ(NMailImapHasIdle(handle), 1);
     QElapsedTimer clock;
     std::thread postman([&] {
@@ -187,12 +138,12 @@ TEST_F(DovecotImapTest, IdleSeesADelivery)
         deliver(s_server->mailFolder + QStringLiteral("/tama/Maildir"),
                 "Subject: new\r\nFrom: c@example.jp\r\n\r\nnew\r\n");
     });
-    EXPECT_EQ(NMailImapIdle(handle, 10000), 1) << lastMessage().toStdString();
+    EXPECT_EQ(NMailImapIdle(handle, 10000), 1) << lastMessage();
     const qint64 latency = clock.elapsed();
     postman.join();
     EXPECT_LT(latency, 2000);
     std::printf("IDLE: a delivery announced after %lld ms\n", static_cast<long long>(latency));
-    EXPECT_EQ(NMailImapRefresh(handle), unseen + 1) << lastMessage().toStdString();
+    EXPECT_EQ(NMailImapRefresh(handle), unseen + 1) << lastMessage();
     NMailPop3Close(handle);
 }
 
@@ -229,25 +180,23 @@ TEST_F(DovecotImapTest, TlsAsDovecotDemandsItOfARemoteClient)
         SCOPED_TRACE(row.what);
         const int port = (*s_server).*row.port;
         ASSERT_GT(port, 0);
-        const std::string address =
-            std::string(row.scheme) + "://127.0.0.1:" + std::to_string(port);
+        const std::string address = localAddress(port, row.scheme);
         const int32_t handle = NMailPop3NewHandle();
         const int32_t connected = NMailImapConnectHandle(handle, address.c_str());
-        EXPECT_EQ(connected, row.connected) << lastMessage().toStdString();
+        EXPECT_EQ(connected, row.connected) << lastMessage();
         if (connected == NMAIL_OK) {
             EXPECT_EQ(NMailPop3IsEncrypted(handle), row.encrypted);
             const int32_t unseen =
                 NMailImapAuthenticate(handle, "tama", "secret", NMAIL_IMAP_PASSWORD);
             if (row.loggedIn == NMAIL_OK) {
-                EXPECT_GE(unseen, 0) << lastMessage().toStdString();
+                EXPECT_GE(unseen, 0) << lastMessage();
             } else {
                 EXPECT_EQ(unseen, row.loggedIn);
             }
             NMailPop3Close(handle);
         }
         if (row.reason) {
-            EXPECT_TRUE(lastMessage().contains(QString::fromUtf16(row.reason)))
-                << lastMessage().toStdString();
+            EXPECT_TRUE(libraryText().contains(QString::fromUtf16(row.reason))) << lastMessage();
         }
 
         const QList<QByteArray> sent = s_server->takeRelayed(port);

@@ -1,7 +1,5 @@
 // The mail library against a real Dovecot: logins, counts, sizes, bodies and TLS.
-#include "Trust.h"
-#include "nmail/NMail.h"
-#include "support/DovecotFixture.h"
+#include "DovecotLibraryTest.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -9,25 +7,12 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSslCertificate>
-#include <QStringDecoder>
 #include <gtest/gtest.h>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace {
-
-constexpr int TextSize = 8192;
-
-QString lastMessage(int32_t kind = NMAIL_MESSAGE_LAST_ERROR)
-{
-    std::vector<char> buffer(TextSize);
-    int32_t length = TextSize;
-    NMailGetMessage(kind, buffer.data(), &length);
-    QStringDecoder decoder("windows-31j");
-    return decoder.decode(QByteArray(buffer.data()));
-}
 
 // The Maildir flags of every message of a user (the letters after ":2,"), by file.
 QStringList maildirFlags(const QString& mailFolder, const QString& user)
@@ -43,45 +28,14 @@ QStringList maildirFlags(const QString& mailFolder, const QString& user)
     return flags;
 }
 
-QString cp932(const char* text)
-{
-    QStringDecoder decoder("windows-31j");
-    return decoder.decode(QByteArray(text));
-}
-
-class DovecotMailTest : public ::testing::Test
+class DovecotMailTest : public DovecotLibraryTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_server = std::make_unique<DovecotFixture>();
-        QString error;
-        if (!s_server->start(DovecotFixture::TamaAndEmpty, &error)) {
-            s_startError = error.toStdString();
-        }
-        // The server offers STLS with its own throwaway certificate; trust it as a user would.
-        nmail::setExtraTrustAnchors(QSslCertificate::fromPath(s_server->caFile));
-        NMailInitializeWinSock();
-        NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, TextSize);
-    }
-    static void TearDownTestSuite()
-    {
-        nmail::setExtraTrustAnchors({});
-        NMailEndWinSock();
-        s_server.reset();
-    }
-    void SetUp() override { ASSERT_TRUE(s_startError.empty()) << s_startError; }
+    static void SetUpTestSuite() { startServer(DovecotFixture::TamaAndEmpty); }
 
-    static std::string plain() { return "127.0.0.1:" + std::to_string(s_server->pop3); }
-    static std::string tls() { return "pop3s://127.0.0.1:" + std::to_string(s_server->pop3s); }
-
-    static std::unique_ptr<DovecotFixture> s_server;
-    static std::string s_startError;
-    char subject[TextSize], date[TextSize], from[TextSize], header[TextSize];
+    static std::string plain() { return localAddress(s_server->pop3); }
+    static std::string tls() { return localAddress(s_server->pop3s, "pop3s"); }
 };
-
-std::unique_ptr<DovecotFixture> DovecotMailTest::s_server;
-std::string DovecotMailTest::s_startError;
 
 } // namespace
 
@@ -90,22 +44,22 @@ TEST_F(DovecotMailTest, PlainLoginRetrievesEveryMessage)
     const QStringList flagsBefore = maildirFlags(s_server->mailFolder, u"tama"_qs);
     ASSERT_EQ(flagsBefore.size(), 3);
     const int32_t handle = NMailPop3Connect(plain().c_str());
-    ASSERT_GE(handle, 0) << lastMessage().toStdString();
-    ASSERT_EQ(NMailPop3Authenticate(handle, "tama", "secret", 0), 3) << lastMessage().toStdString();
+    ASSERT_GE(handle, 0) << lastMessage();
+    ASSERT_EQ(NMailPop3Authenticate(handle, "tama", "secret", 0), 3) << lastMessage();
     const QString subjects[] = {u"message 1"_qs, u"新着メール 2"_qs, u"おはよう"_qs};
     for (int n = 1; n <= 3; ++n) {
         SCOPED_TRACE(n);
         ASSERT_EQ(NMailPop3GetMailStatus(handle, n, subject, date, from, header, 0), NMAIL_OK);
-        EXPECT_EQ(cp932(subject), subjects[n - 1]);
+        EXPECT_EQ(fromCp932(subject), subjects[n - 1]);
         const int32_t size = NMailPop3GetMailSize(handle, n);
         ASSERT_GT(size, 0);
         std::vector<char> body(size_t(size) + 1, ' ');
         ASSERT_EQ(NMailPop3GetMail(handle, n, subject, date, from, header, body.data(), 0, 0),
                   NMAIL_OK)
-            << lastMessage().toStdString();
+            << lastMessage();
         // Dovecot's LIST size counts CRLF line ends, as the unstuffed message arrives.
         EXPECT_EQ(qsizetype(std::strlen(body.data())), size);
-        EXPECT_EQ(cp932(subject), subjects[n - 1]);
+        EXPECT_EQ(fromCp932(subject), subjects[n - 1]);
     }
     std::vector<char> body(200, ' ');
     NMailPop3GetMailSize(handle, 3);
@@ -115,7 +69,7 @@ TEST_F(DovecotMailTest, PlainLoginRetrievesEveryMessage)
     std::set<std::string> ids;
     for (int n = 1; n <= 3; ++n) {
         char id[TextSize];
-        ASSERT_EQ(NMailPop3GetUidl(handle, n, id), NMAIL_OK) << lastMessage().toStdString();
+        ASSERT_EQ(NMailPop3GetUidl(handle, n, id), NMAIL_OK) << lastMessage();
         EXPECT_TRUE(
             QRegularExpression(u"^[0-9A-Fa-f]{16}$"_qs).match(QString::fromLatin1(id)).hasMatch())
             << id;
@@ -136,8 +90,7 @@ TEST_F(DovecotMailTest, ApopLogin)
 {
     const int32_t handle = NMailPop3Connect(plain().c_str());
     ASSERT_GE(handle, 0);
-    EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "secret", -1), 3)
-        << lastMessage().toStdString();
+    EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "secret", -1), 3) << lastMessage();
     NMailPop3Close(handle);
     QFile log(s_server->logFile);
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
@@ -150,8 +103,7 @@ TEST_F(DovecotMailTest, WrongPasswordGivesDovecotsOwnText)
         const int32_t handle = NMailPop3Connect(plain().c_str());
         ASSERT_GE(handle, 0);
         EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "wrong", apop), NMAIL_ERR_LOGIN);
-        EXPECT_TRUE(lastMessage().contains(u"-ERR [AUTH] Authentication failed."))
-            << lastMessage().toStdString();
+        EXPECT_TRUE(libraryText().contains(u"-ERR [AUTH] Authentication failed.")) << lastMessage();
         EXPECT_EQ(NMailPop3Close(handle), NMAIL_OK);
     }
 }
@@ -168,14 +120,14 @@ TEST_F(DovecotMailTest, EmptyMailboxCountsZero)
 TEST_F(DovecotMailTest, Pop3sTrustsOnlyItsCertificate)
 {
     int32_t handle = NMailPop3Connect(tls().c_str());
-    ASSERT_GE(handle, 0) << lastMessage().toStdString();
+    ASSERT_GE(handle, 0) << lastMessage();
     EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "secret", 0), 3);
     NMailPop3Close(handle);
 
     nmail::setExtraTrustAnchors(QSslCertificate::fromPath(s_server->untrustedCaFile));
     EXPECT_EQ(NMailPop3Connect(tls().c_str()), -1);
-    EXPECT_TRUE(lastMessage().contains(u"暗号化通信"_qs)) << lastMessage().toStdString();
-    EXPECT_TRUE(lastMessage().contains(u"証明書"_qs)) << lastMessage().toStdString();
+    EXPECT_TRUE(libraryText().contains(u"暗号化通信"_qs)) << lastMessage();
+    EXPECT_TRUE(libraryText().contains(u"証明書"_qs)) << lastMessage();
     EXPECT_EQ(NMailGetLastResult(), NMAIL_ERR_CERTIFICATE);
 
     nmail::setExtraTrustAnchors(QSslCertificate::fromPath(s_server->caFile));
@@ -186,9 +138,9 @@ TEST_F(DovecotMailTest, Pop3sTrustsOnlyItsCertificate)
 TEST_F(DovecotMailTest, ABareHostNameLogsInOverStls)
 {
     const int32_t handle = NMailPop3Connect(plain().c_str());
-    ASSERT_GE(handle, 0) << lastMessage().toStdString();
+    ASSERT_GE(handle, 0) << lastMessage();
     EXPECT_EQ(NMailPop3IsEncrypted(handle), 1);
-    EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "secret", 0), 3) << lastMessage().toStdString();
+    EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "secret", 0), 3) << lastMessage();
     NMailPop3Close(handle);
 }
 
@@ -199,22 +151,22 @@ TEST_F(DovecotMailTest, AnUntrustedCertificateCanBeTrustedOnce)
     nmail::setExtraTrustAnchors({});
     EXPECT_EQ(NMailPop3Connect(plain().c_str()), -1);
     EXPECT_EQ(NMailGetLastResult(), NMAIL_ERR_CERTIFICATE);
-    EXPECT_TRUE(lastMessage(NMAIL_MESSAGE_CERTIFICATE_PROBLEM).contains(u"自己署名"_qs))
-        << lastMessage(NMAIL_MESSAGE_CERTIFICATE_PROBLEM).toStdString();
-    EXPECT_EQ(lastMessage(NMAIL_MESSAGE_CERTIFICATE_SUBJECT), u"127.0.0.1"_qs);
+    EXPECT_TRUE(libraryText(NMAIL_MESSAGE_CERTIFICATE_PROBLEM).contains(u"自己署名"_qs))
+        << libraryText(NMAIL_MESSAGE_CERTIFICATE_PROBLEM).toStdString();
+    EXPECT_EQ(libraryText(NMAIL_MESSAGE_CERTIFICATE_SUBJECT), u"127.0.0.1"_qs);
     QProcess openssl;
     openssl.start(u"openssl"_qs, {u"x509"_qs, u"-noout"_qs, u"-fingerprint"_qs, u"-sha256"_qs,
                                   u"-in"_qs, s_server->caFile});
     ASSERT_TRUE(openssl.waitForFinished(10000));
     const QString printed = QString::fromLatin1(openssl.readAllStandardOutput()).trimmed();
-    const QString fingerprint = lastMessage(NMAIL_MESSAGE_CERTIFICATE_FINGERPRINT);
+    const QString fingerprint = libraryText(NMAIL_MESSAGE_CERTIFICATE_FINGERPRINT);
     ASSERT_FALSE(fingerprint.isEmpty());
     EXPECT_TRUE(printed.endsWith(u'=' + fingerprint)) << printed.toStdString();
 
     ASSERT_EQ(NMailSetPinnedCertificate(plain().c_str(), fingerprint.toLatin1().constData()),
               NMAIL_OK);
     int32_t handle = NMailPop3Connect(plain().c_str());
-    ASSERT_GE(handle, 0) << lastMessage().toStdString();
+    ASSERT_GE(handle, 0) << lastMessage();
     EXPECT_EQ(NMailPop3Authenticate(handle, "tama", "secret", 0), 3);
     NMailPop3Close(handle);
 
@@ -227,7 +179,7 @@ TEST_F(DovecotMailTest, AnUntrustedCertificateCanBeTrustedOnce)
     NMailSetPinnedCertificate(plain().c_str(), stranger.toLatin1().constData());
     EXPECT_EQ(NMailPop3Connect(plain().c_str()), -1);
     EXPECT_EQ(NMailGetLastResult(), NMAIL_ERR_CERTIFICATE_CHANGED);
-    EXPECT_EQ(lastMessage(NMAIL_MESSAGE_CERTIFICATE_FINGERPRINT), fingerprint);
+    EXPECT_EQ(libraryText(NMAIL_MESSAGE_CERTIFICATE_FINGERPRINT), fingerprint);
     NMailSetPinnedCertificate(plain().c_str(), nullptr);
 }
 
@@ -241,10 +193,10 @@ TEST(DovecotStlsTest, AWrongNameCertificateReceivesNoPassword)
                              &error))
         << error.toStdString();
     nmail::setExtraTrustAnchors(QSslCertificate::fromPath(server.caFile));
-    const std::string host = "127.0.0.1:" + std::to_string(server.pop3);
+    const std::string host = localAddress(server.pop3);
     EXPECT_EQ(NMailPop3Connect(host.c_str()), -1);
     EXPECT_EQ(NMailGetLastResult(), NMAIL_ERR_CERTIFICATE);
-    EXPECT_TRUE(lastMessage(NMAIL_MESSAGE_CERTIFICATE_PROBLEM).contains(u"名前"_qs));
+    EXPECT_TRUE(libraryText(NMAIL_MESSAGE_CERTIFICATE_PROBLEM).contains(u"名前"_qs));
     nmail::setExtraTrustAnchors({});
     QFile log(server.logFile);
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));

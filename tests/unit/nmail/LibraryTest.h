@@ -12,15 +12,26 @@
 // The buffer size the tests give the library for each text it fills.
 constexpr int TextSize = 8192;
 
-// The library's reason for the calling thread's last failure, decoded from code page 932.
-inline std::string lastMessage()
+// A text the library wrote, decoded from code page 932.
+inline QString fromCp932(const char* text)
+{
+    return QStringDecoder("windows-31j").decode(QByteArray(text));
+}
+
+// One of the library's texts for the calling thread: by default the reason for its last
+// failure, else a detail of the certificate that failed.
+inline QString libraryText(int32_t kind = NMAIL_MESSAGE_LAST_ERROR)
 {
     std::vector<char> buffer(TextSize, 'x');
     int32_t length = TextSize;
-    EXPECT_EQ(NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, buffer.data(), &length), NMAIL_OK);
-    QStringDecoder decoder("windows-31j");
-    const QString text = decoder.decode(QByteArray(buffer.data()));
-    return text.toStdString();
+    EXPECT_EQ(NMailGetMessage(kind, buffer.data(), &length), NMAIL_OK);
+    return fromCp932(buffer.data());
+}
+
+// The library's reason for the calling thread's last failure.
+inline std::string lastMessage()
+{
+    return libraryText().toStdString();
 }
 
 // A test of the library's C functions against a scripted server: short time-outs, so that a
