@@ -4,13 +4,12 @@ read back from the X server) and the bar's caption says the check is running; th
 shows the count."""
 
 import re
-import socket
-import threading
 import time
 import unittest
 
 from desktop import Desktop, Mofurin, wait_until
 from dovecot_fixture import make_message
+from loopback_server import LoopbackServer
 import pictures
 from pulse_fixture import PulseAudio
 
@@ -19,40 +18,15 @@ CHECKING = "受信中"
 PROGRESS = re.compile(r"[12]/2通")
 
 
-class SlowPop3:
+class SlowPop3(LoopbackServer):
     """A POP3 server on 127.0.0.1 that waits `delay` seconds before each reply. Any user and
-    password log in; the mailbox holds `messages` (bytes, LF line ends). One connection at a
-    time, on a thread of its own, until the context ends."""
+    password log in; the mailbox holds `messages` (bytes, LF line ends)."""
 
     def __init__(self, messages, delay):
+        super().__init__()
         self.messages = [m.replace(b"\n", b"\r\n") for m in messages]
         self.delay = delay
         self.commands = []
-        self._stopped = threading.Event()
-
-    def __enter__(self):
-        self._listener = socket.create_server(("127.0.0.1", 0))
-        self._listener.settimeout(0.2)
-        self.port = self._listener.getsockname()[1]
-        self._thread = threading.Thread(target=self._serve, daemon=True)
-        self._thread.start()
-        return self
-
-    def __exit__(self, *exc):
-        self._stopped.set()
-        self._thread.join(timeout=10)
-        self._listener.close()
-        return False
-
-    def _serve(self):
-        while not self._stopped.is_set():
-            try:
-                connection, _ = self._listener.accept()
-            except socket.timeout:
-                continue
-            with connection:
-                connection.settimeout(0.2)
-                self._session(connection)
 
     def _reply(self, connection, lines):
         if self._stopped.wait(self.delay):
@@ -88,24 +62,12 @@ class SlowPop3:
 
     def _session(self, connection):
         self._reply(connection, [b"+OK slow server ready"])
-        received = b""
-        while not self._stopped.is_set():
-            try:
-                chunk = connection.recv(4096)
-            except socket.timeout:
-                continue
-            except OSError:
+        for line in self._lines(connection):
+            self.commands.append(line.decode(errors="replace"))
+            words = line.split()
+            self._reply(connection, self._answer(words))
+            if words and words[0].upper() == b"QUIT":
                 return
-            if not chunk:
-                return
-            received += chunk
-            while b"\r\n" in received:
-                line, received = received.split(b"\r\n", 1)
-                self.commands.append(line.decode(errors="replace"))
-                words = line.split()
-                self._reply(connection, self._answer(words))
-                if words and words[0].upper() == b"QUIT":
-                    return
 
 
 class SlowServer(unittest.TestCase):

@@ -9,6 +9,8 @@ import socket
 import threading
 import time
 
+from loopback_server import LoopbackServer
+
 CHUNK = 64 * 1024
 HEADER = ("From: Tama <tama@example.jp>\r\nSubject: =?UTF-8?B?44GC44GE44GV44Gk?=\r\n"
           "Date: Wed, 09 Dec 2026 09:00:00 +0900\r\nMessage-ID: <1@example.jp>\r\n\r\n").encode()
@@ -25,15 +27,14 @@ class Connection:
         self.bye = None         # when the server ended an IDLE with BYE
 
 
-class HostileImap:
+class HostileImap(LoopbackServer):
     def __init__(self, unseen=(7,)):
+        super().__init__()
         self.unseen = list(unseen)
         self.connections = []
         self._misbehaviour = None
         self._bye_in_idle = False
         self._lock = threading.Lock()
-        self._stopped = threading.Event()
-        self._threads = []
 
     # --- what the server does --------------------------------------------------------------
     def misbehave(self, kind, at, argument=b""):
@@ -51,46 +52,15 @@ class HostileImap:
         """The next IDLE gets its go-ahead, then BYE a second later, and the connection ends."""
         self._bye_in_idle = True
 
-    # --- context ---------------------------------------------------------------------------
-    def __enter__(self):
-        self._listener = socket.create_server(("127.0.0.1", 0))
-        self._listener.settimeout(0.2)
-        self.port = self._listener.getsockname()[1]
-        self._start(self._serve)
-        return self
-
-    def __exit__(self, *exc):
-        self._stopped.set()
-        for thread in list(self._threads):
-            thread.join(timeout=10)
-        self._listener.close()
-        return False
-
-    def _start(self, target, *args):
-        thread = threading.Thread(target=target, args=args, daemon=True)
-        self._threads.append(thread)
-        thread.start()
-
-    def _serve(self):
-        while not self._stopped.is_set():
-            try:
-                connection, _ = self._listener.accept()
-            except socket.timeout:
-                continue
-            seen = Connection()
-            with self._lock:
-                self.connections.append(seen)
-            self._start(self._session, connection, seen)
-
     # --- one connection --------------------------------------------------------------------
-    def _session(self, connection, seen):
-        with connection:
-            connection.settimeout(0.2)
-            try:
-                self._converse(connection, seen)
-            except OSError:
-                pass
-        seen.closed = seen.closed or time.monotonic()
+    def _session(self, connection):
+        seen = Connection()
+        with self._lock:
+            self.connections.append(seen)
+        try:
+            self._converse(connection, seen)
+        finally:
+            seen.closed = seen.closed or time.monotonic()
 
     def _send(self, connection, data):
         """Sends all of data unless the client goes away or the server stops; False then."""
@@ -105,20 +75,6 @@ class HostileImap:
                 return False
             data = data[sent:]
         return True
-
-    def _lines(self, connection):
-        received = b""
-        while not self._stopped.is_set():
-            try:
-                chunk = connection.recv(4096)
-            except socket.timeout:
-                continue
-            if not chunk:
-                return
-            received += chunk
-            while b"\r\n" in received:
-                line, received = received.split(b"\r\n", 1)
-                yield line
 
     def _converse(self, connection, seen):
         if not self._send(connection, b"* OK hostile IMAP ready\r\n"):
