@@ -8,10 +8,9 @@ for push is followed by a new connection within seconds, and no box: the server 
 import time
 import unittest
 
-from desktop import Desktop, Mofurin, wait_until
+from desktop import Desktop, Mofurin, count_in, wait_until, write_options
 from hostile_imap import HostileImap
 from pulse_fixture import PulseAudio
-from test_imap import count_in, write_options
 
 # How long a user watches 受信中 before taking the kitten for hung: a broken stream is told
 # at once, a silent server after the wait a slow line deserves.

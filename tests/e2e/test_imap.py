@@ -7,22 +7,9 @@ import os
 import time
 import unittest
 
-from desktop import Desktop, Mofurin, wait_until
+from desktop import Desktop, Mofurin, count_in, wait_until, write_options
 from dovecot_fixture import Dovecot, Mailbox, make_message
 from pulse_fixture import PulseAudio
-
-
-def count_in(desktop, notice):
-    """The count the notice shows: double-clicking its count box selects it."""
-    nx, ny, nw, nh = desktop.geometry(notice)
-    desktop.pointer(nx + nw - 8, ny + nh // 2)
-    desktop.xdotool("click", "--repeat", 2, "--delay", 80, 1)
-    return wait_until(desktop.primary_selection, timeout=5, what="the count to be selected")
-
-
-def write_options(app, text):
-    with open(os.path.join(app.mail_data, "ini.ini"), "wb") as f:
-        f.write(text.encode("cp932"))
 
 
 class Imap(unittest.TestCase):

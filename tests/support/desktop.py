@@ -415,3 +415,18 @@ class Mofurin:
     def __exit__(self, *exc):
         self.stop()
         return False
+
+
+def count_in(desktop, notice):
+    """The count the notice shows: double-clicking its count box (the last 34 pixels of the
+    window) selects it."""
+    nx, ny, nw, nh = desktop.geometry(notice)
+    desktop.pointer(nx + nw - 8, ny + nh // 2)
+    desktop.xdotool("click", "--repeat", 2, "--delay", 80, 1)
+    return wait_until(desktop.primary_selection, timeout=5, what="the count to be selected")
+
+
+def write_options(app, text):
+    """Writes the kitten's options file (ini.ini in its mail data folder), in code page 932."""
+    with open(os.path.join(app.mail_data, "ini.ini"), "wb") as f:
+        f.write(text.encode("cp932"))
