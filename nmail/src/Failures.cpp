@@ -159,6 +159,31 @@ static_assert(inOrder(), "the failure table must list every Why in its order");
 
 } // namespace
 
+QString shownText(const QString& text, qsizetype maxLength)
+{
+    QString shown = text;
+    for (QChar& c : shown) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator) {
+            c = u' ';
+        }
+    }
+    if (shown.size() > maxLength) {
+        shown.truncate(shown.at(maxLength - 1).isHighSurrogate() ? maxLength - 1 : maxLength);
+        shown += u'…';
+    }
+    return shown;
+}
+
+Failure makeFailure(int32_t code, const QString& sentence, const QString& detail)
+{
+    const QString shown = shownText(detail);
+    Failure failure;
+    failure.code = code;
+    failure.message = shown.isEmpty() ? sentence : sentence + u' ' + shown;
+    return failure;
+}
+
 Failure failure(Why why, const QString& detail)
 {
     const Entry& entry = Table[size_t(why)];

@@ -72,4 +72,9 @@ enum class Why
 
 Failure failure(Why why, const QString& detail = {});
 
+// Outside text (a server's words, a certificate's name) as the user is shown it: on one line,
+// control characters and line ends as spaces, and at most maxLength characters, a cut marked
+// with "…". A few lines of it say enough; more would only grow a box past the screen.
+QString shownText(const QString& text, qsizetype maxLength = 300);
+
 } // namespace nmail

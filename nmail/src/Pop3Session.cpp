@@ -95,22 +95,6 @@ bool hasCapability(QByteArrayView listing, QByteArrayView name)
 
 } // namespace
 
-Failure makeFailure(int32_t code, const QString& sentence, const QString& detail)
-{
-    // The detail is mostly the server's own words, and the message ends up in an error box: a
-    // few lines of it say what went wrong, more would only grow the box past the screen.
-    constexpr qsizetype MaxDetail = 300;
-    QString shown = detail;
-    if (shown.size() > MaxDetail) {
-        shown.truncate(shown.at(MaxDetail - 1).isHighSurrogate() ? MaxDetail - 1 : MaxDetail);
-        shown += u'…';
-    }
-    Failure failure;
-    failure.code = code;
-    failure.message = shown.isEmpty() ? sentence : sentence + u' ' + shown;
-    return failure;
-}
-
 const Pop3Session::CommandInfo& Pop3Session::info(Command command)
 {
     // Which replies are multi-line, in which states each command may be sent, and whether a

@@ -24,7 +24,7 @@ namespace {
 Failure::Certificate describe(const QSslCertificate& certificate, const QList<QSslError>& errors)
 {
     Failure::Certificate report;
-    report.subject = certificate.subjectDisplayName();
+    report.subject = shownText(certificate.subjectDisplayName(), 120);
     const QString format = QStringLiteral("yyyy/MM/dd HH:mm");
     //: A certificate's validity: from %1 to %2
     report.validity = QCoreApplication::translate("Connection", "%1 ～ %2")
