@@ -77,7 +77,7 @@ void reportConnectFailure(const MailCheck::Outcome& outcome, ServerTrust& trust,
                                                 "\n\nこの証明書を、このサーバー(%1)についてだけ信頼"
                                                 "しますか?\n指紋がサーバーの管理者の知らせるものと"
                                                 "同じか確かめてから「はい」を押してください。")
-                        .arg(key)))
+                        .arg(ServerTrust::shownName(key))))
             trust.setPinnedCertificate(key, outcome.certificate->fingerprint);
         return;
     }
@@ -106,8 +106,9 @@ void reportConnectFailure(const MailCheck::Outcome& outcome, ServerTrust& trust,
                               "続をやめました。\n\nサーバーが暗号化をやめたと確かめら"
                               "れたときだけ「はい」を押してください。今後このサーバー"
                               "には暗号化なしで接続しますか?")
-                              .arg(key, Mailbox::IsImap(server) ? QStringLiteral("STARTTLS")
-                                                                : QStringLiteral("STLS"))))
+                              .arg(ServerTrust::shownName(key), Mailbox::IsImap(server)
+                                                                    ? QStringLiteral("STARTTLS")
+                                                                    : QStringLiteral("STLS"))))
             trust.forgetTls(key);
         return;
     }

@@ -61,6 +61,13 @@ QString ServerTrust::keyOf(const QString& serverText)
     return host + u' ' + port;
 }
 
+QString ServerTrust::shownName(const QString& key)
+{
+    const QString host = key.section(u' ', 0, 0);
+    const QString port = key.section(u' ', 1);
+    return (host.contains(u':') ? u'[' + host + u']' : host) + u':' + port;
+}
+
 QString ServerTrust::connectText(const QString& serverText, bool tlsSeen)
 {
     const Parts parts = split(serverText);

@@ -17,6 +17,8 @@ public:
     // "imap://mail.example.jp" and "imap+starttls://mail.example.jp:143/Lists" (an IMAP
     // address's mailbox is not part of its server).
     static QString keyOf(const QString& serverText);
+    // A key as the user is shown it: "mail.example.jp:993", "[::1]:110".
+    static QString shownName(const QString& key);
     // The text to hand the mail library: STLS (STARTTLS for imap://) is demanded where TLS was
     // spoken before and the user named no scheme of their own, or only the one that upgrades
     // when it can.

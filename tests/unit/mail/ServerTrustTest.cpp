@@ -43,6 +43,9 @@ TEST(ServerTrust, OneServerWhateverTheUserTyped)
         EXPECT_EQ(ServerTrust::connectText(c.text, false), c.text);
         EXPECT_EQ(ServerTrust::pinText(c.text), c.pin.isEmpty() ? c.text : c.pin);
     }
+    // The server as a question about it names it.
+    EXPECT_EQ(ServerTrust::shownName(u"mail.example.jp 993"_s), u"mail.example.jp:993"_s);
+    EXPECT_EQ(ServerTrust::shownName(u"::1 110"_s), u"[::1]:110"_s);
 }
 
 TEST(ServerTrust, RemembersAcrossInstances)
