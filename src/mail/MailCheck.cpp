@@ -103,15 +103,15 @@ MailCheck::Outcome MailCheck::run(const Request& request, const Hooks& hooks)
             logInWithDesktopAccount(*mailbox, *request.accounts, *desktop, outcome);
         } else {
             outcome.count = mailbox->logIn(ToCodePage(login.userId), ToCodePage(login.password));
-            if (outcome.count < 0) {
+            if (outcome.count < 0 && !m_cancelled) {
                 outcome.failure =
                     mailbox->loginFailure(outcome.count, lastMessage(NMAIL_MESSAGE_LAST_ERROR));
                 outcome.failureCode = outcome.count;
             }
         }
         if (outcome.count < 0) {
-            // A desktop account's login stopped by 中止 has nothing to tell.
-            if (hooks.loginFailed && !(desktop && m_cancelled))
+            // A login stopped by 中止 has nothing to tell: the user asked it to stop.
+            if (hooks.loginFailed && !m_cancelled)
                 hooks.loginFailed(outcome);
         } else if (request.newOnly) {
             reportNewOnly(*mailbox, request, outcome, hooks);

@@ -38,10 +38,11 @@ public:
     int32_t Pop3Authenticate(int32_t handle, const char* user, const char* pass,
                              int32_t apop) override
     {
-        calls << QStringLiteral("login %1 %2 %3 %4")
+        if (lost(QStringLiteral("login %1 %2 %3 %4")
                      .arg(handle)
                      .arg(QString::fromUtf8(user), QString::fromUtf8(pass))
-                     .arg(apop);
+                     .arg(apop)))
+            return NMAIL_ERR_CLOSED;
         return loginResult;
     }
     // The call (as recorded, "uidl 2") at which the connection is lost: it and every later
@@ -120,10 +121,11 @@ public:
     int32_t ImapAuthenticate(int32_t handle, const char* user, const char* secret,
                              int32_t how) override
     {
-        calls << QStringLiteral("imap login %1 %2 %3 %4")
+        if (lost(QStringLiteral("imap login %1 %2 %3 %4")
                      .arg(handle)
                      .arg(QString::fromUtf8(user), QString::fromUtf8(secret))
-                     .arg(how);
+                     .arg(how)))
+            return NMAIL_ERR_CLOSED;
         return imapLoginResults.isEmpty() ? loginResult : imapLoginResults.takeFirst();
     }
     // What the IMAP logins answer in turn before loginResult (a token refused, then taken).
