@@ -1,9 +1,70 @@
 #include "Cp932.h"
 
 #include <QStringDecoder>
+#include <atomic>
 #include <cstring>
 
 namespace nmail {
+
+namespace {
+
+std::atomic<bool> s_callerUtf8{false};
+
+// The longest leading part of UTF-8 bytes of at most maxBytes that ends on a character
+// boundary.
+qsizetype utf8PrefixLength(QByteArrayView bytes, qsizetype maxBytes)
+{
+    if (bytes.size() <= maxBytes) {
+        return bytes.size();
+    }
+    qsizetype length = maxBytes;
+    while (length > 0 && (static_cast<unsigned char>(bytes[length]) & 0xC0) == 0x80) {
+        --length;
+    }
+    return length;
+}
+
+} // namespace
+
+void setCallerUsesUtf8(bool utf8)
+{
+    s_callerUtf8.store(utf8, std::memory_order_relaxed);
+}
+
+bool callerUsesUtf8()
+{
+    return s_callerUtf8.load(std::memory_order_relaxed);
+}
+
+QString fromCallerText(const char* text)
+{
+    if (!text) {
+        return {};
+    }
+    return callerUsesUtf8() ? QString::fromUtf8(text) : FromCodePage(text);
+}
+
+QByteArray toCallerText(const QString& text)
+{
+    return callerUsesUtf8() ? text.toUtf8() : ToCodePage(text);
+}
+
+CopyResult copyCallerText(const QString& text, char* buffer, qsizetype bufferSize)
+{
+    if (!callerUsesUtf8()) {
+        return copyCp932(ToCodePage(text), buffer, bufferSize);
+    }
+    const QByteArray bytes = text.toUtf8();
+    if (!buffer || bufferSize < 1) {
+        return {0, !bytes.isEmpty()};
+    }
+    const qsizetype length = utf8PrefixLength(bytes, bufferSize - 1);
+    if (length > 0) {
+        std::memcpy(buffer, bytes.constData(), size_t(length));
+    }
+    buffer[length] = '\0';
+    return {length, length < bytes.size()};
+}
 
 CopyResult copyCp932(QByteArrayView text, char* buffer, qsizetype bufferSize)
 {

@@ -30,4 +30,13 @@ CopyResult copyBytes(QByteArrayView bytes, char* buffer, qsizetype bufferSize);
 // are valid UTF-8, else code page 932.
 QString fromServerText(QByteArrayView bytes);
 
+// The caller's text at the C boundary: code page 932, or UTF-8 once the caller chose it
+// (NMAIL_OPTION_TEXT_ENCODING). The choice holds for the whole process, as every option does.
+void setCallerUsesUtf8(bool utf8);
+bool callerUsesUtf8();
+QString fromCallerText(const char* text); // a null text is empty
+QByteArray toCallerText(const QString& text);
+// Copies text in the caller's encoding, cut at a character boundary, NUL-terminated.
+CopyResult copyCallerText(const QString& text, char* buffer, qsizetype bufferSize);
+
 } // namespace nmail

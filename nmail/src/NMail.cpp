@@ -127,11 +127,12 @@ void fillHeaderTexts(QByteArrayView header, char* subject, char* date, char* fro
 {
     const qsizetype size = bufferSize();
     const auto decoded = [&](const char* name) {
-        return ToCodePage(nmail::decodeHeaderText(nmail::headerField(header, name)));
+        return nmail::decodeHeaderText(nmail::headerField(header, name));
     };
-    nmail::copyCp932(decoded("Subject"), subject, size);
-    nmail::copyCp932(decoded("Date"), date, size);
-    nmail::copyCp932(decoded("From"), from, size);
+    nmail::copyCallerText(decoded("Subject"), subject, size);
+    nmail::copyCallerText(decoded("Date"), date, size);
+    nmail::copyCallerText(decoded("From"), from, size);
+    // The header itself goes out as the server sent it, in either encoding.
     nmail::copyCp932(header, headerOut, size);
 }
 
@@ -160,6 +161,12 @@ int32_t NMailSetOption(int32_t option, int32_t value)
         return NMAIL_OK;
     case NMAIL_OPTION_REPLY_TIMEOUT:
         lib.timeouts.replyMs = value;
+        return NMAIL_OK;
+    case NMAIL_OPTION_TEXT_ENCODING:
+        if (value != NMAIL_TEXT_CP932 && value != NMAIL_TEXT_UTF8) {
+            return fail(nmail::Why::BadOptionValue);
+        }
+        nmail::setCallerUsesUtf8(value == NMAIL_TEXT_UTF8);
         return NMAIL_OK;
     default:
         return fail(nmail::failure(nmail::Why::UnknownOption));
@@ -207,8 +214,8 @@ int32_t NMailPop3ConnectHandle(int32_t handle, const char* host)
     Failure why;
     if (!host) {
         why = nmail::failure(nmail::Why::NoHostName);
-    } else if (address = nmail::parseHostAddress(FromCodePage(host)); !address) {
-        why = nmail::failure(nmail::Why::BadHostName, FromCodePage(host));
+    } else if (address = nmail::parseHostAddress(nmail::fromCallerText(host)); !address) {
+        why = nmail::failure(nmail::Why::BadHostName, nmail::fromCallerText(host));
     } else if (auto opened = connection->session.open(*address); !opened.ok()) {
         why = opened.failure();
     } else {
@@ -231,9 +238,16 @@ int32_t NMailPop3Authenticate(int32_t handle, const char* userId, const char* pa
     if (!connection) {
         return unknownHandle();
     }
-    const auto count = connection->session.login(
-        userId ? QByteArrayView(userId) : QByteArrayView(),
-        password ? QByteArrayView(password) : QByteArrayView(), apop != 0);
+    // POP3 sends the account as bytes, in code page 932 as it always has; a caller speaking
+    // UTF-8 has its text sent so too, or as UTF-8 when code page 932 cannot hold it.
+    const auto wire = [](const char* text) {
+        if (!text || !nmail::callerUsesUtf8()) {
+            return QByteArray(text);
+        }
+        const QString decoded = nmail::fromCallerText(text);
+        return FitsCodePage(decoded) ? ToCodePage(decoded) : decoded.toUtf8();
+    };
+    const auto count = connection->session.login(wire(userId), wire(password), apop != 0);
     if (!count.ok()) {
         return fail(count.failure());
     }
@@ -341,29 +355,29 @@ int32_t NMailGetMessage(int32_t kind, char* buffer, int32_t* length)
         !length || *length < 1) {
         return NMAIL_ERR_ARGUMENT;
     }
-    QByteArray text;
+    QString text;
     {
         const LastFailure& last = lastFailure();
         const auto& certificate = last.certificate;
         switch (kind) {
         case NMAIL_MESSAGE_LAST_ERROR:
-            text = ToCodePage(last.text);
+            text = last.text;
             break;
         case NMAIL_MESSAGE_CERTIFICATE_SUBJECT:
-            text = certificate ? ToCodePage(certificate->subject) : QByteArray();
+            text = certificate ? certificate->subject : QString();
             break;
         case NMAIL_MESSAGE_CERTIFICATE_VALIDITY:
-            text = certificate ? ToCodePage(certificate->validity) : QByteArray();
+            text = certificate ? certificate->validity : QString();
             break;
         case NMAIL_MESSAGE_CERTIFICATE_FINGERPRINT:
-            text = certificate ? ToCodePage(certificate->fingerprint) : QByteArray();
+            text = certificate ? certificate->fingerprint : QString();
             break;
         default:
-            text = certificate ? ToCodePage(certificate->problem) : QByteArray();
+            text = certificate ? certificate->problem : QString();
             break;
         }
     }
-    *length = int32_t(nmail::copyCp932(text, buffer, *length).written);
+    *length = int32_t(nmail::copyCallerText(text, buffer, *length).written);
     return NMAIL_OK;
 }
 
@@ -386,8 +400,9 @@ int32_t NMailPop3IsEncrypted(int32_t handle)
 int32_t NMailSetPinnedCertificate(const char* host, const char* fingerprint)
 {
     // An IMAP address pins its server as a POP3 one does: by host and port.
-    auto address = host ? nmail::parseHostAddress(FromCodePage(host)) : std::nullopt;
-    if (const auto imap = host ? nmail::parseImapAddress(FromCodePage(host)) : std::nullopt) {
+    auto address = host ? nmail::parseHostAddress(nmail::fromCallerText(host)) : std::nullopt;
+    if (const auto imap =
+            host ? nmail::parseImapAddress(nmail::fromCallerText(host)) : std::nullopt) {
         address = imap->server;
     }
     if (!address) {
@@ -448,8 +463,8 @@ int32_t NMailImapConnectHandle(int32_t handle, const char* address)
     if (!address) {
         why = nmail::failure(nmail::Why::NoHostName);
         why.code = NMAIL_ERR_ARGUMENT;
-    } else if (parsed = nmail::parseImapAddress(FromCodePage(address)); !parsed) {
-        why = nmail::failure(nmail::Why::BadHostName, FromCodePage(address));
+    } else if (parsed = nmail::parseImapAddress(nmail::fromCallerText(address)); !parsed) {
+        why = nmail::failure(nmail::Why::BadHostName, nmail::fromCallerText(address));
         why.code = NMAIL_ERR_ARGUMENT;
     } else if (auto opened = connection->imap.open(*parsed); !opened.ok()) {
         why = opened.failure();
@@ -469,10 +484,8 @@ int32_t NMailImapAuthenticate(int32_t handle, const char* user, const char* secr
     if (how != NMAIL_IMAP_PASSWORD && how != NMAIL_IMAP_BEARER) {
         return fail(nmail::Why::BadOptionValue);
     }
-    // SASL and IMAP's own strings are UTF-8; the caller's text is code page 932.
-    const auto utf8 = [](const char* text) {
-        return text ? FromCodePage(text).toUtf8() : QByteArray();
-    };
+    // SASL and IMAP's own strings are UTF-8, whatever the caller's encoding.
+    const auto utf8 = [](const char* text) { return nmail::fromCallerText(text).toUtf8(); };
     const auto count = connection->imap.login(
         utf8(user), utf8(secret),
         how == NMAIL_IMAP_BEARER ? ImapSession::Secret::Bearer : ImapSession::Secret::Password);

@@ -3,7 +3,8 @@
 // The mail library: a POP3 client (RFC 1939) and an IMAP one (RFC 3501, below) behind a
 // handful of C functions.
 //
-// Text crosses this boundary in code page 932 (Windows-31J), NUL-terminated. Every text
+// Text crosses this boundary in code page 932 (Windows-31J), or in UTF-8 once the caller
+// chooses it with option 4, NUL-terminated. Every text
 // buffer the caller hands in is writable memory of the size set with option 1; the library
 // never writes past it and always NUL-terminates what it writes. A message buffer handed to
 // NMailPop3GetMail holds the size last reported by NMailPop3GetMailSize for that message,
@@ -72,6 +73,16 @@ enum : int32_t
     NMAIL_OPTION_REPLY_TIMEOUT = 3,   // the longest silence in ms within a reply (default
                                       // 30000, >= 1); a whole reply may take this long plus
                                       // one second per 2 KB of the size LIST announced
+    NMAIL_OPTION_TEXT_ENCODING = 4,   // the encoding of every text crossing the boundary:
+                                      // NMAIL_TEXT_CP932 (the default) or NMAIL_TEXT_UTF8;
+                                      // raw header and message bytes are never converted
+};
+
+// Values of NMAIL_OPTION_TEXT_ENCODING, Windows' code page numbers.
+enum : int32_t
+{
+    NMAIL_TEXT_CP932 = 932,
+    NMAIL_TEXT_UTF8 = 65001,
 };
 
 // Kinds of NMailGetMessage.

@@ -50,6 +50,7 @@ protected:
     {
         NMailSetOption(NMAIL_OPTION_REPLY_TIMEOUT, 30000);
         NMailSetOption(NMAIL_OPTION_CONNECT_TIMEOUT, 15000);
+        NMailSetOption(NMAIL_OPTION_TEXT_ENCODING, NMAIL_TEXT_CP932);
         NMailEndWinSock();
     }
 };

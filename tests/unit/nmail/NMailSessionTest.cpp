@@ -113,6 +113,59 @@ TEST_F(NMailSessionTest, StatusFillsTheDecodedHeaderTexts)
     NMailPop3Close(handle);
 }
 
+// A caller that speaks UTF-8 gets every header text whole, cut only between characters; code
+// page 932 holds no accented Latin letter and no emoji. POP3 sends the account in code page
+// 932 either way, as UTF-8 only what code page 932 cannot hold.
+TEST_F(NMailSessionTest, TextsCrossInTheCallersEncoding)
+{
+    const std::vector<std::string> message = {
+        "Subject: =?UTF-8?B?" + QByteArray("Café 🍙 猫").toBase64().toStdString() +
+        "?=\r\nFrom: =?UTF-8?Q?M=C3=BCller?= <m@example.de>\r\n\r\nbody\r\n"};
+    struct Case
+    {
+        int32_t encoding;
+        const char* password;
+        QString subject, from, cutSubject;
+        QByteArray passLine;
+    };
+    const Case cases[] = {
+        {NMAIL_TEXT_CP932, "secret", u"Caf? ? 猫"_qs, u"M?ller <m@example.de>"_qs, u"Caf? "_qs,
+         "PASS secret"},
+        {NMAIL_TEXT_UTF8, "猫", u"Café 🍙 猫"_qs, u"Müller <m@example.de>"_qs, u"Café"_qs,
+         "PASS " + QByteArray("\x94\x4c")},
+        {NMAIL_TEXT_UTF8, "ä猫", u"Café 🍙 猫"_qs, u"Müller <m@example.de>"_qs, u"Café"_qs,
+         "PASS ä猫"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.password);
+        ASSERT_EQ(NMailSetOption(NMAIL_OPTION_TEXT_ENCODING, c.encoding), NMAIL_OK);
+        const auto decode = [&](const char* text) {
+            return c.encoding == NMAIL_TEXT_UTF8 ? QString::fromUtf8(text) : fromCp932(text);
+        };
+        ScriptedServer server(Greeting, ScriptedServer::mailbox(message));
+        const int32_t handle = NMailPop3Connect(server.host().c_str());
+        ASSERT_EQ(NMailPop3Authenticate(handle, "tama", c.password, 0), 1);
+        ASSERT_EQ(NMailPop3GetMailStatus(handle, 1, subject, date, from, header, 0), NMAIL_OK);
+        EXPECT_EQ(decode(subject), c.subject);
+        EXPECT_EQ(decode(from), c.from);
+        NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, 6);
+        ASSERT_EQ(NMailPop3GetMailStatus(handle, 1, subject, date, from, header, 0), NMAIL_OK);
+        EXPECT_EQ(decode(subject), c.cutSubject);
+        NMailSetOption(NMAIL_OPTION_BUFFER_SIZE, TextSize);
+        NMailPop3Close(handle);
+        const auto lines = server.lines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.passLine.toStdString()), lines.end());
+        // The library's own sentences come in the caller's encoding too.
+        EXPECT_EQ(NMailPop3Connect("bad host name"), NMAIL_ERR_CONNECT);
+        std::vector<char> reason(TextSize);
+        int32_t length = TextSize;
+        NMailGetMessage(NMAIL_MESSAGE_LAST_ERROR, reason.data(), &length);
+        EXPECT_TRUE(decode(reason.data()).contains(u"bad host name"_qs));
+        EXPECT_TRUE(decode(reason.data()).contains(u"サーバー"_qs)) << reason.data();
+    }
+    EXPECT_EQ(NMailSetOption(NMAIL_OPTION_TEXT_ENCODING, 1252), NMAIL_ERR_ARGUMENT);
+}
+
 TEST_F(NMailSessionTest, ApopSendsTheDigestAndNeverFallsBack)
 {
     {
