@@ -1,7 +1,6 @@
 #include "mail/CheckMail.h"
 
 #include "app/ProcessValues.h"
-#include "codepage/CodePage.h"
 #include "mail/AutoCheck.h"
 #include "mail/MailCheck.h"
 #include "mail/MailCheckRunner.h"
@@ -375,7 +374,7 @@ void CheckMail(QWidget* progressWindow, CheckKind kind)
     const QString key = ServerTrust::keyOf(started.server);
     started.tlsSeen = trust.tlsSeen(key);
     const QByteArray pin = trust.pinnedCertificate(key).toLatin1();
-    library.SetPinnedCertificate(ToCodePage(ServerTrust::pinText(started.server)).constData(),
+    library.SetPinnedCertificate(ServerTrust::pinText(started.server).toUtf8().constData(),
                                  pin.isEmpty() ? nullptr : pin.constData());
     MailCheck::Request request;
     request.server = ServerTrust::connectText(started.server, trust.tlsExpected(key));
@@ -438,9 +437,8 @@ void checkDesktopAccount(QWidget* progressWindow, CheckKind kind, const MofurinO
         const QByteArray pin = ServerTrust(ServerTrustFilePath())
                                    .pinnedCertificate(ServerTrust::keyOf(server))
                                    .toLatin1();
-        CurrentMailLibrary().SetPinnedCertificate(
-            ToCodePage(ServerTrust::pinText(server)).constData(),
-            pin.isEmpty() ? nullptr : pin.constData());
+        CurrentMailLibrary().SetPinnedCertificate(ServerTrust::pinText(server).toUtf8().constData(),
+                                                  pin.isEmpty() ? nullptr : pin.constData());
     }
     request.newOnly = options.newOnly;
     if (request.newOnly)

@@ -1,6 +1,5 @@
 #include "mail/MailCheck.h"
 
-#include "codepage/CodePage.h"
 #include "mail/MailLibrary.h"
 #include "mail/Mailbox.h"
 #include "mail/NewMailLines.h"
@@ -19,7 +18,7 @@ constexpr int32_t TextBufferSize = 8192;
 QString text(const std::vector<char>& buffer)
 {
     return TrimNull(
-        FromCodePage(QByteArrayView(buffer.data(), qstrnlen(buffer.data(), buffer.size()))));
+        QString::fromUtf8(buffer.data(), qsizetype(qstrnlen(buffer.data(), buffer.size()))));
 }
 
 } // namespace
@@ -62,7 +61,7 @@ MailCheck::Outcome MailCheck::run(const Request& request, const Hooks& hooks)
         server = desktop->serverAddress();
     }
     outcome.server = server;
-    const QByteArray address = ToCodePage(server);
+    const QByteArray address = server.toUtf8();
     // The handle comes before the connection, so that a cancel reaches the connect too: its
     // lookup, race, greeting and TLS handshake may each wait for a long time-out. Handles,
     // cancelling and closing are the same for every protocol.
@@ -102,7 +101,7 @@ MailCheck::Outcome MailCheck::run(const Request& request, const Hooks& hooks)
         if (desktop) {
             logInWithDesktopAccount(*mailbox, *request.accounts, *desktop, outcome);
         } else {
-            outcome.count = mailbox->logIn(ToCodePage(login.userId), ToCodePage(login.password));
+            outcome.count = mailbox->logIn(login.userId.toUtf8(), login.password.toUtf8());
             if (outcome.count < 0 && !m_cancelled) {
                 outcome.failure =
                     mailbox->loginFailure(outcome.count, lastMessage(NMAIL_MESSAGE_LAST_ERROR));

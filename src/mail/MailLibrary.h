@@ -7,7 +7,9 @@
 
 // The mail library's POP3 calls as the mail check makes them. The program reaches the nmail
 // library through the mail module (MailLibraryModule); tests hand in the library itself
-// (NMailLibrary.h) or a recording stand-in to check the order of the calls.
+// (NMailLibrary.h) or a recording stand-in to check the order of the calls. Every text crosses
+// in UTF-8: the library is told so when it is made, so that a subject in any script arrives
+// whole.
 class MailLibrary
 {
 public:

@@ -1,6 +1,5 @@
 #include "mail/MailLibraryModule.h"
 
-#include "codepage/CodePage.h"
 #include "nmail/NMail.h"
 
 #include <QCoreApplication>
@@ -61,7 +60,9 @@ int32_t MailLibraryModule::SetOption(int32_t option, int32_t value)
         if (!loaded()) {
             // Checked as the library checks it, so the answer is the same now as later.
             if (value < 1 || option < NMAIL_OPTION_BUFFER_SIZE ||
-                option > NMAIL_OPTION_REPLY_TIMEOUT)
+                option > NMAIL_OPTION_TEXT_ENCODING ||
+                (option == NMAIL_OPTION_TEXT_ENCODING && value != NMAIL_TEXT_CP932 &&
+                 value != NMAIL_TEXT_UTF8))
                 return NMAIL_ERR_ARGUMENT;
             m_options.emplace_back(option, value);
             return NMAIL_OK;
@@ -136,9 +137,12 @@ int32_t MailLibraryModule::GetMessage(int32_t kind, char* buffer, int32_t* lengt
     QByteArray text;
     if (kind == NMAIL_MESSAGE_LAST_ERROR) {
         std::lock_guard lock(m_mutex);
-        text = ToCodePage(m_failure);
+        text = m_failure.toUtf8();
     }
-    const qsizetype written = CodePagePrefixLength(text, *length - 1);
+    // Cut between characters: never inside a UTF-8 sequence.
+    qsizetype written = qMin(text.size(), qsizetype(*length - 1));
+    while (written > 0 && written < text.size() && (uchar(text[written]) & 0xC0) == 0x80)
+        --written;
     std::memcpy(buffer, text.constData(), size_t(written));
     buffer[written] = '\0';
     *length = int32_t(written);

@@ -1,7 +1,6 @@
 #include "mail/MailPush.h"
 
 #include "app/ProcessValues.h"
-#include "codepage/CodePage.h"
 #include "mail/CheckMail.h"
 #include "mail/MailLibrary.h"
 #include "mail/PushWatcher.h"
@@ -38,7 +37,7 @@ PushWatcher::Setup currentSetup()
     ServerTrust trust(ServerTrustFilePath());
     const QString key = ServerTrust::keyOf(setup.server);
     const QByteArray pin = trust.pinnedCertificate(key).toLatin1();
-    CurrentMailLibrary().SetPinnedCertificate(ToCodePage(setup.server).constData(),
+    CurrentMailLibrary().SetPinnedCertificate(setup.server.toUtf8().constData(),
                                               pin.isEmpty() ? nullptr : pin.constData());
     setup.address = ServerTrust::connectText(setup.server, trust.tlsExpected(key));
     const PasswordPlace::Account saved = PasswordPlace(DesktopSecretStore()).Read();

@@ -1,6 +1,5 @@
 #include "mail/Mailbox.h"
 
-#include "codepage/CodePage.h"
 #include "mail/MailLibrary.h"
 #include "mail/NewMailTracker.h"
 #include "mail/TrimNull.h"
@@ -21,7 +20,7 @@ constexpr int64_t MaxMessageBuffer = 256 * 1024 * 1024;
 QString text(const std::vector<char>& buffer)
 {
     return TrimNull(
-        FromCodePage(QByteArrayView(buffer.data(), qstrnlen(buffer.data(), buffer.size()))));
+        QString::fromUtf8(buffer.data(), qsizetype(qstrnlen(buffer.data(), buffer.size()))));
 }
 
 QByteArray bytes(const std::vector<char>& buffer)

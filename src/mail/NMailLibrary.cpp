@@ -6,6 +6,7 @@ namespace {
 class NMailLibrary final : public MailLibrary
 {
 public:
+    NMailLibrary() { NMailSetOption(NMAIL_OPTION_TEXT_ENCODING, NMAIL_TEXT_UTF8); }
     int32_t InitializeWinSock() override { return NMailInitializeWinSock(); }
     int32_t SetOption(int32_t option, int32_t value) override
     {

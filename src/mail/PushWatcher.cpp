@@ -1,6 +1,5 @@
 #include "mail/PushWatcher.h"
 
-#include "codepage/CodePage.h"
 #include "mail/MailLibrary.h"
 #include "nmail/NMail.h"
 #include "platform/ConnectivityEvents.h"
@@ -261,7 +260,7 @@ PushWatcher::Ending PushWatcher::session(const Setup& setup, quint64 generation,
     if (handle < 0)
         return Ending::Failed;
     setHandle(handle);
-    const QByteArray address = ToCodePage(server);
+    const QByteArray address = server.toUtf8();
     if (m_library.ImapConnectHandle(handle, address.constData()) < 0) {
         // The library released the handle.
         setHandle(-1);
@@ -280,8 +279,8 @@ PushWatcher::Ending PushWatcher::session(const Setup& setup, quint64 generation,
     if (desktop) {
         count = logInWithDesktopAccount(handle, setup, *desktop);
     } else {
-        const QByteArray user = ToCodePage(setup.user);
-        const QByteArray password = ToCodePage(setup.password);
+        const QByteArray user = setup.user.toUtf8();
+        const QByteArray password = setup.password.toUtf8();
         count = m_library.ImapAuthenticate(handle, user.constData(), password.constData(),
                                            NMAIL_IMAP_PASSWORD);
     }

@@ -1,7 +1,6 @@
 #pragma once
 
 // A stand-in for the mail library that records every call in order and answers as scripted.
-#include "codepage/CodePage.h"
 #include "mail/MailLibrary.h"
 #include "nmail/NMail.h"
 
@@ -19,9 +18,9 @@ public:
     int32_t connectResult = 7;
     int32_t loginResult = 0;
     int32_t size = 100;
-    // The library answers in code page 932.
+    // The library answers in UTF-8, as the program's libraries do.
     QByteArray error =
-        ToCodePage(QStringLiteral("ログインできませんでした。 -ERR [AUTH] Authentication failed."));
+        QStringLiteral("ログインできませんでした。 -ERR [AUTH] Authentication failed.").toUtf8();
 
     int32_t Pop3Connect(const char* host) override
     {
@@ -92,7 +91,7 @@ public:
     int32_t GetLastResult() override { return lastResult; }
     int32_t SetPinnedCertificate(const char* host, const char* fingerprint) override
     {
-        pinnedHost = FromCodePage(host);
+        pinnedHost = QString::fromUtf8(host);
         pinned = fingerprint ? QString::fromLatin1(fingerprint) : QString();
         return 0;
     }
@@ -115,7 +114,7 @@ public:
     int32_t ImapConnectHandle(int32_t, const char* address) override
     {
         // The address comes in the code page, its mailbox name too.
-        calls << QStringLiteral("imap connect %1").arg(FromCodePage(address));
+        calls << QStringLiteral("imap connect %1").arg(QString::fromUtf8(address));
         return connectResult < 0 ? connectResult : NMAIL_OK;
     }
     int32_t ImapAuthenticate(int32_t handle, const char* user, const char* secret,

@@ -336,7 +336,7 @@ TEST_F(CheckMailDovecotTest, NewOnlyReportsThreeThenNoneThenTheOneDelivered)
     const QString maildir = server.mailFolder + QStringLiteral("/neko/Maildir/new/");
     QFile delivered(maildir + QStringLiteral("1796700000.M9P1.mofurin"));
     ASSERT_TRUE(delivered.open(QIODevice::WriteOnly));
-    delivered.write("From: =?UTF-8?B?44Gf44G+?= <tama@example.jp>\r\nSubject: "
+    delivered.write("From: =?UTF-8?B?44Gf44G+8J+Qvg==?= <tama@example.jp>\r\nSubject: "
                     "=?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\n\r\nhello\r\n");
     delivered.close();
     const passwd* dovecot = ::getpwnam("dovecot");
@@ -348,8 +348,8 @@ TEST_F(CheckMailDovecotTest, NewOnlyReportsThreeThenNoneThenTheOneDelivered)
     EXPECT_EQ(check(), QStringLiteral("1"));
     EXPECT_EQ(library.calls.filter(QStringLiteral("status")).size(), 1);
     EXPECT_TRUE(library.calls.filter(QStringLiteral("mail")).isEmpty());
-    // The notice's tooltip names the sender and the subject, decoded.
-    EXPECT_EQ(MsgForm::Get().toolTip(), u"たま — テスト"_qs);
+    // The notice's tooltip names the sender and the subject, decoded, whatever their script.
+    EXPECT_EQ(MsgForm::Get().toolTip(), u"たま🐾 — テスト"_qs);
     LiveOptions::Get().set(MofurinOptions());
 
     // Dovecot counted no download in any of the three sessions.

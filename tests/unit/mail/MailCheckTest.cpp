@@ -399,7 +399,7 @@ TEST(MailCheck, AnUntrustedCertificateIsReportedForTheUserToJudge)
     library.lastResult = NMAIL_ERR_CERTIFICATE;
     library.certificate[0] = "127.0.0.1";
     library.certificate[2] = "AB:CD";
-    library.certificate[3] = ToCodePage(u"自己署名の証明書です。"_s);
+    library.certificate[3] = u"自己署名の証明書です。"_s.toUtf8();
     const MailCheck::Outcome outcome = MailCheck(library).run(request(), {});
     EXPECT_EQ(outcome.failureCode, NMAIL_ERR_CERTIFICATE);
     ASSERT_TRUE(outcome.certificate.has_value());

@@ -1,7 +1,6 @@
 #include "mail/CheckMail.h"
 
 #include "app/ProcessValues.h"
-#include "codepage/CodePage.h"
 #include "mail/AutoCheck.h"
 #include "mail/MailLibrary.h"
 #include "mail/ReportedMailStore.h"
@@ -94,8 +93,7 @@ TEST_F(CheckMailTest, AFailedLoginShowsTheLibraryTextBeforeTheClose)
 TEST_F(CheckMailTest, AFailedConnectionIsReportedNotHiddenAndNeverClosed)
 {
     library.connectResult = -1;
-    library.error =
-        ToCodePage(QStringLiteral("サーバーに接続できませんでした。 Connection refused"));
+    library.error = QStringLiteral("サーバーに接続できませんでした。 Connection refused").toUtf8();
     closeNextBox();
     CheckMail();
     MailCheckSandbox::waitForCheck();
@@ -245,7 +243,7 @@ TEST_F(CheckMailTest, AConnectionLostInTheNewOnlyWalkFailsAndKeepsWhatWasReporte
     library.loginResult = 3;
     library.uidls = {"a", "b", "c"};
     library.dropAt = QStringLiteral("uidl 1");
-    library.error = ToCodePage(QStringLiteral("メールサーバーとの接続が切れました。"));
+    library.error = QStringLiteral("メールサーバーとの接続が切れました。").toUtf8();
     closeNextBox();
     CheckMail();
     MailCheckSandbox::waitForCheck();
