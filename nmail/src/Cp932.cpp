@@ -44,11 +44,6 @@ QString fromCallerText(const char* text)
     return callerUsesUtf8() ? QString::fromUtf8(text) : FromCodePage(text);
 }
 
-QByteArray toCallerText(const QString& text)
-{
-    return callerUsesUtf8() ? text.toUtf8() : ToCodePage(text);
-}
-
 CopyResult copyCallerText(const QString& text, char* buffer, qsizetype bufferSize)
 {
     if (!callerUsesUtf8()) {

@@ -35,7 +35,6 @@ QString fromServerText(QByteArrayView bytes);
 void setCallerUsesUtf8(bool utf8);
 bool callerUsesUtf8();
 QString fromCallerText(const char* text); // a null text is empty
-QByteArray toCallerText(const QString& text);
 // Copies text in the caller's encoding, cut at a character boundary, NUL-terminated.
 CopyResult copyCallerText(const QString& text, char* buffer, qsizetype bufferSize);
 
