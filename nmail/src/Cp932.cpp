@@ -24,6 +24,26 @@ qsizetype utf8PrefixLength(QByteArrayView bytes, qsizetype maxBytes)
     return length;
 }
 
+// Copies the leading part of bytes that prefixLength allows into buffer, NUL-terminated.
+CopyResult copyPrefix(QByteArrayView bytes, char* buffer, qsizetype bufferSize,
+                      qsizetype (*prefixLength)(QByteArrayView, qsizetype))
+{
+    if (!buffer || bufferSize < 1) {
+        return {0, !bytes.isEmpty()};
+    }
+    const qsizetype length = prefixLength(bytes, bufferSize - 1);
+    if (length > 0) {
+        std::memcpy(buffer, bytes.data(), size_t(length));
+    }
+    buffer[length] = '\0';
+    return {length, length < bytes.size()};
+}
+
+qsizetype bytePrefixLength(QByteArrayView bytes, qsizetype maxBytes)
+{
+    return qMin(bytes.size(), maxBytes);
+}
+
 } // namespace
 
 void setCallerUsesUtf8(bool utf8)
@@ -49,42 +69,17 @@ CopyResult copyCallerText(const QString& text, char* buffer, qsizetype bufferSiz
     if (!callerUsesUtf8()) {
         return copyCp932(ToCodePage(text), buffer, bufferSize);
     }
-    const QByteArray bytes = text.toUtf8();
-    if (!buffer || bufferSize < 1) {
-        return {0, !bytes.isEmpty()};
-    }
-    const qsizetype length = utf8PrefixLength(bytes, bufferSize - 1);
-    if (length > 0) {
-        std::memcpy(buffer, bytes.constData(), size_t(length));
-    }
-    buffer[length] = '\0';
-    return {length, length < bytes.size()};
+    return copyPrefix(text.toUtf8(), buffer, bufferSize, utf8PrefixLength);
 }
 
 CopyResult copyCp932(QByteArrayView text, char* buffer, qsizetype bufferSize)
 {
-    if (!buffer || bufferSize < 1) {
-        return {0, !text.isEmpty()};
-    }
-    const qsizetype length = CodePagePrefixLength(text, bufferSize - 1);
-    if (length > 0) {
-        std::memcpy(buffer, text.data(), size_t(length));
-    }
-    buffer[length] = '\0';
-    return {length, length < text.size()};
+    return copyPrefix(text, buffer, bufferSize, CodePagePrefixLength);
 }
 
 CopyResult copyBytes(QByteArrayView bytes, char* buffer, qsizetype bufferSize)
 {
-    if (!buffer || bufferSize < 1) {
-        return {0, !bytes.isEmpty()};
-    }
-    const qsizetype length = qMin(bytes.size(), bufferSize - 1);
-    if (length > 0) {
-        std::memcpy(buffer, bytes.data(), size_t(length));
-    }
-    buffer[length] = '\0';
-    return {length, length < bytes.size()};
+    return copyPrefix(bytes, buffer, bufferSize, bytePrefixLength);
 }
 
 QString fromServerText(QByteArrayView bytes)
