@@ -53,7 +53,7 @@ public:
     {
         const int32_t count = m_real.Pop3Authenticate(handle, user, pass, apop);
         calls << QStringLiteral("login %1 %2 = %3")
-                     .arg(QString::fromLatin1(user))
+                     .arg(QString::fromUtf8(user))
                      .arg(apop)
                      .arg(count);
         return count;
@@ -107,7 +107,7 @@ public:
                              int32_t how) override
     {
         const int32_t count = m_real.ImapAuthenticate(handle, user, secret, how);
-        calls << QStringLiteral("login %1 = %2").arg(QString::fromLatin1(user)).arg(count);
+        calls << QStringLiteral("login %1 = %2").arg(QString::fromUtf8(user)).arg(count);
         return count;
     }
     int32_t ImapGetMailStatus(int32_t handle, int32_t index, char* subject, char* date, char* from,
