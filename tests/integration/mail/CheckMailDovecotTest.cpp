@@ -52,10 +52,8 @@ public:
                              int32_t apop) override
     {
         const int32_t count = m_real.Pop3Authenticate(handle, user, pass, apop);
-        calls << QStringLiteral("login %1 %2 = %3")
-                     .arg(QString::fromUtf8(user))
-                     .arg(apop)
-                     .arg(count);
+        calls
+            << QStringLiteral("login %1 %2 = %3").arg(QString::fromUtf8(user)).arg(apop).arg(count);
         return count;
     }
     int32_t Pop3GetMailStatus(int32_t handle, int32_t n, char* subject, char* date, char* from,
